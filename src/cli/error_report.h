@@ -1,0 +1,59 @@
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "platform/failure.h"
+
+namespace lumo {
+
+/// The catalogue of the messages that end a run. Each is written after the
+/// error prefix; {s} placeholders are filled in order.
+enum class ErrorMessage : std::uint8_t {
+  OutOfMemory,             // ": Out of memory\n"
+  InvalidConfig,           // ": Invalid config found\n"
+  OptionsFailed,           // ": Error getting options and config file\n"
+  FailureName,             // ": {s}\n"
+  NoFileSpecified,         // ": no file specified\n"
+  NotFound,                // ": {s} not found\n"
+  IsDirectory,             // ": {s} is a directory\n"
+  CouldNotOpen,            // ": {s} could not be opened\n"
+  CannotRead,              // ": Cannot read {s}\n"
+  NonMatchingParser,       // ": {s} does not match parser {s}\n"
+  BrokenPipe,              // ": Broken pipe\n"
+  WriteFailed,             // ": Error writing to stdout: {s}\n"
+  ExpectedArgString,       // ": expected arg string\n"
+  ExpectedFlag,            // ": expected flag\n"
+  MutuallyExclusive,       // ": `--{s}` and `--{s}` are mutually exclusive\n"
+  SpecifiedMultipleTimes,  // ": `--{s}` specified multiple times\n"
+  InvalidFlag,             // ": invalid flag `{s}`\n"
+  MultipleFiles,           // ": multiple files specified\n"
+  NoParserNamed,           // ": no parser named {s}\n"
+};
+
+/// The message text with its placeholders filled, byte for byte unchanged.
+std::string formatMessage(ErrorMessage message, std::string_view first = {},
+                          std::string_view second = {});
+
+/// "error", in red and bold when standard error is a terminal.
+std::string_view errorPrefix(bool colored);
+
+/// The prefix for standard error, chosen by the terminal test of standard
+/// error alone (never by the color option).
+std::string_view currentErrorPrefix();
+
+/// Writes the error prefix and then `text` to standard error as one report
+/// (one write where it fits 4096 bytes), holding the standard-error lock.
+/// Write failures are ignored.
+void writeReport(std::string_view text);
+
+/// Writes `text` to standard error in one piece where it fits the report
+/// buffer; failures are ignored. Used for help, version and diagnostics.
+void writeToStderr(std::string_view text);
+
+/// Writes the prefix and the filled message as one report and ends the
+/// process with status 1. Buffered standard output is dropped.
+[[noreturn]] void fatal(ErrorMessage message, std::string_view first = {},
+                        std::string_view second = {});
+
+}  // namespace lumo

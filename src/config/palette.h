@@ -1,0 +1,67 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <string_view>
+
+namespace lumo {
+
+/// A terminal color: one of the sixteen named colors (index 0-15, 8-15 being
+/// the bright variants of 0-7) or a 24-bit RGB triple.
+struct Color {
+  enum class Kind : std::uint8_t { Named, Rgb };
+  Kind kind = Kind::Named;
+  std::uint8_t index = 0;  // Named
+  std::uint8_t r = 0, g = 0, b = 0;  // Rgb
+
+  static constexpr Color named(std::uint8_t i) { return Color{Kind::Named, i, 0, 0, 0}; }
+  static constexpr Color rgb(std::uint8_t red, std::uint8_t green, std::uint8_t blue) {
+    return Color{Kind::Rgb, 0, red, green, blue};
+  }
+  friend constexpr bool operator==(const Color&, const Color&) = default;
+};
+
+namespace colors {
+inline constexpr std::uint8_t kBlack = 0, kRed = 1, kGreen = 2, kYellow = 3, kBlue = 4,
+                              kMagenta = 5, kCyan = 6, kWhite = 7, kBright = 8;
+}
+
+struct TextStyle {
+  std::optional<Color> fg;
+  std::optional<Color> bg;
+  bool dim = false;
+  bool bold = false;
+  friend constexpr bool operator==(const TextStyle&, const TextStyle&) = default;
+};
+
+/// Palette slot numbers as stored in the colormap: six groups of three
+/// (base, _alt = base + 1, _accent = base + 2).
+enum PaletteSlot : std::uint8_t {
+  kNormal = 0, kNormalAlt, kNormalAccent,
+  kC1, kC1Alt, kC1Accent,
+  kC2, kC2Alt, kC2Accent,
+  kC3, kC3Alt, kC3Accent,
+  kC4, kC4Alt, kC4Accent,
+  kC5, kC5Alt, kC5Accent,
+};
+inline constexpr std::size_t kSlotCount = 18;
+
+/// The configuration keys of the slots, in slot order.
+inline constexpr std::array<std::string_view, kSlotCount> kSlotNames = {
+    "normal", "normal_alt", "normal_accent", "c1", "c1_alt", "c1_accent",
+    "c2",     "c2_alt",     "c2_accent",     "c3", "c3_alt", "c3_accent",
+    "c4",     "c4_alt",     "c4_accent",     "c5", "c5_alt", "c5_accent"};
+
+using Palette = std::array<TextStyle, kSlotCount>;
+
+/// The built-in palette: each group's base color plain, dimmed, bright+bold.
+Palette defaultPalette();
+
+/// A named color (exact, case-sensitive) or "#rrggbb"; nothing otherwise.
+std::optional<Color> parseColor(std::string_view text);
+
+/// "fg[:bg[:dim|bold]]"; nothing when the text is rejected.
+std::optional<TextStyle> parseStyle(std::string_view text);
+
+}  // namespace lumo

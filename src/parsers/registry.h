@@ -1,0 +1,35 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+#include <optional>
+#include <span>
+#include <string_view>
+
+#include "parsers/colormap.h"
+#include "platform/failure.h"
+
+namespace lumo {
+
+using ByteSpan = std::span<const std::uint8_t>;
+
+/// The format parsers, in the order of automatic choice and of the help text.
+enum class ParserKind : std::uint8_t { Elf, Pe, Qoi, Data };
+inline constexpr std::array<ParserKind, 4> kParserKinds = {ParserKind::Elf, ParserKind::Pe,
+                                                           ParserKind::Qoi, ParserKind::Data};
+
+std::string_view parserName(ParserKind kind);
+std::string_view parserDescription(ParserKind kind);
+/// Exact, case-sensitive lookup of a parser name.
+std::optional<ParserKind> parserByName(std::string_view name);
+/// True when the input begins with the kind's magic number; always for Data.
+bool matchesMagic(ParserKind kind, ByteSpan input);
+/// The first of elf, pe, qoi whose magic matches, else data.
+ParserKind detectParser(ByteSpan input);
+
+/// Allocates the colormap, chooses the parser (the forced one must match its
+/// magic: NonMatchingParser otherwise) and runs it. Fails only with
+/// OutOfMemory or NonMatchingParser.
+Result<Colormap> buildColormap(ByteSpan input, std::optional<ParserKind> forced);
+
+}  // namespace lumo

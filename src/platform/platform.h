@@ -1,0 +1,85 @@
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/byte_buffer.h"
+#include "platform/failure.h"
+
+/// Everything lumo needs of the operating system. One implementation per
+/// platform (src/platform/posix, src/platform/win32); nothing outside this
+/// folder includes an OS header.
+namespace lumo::platform {
+
+enum class StdStream : std::uint8_t { Input, Output, Error };
+
+/// Process set-up that must precede everything else: a vanished reader of
+/// standard output must show as a failed write, never as a signal.
+void prepareProcess();
+
+/// The command-line arguments as UTF-8, the program's own name skipped.
+std::vector<std::string> commandLineArguments(int argc, char** argv);
+
+/// Writes everything, repeating partial and interrupted writes.
+Status writeAll(StdStream stream, const void* data, std::size_t size);
+inline Status writeAll(StdStream stream, std::string_view text) {
+  return writeAll(stream, text.data(), text.size());
+}
+
+/// Whether the stream is a terminal that takes escape sequences; changes
+/// nothing.
+bool isTerminal(StdStream stream);
+
+/// Whether the stream takes escape sequences; on Windows this may switch a
+/// console's escape processing on.
+bool detectColorSupport(StdStream stream);
+
+/// An input to read to its end: standard input (never closed) or a file
+/// opened by path (closed when this is destroyed).
+class InputSource {
+ public:
+  static InputSource standardInput();
+  /// Opens `path` for reading only. Fails with IsDir, FileNotFound, or any
+  /// other failure for the remaining reasons.
+  static Result<InputSource> open(const std::string& path);
+
+  InputSource() = default;
+  ~InputSource();
+  InputSource(InputSource&& other) noexcept;
+  InputSource& operator=(InputSource&& other) noexcept;
+  InputSource(const InputSource&) = delete;
+  InputSource& operator=(const InputSource&) = delete;
+
+  /// Reads to the end of input. Fails with OutOfMemory, IsDir, or any other
+  /// failure of the read.
+  Result<ByteBuffer> readAll();
+
+ private:
+  InputSource(long long handle, bool owned) : handle_(handle), owned_(owned) {}
+  long long handle_ = -1;
+  bool owned_ = false;
+};
+
+/// The process environment, read once; names compare as the platform
+/// compares them.
+class Environment {
+ public:
+  /// OutOfMemory when it cannot be copied.
+  static Result<Environment> read();
+  /// For tests: an environment made of the given pairs.
+  static Environment of(std::vector<std::pair<std::string, std::string>> variables);
+
+  std::optional<std::string_view> get(std::string_view name) const;
+
+ private:
+  std::vector<std::pair<std::string, std::string>> variables_;
+};
+
+/// Ends the process at once with the given status.
+[[noreturn]] void exitProcess(int status);
+
+}  // namespace lumo::platform
