@@ -1,0 +1,192 @@
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <cstring>
+#include <limits>
+
+#include "platform/platform.h"
+
+extern char** environ;
+
+namespace lumo::platform {
+namespace {
+
+int descriptorOf(StdStream stream) {
+  switch (stream) {
+    case StdStream::Input: return STDIN_FILENO;
+    case StdStream::Output: return STDOUT_FILENO;
+    case StdStream::Error: return STDERR_FILENO;
+  }
+  return -1;
+}
+
+Failure writeFailure(int error) {
+  switch (error) {
+    case EPIPE: return Failure::BrokenPipe;
+    case ENOSPC: return Failure::NoSpaceLeft;
+    case EDQUOT: return Failure::DiskQuota;
+    case EFBIG: return Failure::FileTooBig;
+    case EIO: return Failure::InputOutput;
+    case EACCES:
+    case EPERM: return Failure::AccessDenied;
+    case EAGAIN: return Failure::WouldBlock;
+    case EBADF: return Failure::NotOpenForWriting;
+    case ECONNRESET: return Failure::ConnectionResetByPeer;
+    case ENOMEM:
+    case ENOBUFS: return Failure::SystemResources;
+    case EINVAL: return Failure::InvalidArgument;
+    case EBUSY: return Failure::DeviceBusy;
+    case ECANCELED: return Failure::OperationAborted;
+    default: return Failure::Unexpected;
+  }
+}
+
+Failure readFailure(int error) {
+  switch (error) {
+    case EISDIR: return Failure::IsDir;
+    case ENOMEM: return Failure::OutOfMemory;
+    case EIO: return Failure::InputOutput;
+    case EACCES:
+    case EPERM: return Failure::AccessDenied;
+    case EAGAIN: return Failure::WouldBlock;
+    case EBADF: return Failure::NotOpenForWriting;
+    case ECONNRESET: return Failure::ConnectionResetByPeer;
+    default: return Failure::Unexpected;
+  }
+}
+
+constexpr std::size_t kReadChunk = 1 << 20;
+
+}  // namespace
+
+void prepareProcess() { ::signal(SIGPIPE, SIG_IGN); }
+
+std::vector<std::string> commandLineArguments(int argc, char** argv) {
+  std::vector<std::string> arguments;
+  for (int i = 1; i < argc; ++i) arguments.emplace_back(argv[i]);
+  return arguments;
+}
+
+Status writeAll(StdStream stream, const void* data, std::size_t size) {
+  const int fd = descriptorOf(stream);
+  const char* bytes = static_cast<const char*>(data);
+  while (size > 0) {
+    ssize_t written = ::write(fd, bytes, size);
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return writeFailure(errno);
+    }
+    bytes += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return {};
+}
+
+bool isTerminal(StdStream stream) { return ::isatty(descriptorOf(stream)) == 1; }
+
+bool detectColorSupport(StdStream stream) { return isTerminal(stream); }
+
+InputSource InputSource::standardInput() { return InputSource(STDIN_FILENO, false); }
+
+Result<InputSource> InputSource::open(const std::string& path) {
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) {
+    if (errno == ENOENT) return Failure::FileNotFound;
+    if (errno == EISDIR) return Failure::IsDir;
+    return Failure::AccessDenied;
+  }
+  struct stat info {};
+  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+    ::close(fd);
+    return Failure::IsDir;
+  }
+  return InputSource(fd, true);
+}
+
+InputSource::~InputSource() {
+  if (owned_ && handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+InputSource::InputSource(InputSource&& other) noexcept
+    : handle_(other.handle_), owned_(other.owned_) {
+  other.handle_ = -1;
+  other.owned_ = false;
+}
+
+InputSource& InputSource::operator=(InputSource&& other) noexcept {
+  if (this != &other) {
+    if (owned_ && handle_ >= 0) ::close(static_cast<int>(handle_));
+    handle_ = other.handle_;
+    owned_ = other.owned_;
+    other.handle_ = -1;
+    other.owned_ = false;
+  }
+  return *this;
+}
+
+Result<ByteBuffer> InputSource::readAll() {
+  const int fd = static_cast<int>(handle_);
+  ByteBuffer buffer;
+  // A regular file is read into one allocation of its size (plus one byte,
+  // so that reaching the end needs no reallocation); anything that turns out
+  // longer, and streams, grow geometrically.
+  struct stat info {};
+  std::size_t expected = kReadChunk;
+  if (::fstat(fd, &info) == 0 && S_ISREG(info.st_mode) && info.st_size > 0) {
+    auto size = static_cast<std::uint64_t>(info.st_size);
+    if (size >= std::numeric_limits<std::size_t>::max()) return Failure::OutOfMemory;
+    expected = static_cast<std::size_t>(size) + 1;
+  }
+  if (Status reserved = buffer.reserve(expected); !reserved) return reserved.failure();
+
+  while (true) {
+    if (buffer.spareSize() == 0) {
+      if (Status grown = buffer.reserveExtra(kReadChunk); !grown) return grown.failure();
+    }
+    ssize_t got = ::read(fd, buffer.spare(), buffer.spareSize());
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return readFailure(errno);
+    }
+    if (got == 0) break;
+    buffer.commit(static_cast<std::size_t>(got));
+  }
+  return buffer;
+}
+
+Result<Environment> Environment::read() {
+  std::vector<std::pair<std::string, std::string>> variables;
+  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+    std::string_view text(*entry);
+    std::size_t equals = text.find('=');
+    if (equals == std::string_view::npos) continue;
+    variables.emplace_back(std::string(text.substr(0, equals)),
+                           std::string(text.substr(equals + 1)));
+  }
+  return Environment::of(std::move(variables));
+}
+
+Environment Environment::of(std::vector<std::pair<std::string, std::string>> variables) {
+  Environment environment;
+  environment.variables_ = std::move(variables);
+  return environment;
+}
+
+std::optional<std::string_view> Environment::get(std::string_view name) const {
+  // POSIX names compare exactly; the first definition wins, as getenv does.
+  for (const auto& [key, value] : variables_) {
+    if (key == name) return std::string_view(value);
+  }
+  return std::nullopt;
+}
+
+void exitProcess(int status) { std::_Exit(status); }
+
+}  // namespace lumo::platform

@@ -1,0 +1,132 @@
+#include "render/dump_line.h"
+
+#include <array>
+#include <cstring>
+
+namespace lumo {
+namespace {
+
+constexpr std::array<char, 512> makeDigitPairs(const char* alphabet) {
+  std::array<char, 512> pairs{};
+  for (std::size_t value = 0; value < 256; ++value) {
+    pairs[2 * value] = alphabet[value >> 4];
+    pairs[2 * value + 1] = alphabet[value & 15];
+  }
+  return pairs;
+}
+
+constexpr auto kLowerPairs = makeDigitPairs("0123456789abcdef");
+constexpr auto kUpperPairs = makeDigitPairs("0123456789ABCDEF");
+
+constexpr std::string_view kOpenPlain = "| ";
+constexpr std::string_view kOpenColored = "\x1b[2m|\x1b[0m ";
+constexpr std::string_view kClosePlain = "|";
+constexpr std::string_view kCloseColored = "\x1b[2m|\x1b[0m";
+constexpr std::string_view kAsciiEndPlain = " |";
+constexpr std::string_view kAsciiEndColored = " \x1b[2m|\x1b[0m";
+
+bool isPrintable(std::uint8_t byte) { return byte >= 0x20 && byte <= 0x7e; }
+
+char* put(char* out, std::string_view text) {
+  std::memcpy(out, text.data(), text.size());
+  return out + text.size();
+}
+
+char* putSpaces(char* out, std::size_t count) {
+  std::memset(out, ' ', count);
+  return out + count;
+}
+
+// The hex column of a short line is padded to the width of a full one.
+std::size_t hexFillerWidth(std::size_t count) { return (16 - count) * 2 + (8 - count / 2); }
+
+}  // namespace
+
+DumpOptions effectiveOptions(const Options& options) {
+  DumpOptions effective{options.color,     options.uppercase,  options.show_offset,
+                        options.show_ascii, options.skip_lines, options.raw};
+  if (options.raw) {
+    effective.color = false;
+    effective.show_offset = false;
+    effective.show_ascii = false;
+    effective.skip_lines = false;
+  }
+  return effective;
+}
+
+LineFormatter::LineFormatter(const DumpOptions& options, const Palette& palette)
+    : options_(options),
+      escapes_(slotEscapes(palette)),
+      digits_(options.uppercase ? kUpperPairs.data() : kLowerPairs.data()) {}
+
+char* LineFormatter::writeOffset(char* out, std::uint64_t offset) const {
+  std::array<char, 16> digits{};
+  std::size_t count = 0;
+  do {
+    digits[count++] = digits_[2 * (offset & 15) + 1];
+    offset >>= 4;
+  } while (offset != 0);
+  for (; count < 8; ++count) digits[count] = '0';
+  while (count > 0) *out++ = digits[--count];
+  *out++ = ' ';
+  return out;
+}
+
+char* LineFormatter::writeHexPlain(char* out, const std::uint8_t* bytes,
+                                   std::size_t count) const {
+  for (std::size_t i = 0; i < count; ++i) {
+    std::memcpy(out, digits_ + 2 * bytes[i], 2);
+    out += 2;
+    if (i & 1) *out++ = ' ';
+  }
+  return out;
+}
+
+char* LineFormatter::writeHexColored(char* out, const std::uint8_t* bytes,
+                                     const std::uint8_t* slots, std::size_t count) const {
+  for (std::size_t i = 0; i < count; ++i) {
+    out = put(out, escapes_[slots[i]].view());
+    std::memcpy(out, digits_ + 2 * bytes[i], 2);
+    out = put(out + 2, kReset);
+    if (i & 1) *out++ = ' ';
+  }
+  return out;
+}
+
+char* LineFormatter::writeAscii(char* out, const std::uint8_t* bytes, const std::uint8_t* slots,
+                                std::size_t count) const {
+  *out++ = ' ';
+  for (std::size_t i = 0; i < count; ++i) {
+    const bool printable = isPrintable(bytes[i]);
+    if (options_.color) out = put(out, printable ? escapes_[slots[i]].view() : kDim);
+    *out++ = printable ? static_cast<char>(bytes[i]) : '.';
+    if (options_.color) out = put(out, kReset);
+  }
+  out = putSpaces(out, 16 - count);
+  return put(out, options_.color ? kAsciiEndColored : kAsciiEndPlain);
+}
+
+std::size_t LineFormatter::format(char* out, const std::uint8_t* bytes,
+                                  const std::uint8_t* slots, std::size_t count,
+                                  std::uint64_t offset) const {
+  char* const start = out;
+  if (options_.show_offset) out = writeOffset(out, offset);
+  if (!options_.raw) out = put(out, options_.color ? kOpenColored : kOpenPlain);
+  out = options_.color ? writeHexColored(out, bytes, slots, count)
+                       : writeHexPlain(out, bytes, count);
+  if (count < 16) out = putSpaces(out, hexFillerWidth(count));
+  if (!options_.raw) out = put(out, options_.color ? kCloseColored : kClosePlain);
+  if (options_.show_ascii) out = writeAscii(out, bytes, slots, count);
+  *out++ = '\n';
+  return static_cast<std::size_t>(out - start);
+}
+
+Status writeDumpLine(OutputBuffer& out, const LineFormatter& formatter,
+                     const std::uint8_t* bytes, const std::uint8_t* slots, std::size_t count,
+                     std::uint64_t offset) {
+  if (Status room = out.reserve(kMaxLineSize); !room) return room;
+  out.commit(formatter.format(out.cursor(), bytes, slots, count, offset));
+  return {};
+}
+
+}  // namespace lumo

@@ -1,0 +1,157 @@
+#include "render/dump.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "render/size_footer.h"
+
+namespace lumo {
+namespace {
+
+class FailingSink final : public ByteSink {
+ public:
+  explicit FailingSink(std::size_t allowed) : allowed_(allowed) {}
+  Status write(const char* data, std::size_t size) override {
+    if (writes_++ >= allowed_) return Failure::BrokenPipe;
+    text.append(data, size);
+    return {};
+  }
+  using ByteSink::write;
+  std::string text;
+
+ private:
+  std::size_t allowed_;
+  std::size_t writes_ = 0;
+};
+
+std::string dump(const std::vector<std::uint8_t>& input, const Options& options,
+                 bool footer = false) {
+  Colormap colormap = Colormap::create(input.size()).value();
+  StringSink sink;
+  OutputBuffer out(sink, 4096);
+  EXPECT_TRUE(writeDump(input, colormap, options, out).ok());
+  if (footer) {
+    EXPECT_TRUE(writeSizeFooter(input.size(), out).ok());
+  }
+  EXPECT_TRUE(out.flush().ok());
+  return sink.text;
+}
+
+Options plain() {
+  Options options;
+  options.color = false;
+  return options;
+}
+
+std::vector<std::uint8_t> lines(std::initializer_list<std::uint8_t> fills) {
+  std::vector<std::uint8_t> bytes;
+  for (std::uint8_t fill : fills) bytes.insert(bytes.end(), 16, fill);
+  return bytes;
+}
+
+TEST(Dump, CollapsingExampleWithFooter) {
+  std::vector<std::uint8_t> input(80, 0);
+  input.push_back(0x78);
+  EXPECT_EQ(dump(input, plain(), true),
+            "00000000 | 0000 0000 0000 0000 0000 0000 0000 0000 | ................ |\n"
+            "... 3 lines skipped ...\n"
+            "00000040 | 0000 0000 0000 0000 0000 0000 0000 0000 | ................ |\n"
+            "00000050 | 78                                      | x                |\n"
+            "File size: 81 bytes\n");
+}
+
+TEST(Dump, RunsOfIdenticalLines) {
+  Options options = plain();
+  options.show_ascii = false;
+  const std::string a = " | 4141 4141 4141 4141 4141 4141 4141 4141 |\n";
+  const std::string b = " | 4242 4242 4242 4242 4242 4242 4242 4242 |\n";
+  struct Case {
+    const char* name;
+    std::vector<std::uint8_t> input;
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"empty", {}, ""},
+      {"two identical lines are both shown", lines({'A', 'A'}),
+       "00000000" + a + "00000010" + a},
+      {"three identical then different", lines({'A', 'A', 'A', 'B'}),
+       "00000000" + a + "... 1 lines skipped ...\n" + "00000020" + a + "00000030" + b},
+      {"run reaching the end", lines({'B', 'A', 'A', 'A', 'A'}),
+       "00000000" + b + "00000010" + a + "... 2 lines skipped ...\n" + "00000040" + a},
+      {"two runs", lines({'A', 'A', 'A', 'B', 'B', 'B'}),
+       "00000000" + a + "... 1 lines skipped ...\n" + "00000020" + a + "00000030" + b +
+           "... 1 lines skipped ...\n" + "00000050" + b},
+  };
+  for (const Case& c : cases) EXPECT_EQ(dump(c.input, options), c.expected) << c.name;
+}
+
+TEST(Dump, ShortLastLineNeverJoinsARun) {
+  Options options = plain();
+  options.show_ascii = false;
+  std::vector<std::uint8_t> input(16 * 3 + 15, 'A');
+  EXPECT_EQ(dump(input, options),
+            "00000000 | 4141 4141 4141 4141 4141 4141 4141 4141 |\n"
+            "... 1 lines skipped ...\n"
+            "00000020 | 4141 4141 4141 4141 4141 4141 4141 4141 |\n"
+            "00000030 | 4141 4141 4141 4141 4141 4141 4141 41   |\n");
+}
+
+TEST(Dump, SkipOffAndRawShowEveryLine) {
+  std::vector<std::uint8_t> input(16 * 4, 0);
+  Options noSkip = plain();
+  noSkip.skip_lines = false;
+  EXPECT_EQ(dump(input, noSkip).size(), 4u * 72);
+  Options raw = plain();
+  raw.raw = true;
+  raw.uppercase = true;
+  input.push_back(0xab);
+  std::string zeros;
+  for (int i = 0; i < 4; ++i) zeros += "0000 0000 0000 0000 0000 0000 0000 0000 \n";
+  EXPECT_EQ(dump(input, raw), zeros + "AB" + std::string(38, ' ') + "\n")
+      << "raw: no offsets, separators, ascii or skipping; uppercase kept";
+}
+
+TEST(Dump, RunIsCollapsedDespiteDifferentColorsAndShowsItsOwn) {
+  std::vector<std::uint8_t> input(48, 'A');
+  Colormap colormap = Colormap::create(input.size()).value();
+  colormap.paintRegion(32, 16, kC1);
+  Options options;
+  options.color = true;
+  options.show_offset = false;
+  options.show_ascii = false;
+  StringSink sink;
+  OutputBuffer out(sink);
+  ASSERT_TRUE(writeDump(input, colormap, options, out).ok());
+  ASSERT_TRUE(out.flush().ok());
+  const std::string dimBar = "\x1b[2m|\x1b[0m";
+  std::string normalAlt, c1;
+  for (int i = 0; i < 16; ++i) {
+    normalAlt += "\x1b[33m\x1b[2m41\x1b[0m";
+    c1 += "\x1b[31m41\x1b[0m";
+    if (i & 1) {
+      normalAlt += ' ';
+      c1 += ' ';
+    }
+  }
+  EXPECT_EQ(sink.text, dimBar + " " + normalAlt + dimBar + "\n" + "... 1 lines skipped ...\n" +
+                           dimBar + " " + c1 + dimBar + "\n");
+}
+
+TEST(Dump, WriteFailureStopsTheDump) {
+  std::vector<std::uint8_t> input(1 << 20);
+  for (std::size_t i = 0; i < input.size(); ++i) input[i] = static_cast<std::uint8_t>(i * 7);
+  Colormap colormap = Colormap::create(input.size()).value();
+  FailingSink sink(2);
+  OutputBuffer out(sink, 4096);
+  Status status = writeDump(input, colormap, plain(), out);
+  ASSERT_FALSE(status.ok());
+  EXPECT_EQ(status.failure(), Failure::BrokenPipe);
+  // Only whole lines reached the sink before the failure.
+  EXPECT_FALSE(sink.text.empty());
+  EXPECT_EQ(sink.text.size() % 72, 0u);
+}
+
+}  // namespace
+}  // namespace lumo
