@@ -1,19 +1,18 @@
 #include "parsers/colormap.h"
 
 #include <algorithm>
+#include <cstring>
 #include <limits>
-#include <new>
 
 namespace lumo {
 
 Result<Colormap> Colormap::create(std::uint64_t size) {
   if (size > std::numeric_limits<std::size_t>::max()) return Failure::OutOfMemory;
   Colormap colormap;
-  try {
-    colormap.slots_.assign(static_cast<std::size_t>(size), kNormalAlt);
-  } catch (const std::bad_alloc&) {
-    return Failure::OutOfMemory;
-  }
+  const auto count = static_cast<std::size_t>(size);
+  if (Status reserved = colormap.slots_.reserve(count); !reserved) return reserved.failure();
+  colormap.slots_.commit(count);
+  colormap.fill(kNormalAlt);
   return colormap;
 }
 
@@ -22,10 +21,11 @@ void Colormap::paintRegion(std::uint64_t start, std::uint64_t length, PaletteSlo
   if (start >= end || length == 0) return;
   // end - start cannot underflow here, and the min avoids start + length.
   const std::uint64_t count = std::min(length, end - start);
-  auto first = slots_.begin() + static_cast<std::ptrdiff_t>(start);
-  std::fill(first, first + static_cast<std::ptrdiff_t>(count), slot);
+  std::memset(slots_.data() + start, slot, static_cast<std::size_t>(count));
 }
 
-void Colormap::fill(PaletteSlot slot) { std::fill(slots_.begin(), slots_.end(), slot); }
+void Colormap::fill(PaletteSlot slot) {
+  if (size() > 0) std::memset(slots_.data(), slot, slots_.size());
+}
 
 }  // namespace lumo

@@ -1,9 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <vector>
 
 #include "config/palette.h"
+#include "platform/byte_buffer.h"
 #include "platform/failure.h"
 
 namespace lumo {
@@ -32,11 +32,11 @@ class Colormap {
   const std::uint8_t* data() const { return slots_.data(); }
 
   PaletteSlot slotAt(std::uint64_t index) const {
-    return static_cast<PaletteSlot>(slots_[static_cast<std::size_t>(index)]);
+    return static_cast<PaletteSlot>(slots_.data()[static_cast<std::size_t>(index)]);
   }
 
  private:
-  std::vector<std::uint8_t> slots_;
+  ByteBuffer slots_;
 };
 
 }  // namespace lumo

@@ -4,6 +4,8 @@
 #include <limits>
 #include <utility>
 
+#include "platform/platform.h"
+
 namespace lumo {
 
 ByteBuffer::~ByteBuffer() { std::free(data_); }
@@ -30,6 +32,8 @@ Status ByteBuffer::reserve(std::size_t capacity) {
   if (grown == nullptr) return Failure::OutOfMemory;
   data_ = static_cast<std::uint8_t*>(grown);
   capacity_ = capacity;
+  constexpr std::size_t kLarge = 8u << 20;
+  if (capacity >= kLarge) platform::adviseLargeBuffer(data_, capacity_);
   return {};
 }
 

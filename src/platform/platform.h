@@ -79,6 +79,10 @@ class Environment {
   std::vector<std::pair<std::string, std::string>> variables_;
 };
 
+/// Hints that a large buffer will be filled and read through once; on
+/// Linux this asks for huge pages, which saves most page faults.
+void adviseLargeBuffer(void* data, std::size_t size);
+
 /// Ends the process at once with the given status.
 [[noreturn]] void exitProcess(int status);
 

@@ -3,6 +3,8 @@
 #include <array>
 #include <cstring>
 
+#include "render/line_simd.h"
+
 namespace lumo {
 namespace {
 
@@ -26,6 +28,17 @@ constexpr std::string_view kAsciiEndPlain = " |";
 constexpr std::string_view kAsciiEndColored = " \x1b[2m|\x1b[0m";
 
 bool isPrintable(std::uint8_t byte) { return byte >= 0x20 && byte <= 0x7e; }
+
+constexpr std::array<char, 256> makeAsciiChars() {
+  std::array<char, 256> chars{};
+  for (std::size_t value = 0; value < 256; ++value) {
+    chars[value] = value >= 0x20 && value <= 0x7e ? static_cast<char>(value) : '.';
+  }
+  return chars;
+}
+
+// The ASCII column's character for every byte value.
+constexpr auto kAsciiChars = makeAsciiChars();
 
 char* put(char* out, std::string_view text) {
   std::memcpy(out, text.data(), text.size());
@@ -60,13 +73,20 @@ LineFormatter::LineFormatter(const DumpOptions& options, const Palette& palette)
       digits_(options.uppercase ? kUpperPairs.data() : kLowerPairs.data()) {}
 
 char* LineFormatter::writeOffset(char* out, std::uint64_t offset) const {
+  if (offset <= 0xffffffffu) {  // the common case: exactly eight digits
+    for (int shift = 24; shift >= 0; shift -= 8) {
+      std::memcpy(out, digits_ + 2 * ((offset >> shift) & 0xff), 2);
+      out += 2;
+    }
+    *out++ = ' ';
+    return out;
+  }
   std::array<char, 16> digits{};
   std::size_t count = 0;
   do {
     digits[count++] = digits_[2 * (offset & 15) + 1];
     offset >>= 4;
   } while (offset != 0);
-  for (; count < 8; ++count) digits[count] = '0';
   while (count > 0) *out++ = digits[--count];
   *out++ = ' ';
   return out;
@@ -74,10 +94,20 @@ char* LineFormatter::writeOffset(char* out, std::uint64_t offset) const {
 
 char* LineFormatter::writeHexPlain(char* out, const std::uint8_t* bytes,
                                    std::size_t count) const {
-  for (std::size_t i = 0; i < count; ++i) {
+  if (count == 16) {
+    hexColumn16(bytes, options_.uppercase, out);
+    return out + 40;
+  }
+  std::size_t i = 0;
+  for (; i + 1 < count; i += 2) {
+    std::memcpy(out, digits_ + 2 * bytes[i], 2);
+    std::memcpy(out + 2, digits_ + 2 * bytes[i + 1], 2);
+    out[4] = ' ';
+    out += 5;
+  }
+  if (i < count) {
     std::memcpy(out, digits_ + 2 * bytes[i], 2);
     out += 2;
-    if (i & 1) *out++ = ' ';
   }
   return out;
 }
@@ -96,13 +126,21 @@ char* LineFormatter::writeHexColored(char* out, const std::uint8_t* bytes,
 char* LineFormatter::writeAscii(char* out, const std::uint8_t* bytes, const std::uint8_t* slots,
                                 std::size_t count) const {
   *out++ = ' ';
-  for (std::size_t i = 0; i < count; ++i) {
-    const bool printable = isPrintable(bytes[i]);
-    if (options_.color) out = put(out, printable ? escapes_[slots[i]].view() : kDim);
-    *out++ = printable ? static_cast<char>(bytes[i]) : '.';
-    if (options_.color) out = put(out, kReset);
+  if (options_.color) {
+    for (std::size_t i = 0; i < count; ++i) {
+      const bool printable = isPrintable(bytes[i]);
+      out = put(out, printable ? escapes_[slots[i]].view() : kDim);
+      *out++ = kAsciiChars[bytes[i]];
+      out = put(out, kReset);
+    }
+  } else if (count == 16) {
+    asciiColumn16(bytes, out);
+    out += 16;
+  } else {
+    for (std::size_t i = 0; i < count; ++i) out[i] = kAsciiChars[bytes[i]];
+    out += count;
   }
-  out = putSpaces(out, 16 - count);
+  if (count < 16) out = putSpaces(out, 16 - count);
   return put(out, options_.color ? kAsciiEndColored : kAsciiEndPlain);
 }
 

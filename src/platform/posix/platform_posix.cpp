@@ -1,4 +1,5 @@
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -185,6 +186,22 @@ std::optional<std::string_view> Environment::get(std::string_view name) const {
     if (key == name) return std::string_view(value);
   }
   return std::nullopt;
+}
+
+void adviseLargeBuffer(void* data, std::size_t size) {
+#if defined(MADV_HUGEPAGE)
+  constexpr std::uintptr_t kHugePage = 2u << 20;
+  auto start = reinterpret_cast<std::uintptr_t>(data);
+  std::uintptr_t end = start + size;
+  std::uintptr_t alignedStart = (start + kHugePage - 1) & ~(kHugePage - 1);
+  if (alignedStart >= end) return;
+  std::uintptr_t alignedEnd = end & ~(kHugePage - 1);
+  if (alignedEnd <= alignedStart) return;
+  (void)::madvise(reinterpret_cast<void*>(alignedStart), alignedEnd - alignedStart, MADV_HUGEPAGE);
+#else
+  (void)data;
+  (void)size;
+#endif
 }
 
 void exitProcess(int status) { std::_Exit(status); }
