@@ -179,6 +179,11 @@ ChildResult runChild(const std::string& program, const ChildSpec& spec) {
   closeFd(stdinRead);
   closeFd(out.childFd);
   closeFd(err.childFd);
+  // A reader that leaves before reading anything leaves at once, so the
+  // child's first write fails deterministically.
+  for (Stream* stream : {&out, &err}) {
+    if (stream->early && stream->limit == 0) closeFd(stream->parentFd);
+  }
   pump(stdinWrite, spec.stdinData, out, err);
 
   int status = 0;
