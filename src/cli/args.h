@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,22 +11,25 @@
 namespace lumo {
 
 /// What the command line gave. Each switch is a tri-state: absent, true or
-/// false.
+/// false. Every field starts absent (the explicit `{}` lets designated
+/// initializers name only some fields).
 struct Args {
-  std::optional<std::string> file;
-  std::optional<bool> color;
-  std::optional<bool> uppercase;
-  std::optional<bool> show_size;
-  std::optional<bool> show_offset;
-  std::optional<bool> show_ascii;
-  std::optional<bool> skip_lines;
-  std::optional<bool> raw;
-  std::optional<bool> show_palette;
-  std::optional<ParserKind> parser;
+  std::optional<std::string> file{};
+  std::optional<bool> color{};
+  std::optional<bool> uppercase{};
+  std::optional<bool> show_size{};
+  std::optional<bool> show_offset{};
+  std::optional<bool> show_ascii{};
+  std::optional<bool> skip_lines{};
+  std::optional<bool> raw{};
+  std::optional<bool> show_palette{};
+  std::optional<ParserKind> parser{};
+
+  friend bool operator==(const Args&, const Args&) = default;
 };
 
-/// The outcome of classifying the command line, as a value: the flow (not
-/// the parser) prints help, version or the error and ends the process.
+/// The outcome of classifying the command line, as a value, so that nothing
+/// here ends the process; parseArgs acts on it.
 struct ArgsOutcome {
   enum class Action : std::uint8_t { Run, Help, Version, Error };
   Action action = Action::Run;
@@ -36,7 +40,10 @@ struct ArgsOutcome {
 };
 
 /// Classifies the arguments (program name already skipped) strictly left to
-/// right; the first error or help/version request decides the outcome.
+/// right; the first error or help/version request decides the outcome. The
+/// --parser value is looked up only after the last argument, so any other
+/// outcome takes precedence over an unknown parser name. Never ends the
+/// process and writes nothing.
 ArgsOutcome classifyArgs(const std::vector<std::string>& arguments);
 
 /// classifyArgs, then ends the process for help and version (status 0) and
@@ -45,10 +52,14 @@ Args parseArgs(const std::vector<std::string>& arguments);
 
 /// The usage text, the parser list and the author line, exactly as printed.
 std::string helpText();
-/// "lumo 1.1.0\n".
+/// "lumo 1.1.0\n", from the project version.
 std::string versionLine();
 
+/// Writes helpText() to standard error and ends the process with status 0;
+/// a write failure is ignored.
 [[noreturn]] void printHelp();
+/// Writes versionLine() to standard error and ends the process with status
+/// 0; a write failure is ignored.
 [[noreturn]] void printVersion();
 
 }  // namespace lumo

@@ -20,20 +20,22 @@ struct Options {
   bool show_ascii = true;
   bool skip_lines = true;
   bool raw = false;
-  std::optional<ParserKind> parser;
+  std::optional<ParserKind> parser{};
   Palette palette = defaultPalette();
+
+  friend bool operator==(const Options&, const Options&) = default;
 };
 
 /// The configuration file's values; every field absent unless given.
 struct Config {
-  std::optional<bool> color;
-  std::optional<bool> uppercase;
-  std::optional<bool> show_size;
-  std::optional<bool> show_offset;
-  std::optional<bool> show_ascii;
-  std::optional<bool> skip_lines;
-  std::optional<bool> raw;
-  std::optional<Palette> palette;
+  std::optional<bool> color{};
+  std::optional<bool> uppercase{};
+  std::optional<bool> show_size{};
+  std::optional<bool> show_offset{};
+  std::optional<bool> show_ascii{};
+  std::optional<bool> skip_lines{};
+  std::optional<bool> raw{};
+  std::optional<Palette> palette{};
 };
 
 /// Defaults, then the configuration file, then NO_COLOR, then the flags.

@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <new>
 
 #include "platform/platform.h"
 
@@ -164,12 +165,16 @@ Result<ByteBuffer> InputSource::readAll() {
 
 Result<Environment> Environment::read() {
   std::vector<std::pair<std::string, std::string>> variables;
-  for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
-    std::string_view text(*entry);
-    std::size_t equals = text.find('=');
-    if (equals == std::string_view::npos) continue;
-    variables.emplace_back(std::string(text.substr(0, equals)),
-                           std::string(text.substr(equals + 1)));
+  try {
+    for (char** entry = environ; entry != nullptr && *entry != nullptr; ++entry) {
+      std::string_view text(*entry);
+      std::size_t equals = text.find('=');
+      if (equals == std::string_view::npos) continue;
+      variables.emplace_back(std::string(text.substr(0, equals)),
+                             std::string(text.substr(equals + 1)));
+    }
+  } catch (const std::bad_alloc&) {
+    return Failure::OutOfMemory;
   }
   return Environment::of(std::move(variables));
 }

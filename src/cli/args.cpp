@@ -1,0 +1,179 @@
+#include "cli/args.h"
+
+#include <array>
+#include <string_view>
+
+namespace lumo {
+namespace {
+
+using Tristate = std::optional<bool> Args::*;
+
+/// One entry of the flag table. Names are stored without the leading "--".
+struct FlagEntry {
+  enum class Kind : std::uint8_t { Action, Switch, Option };
+  Kind kind;
+  std::string_view name;           // the action's or option's name; a switch's positive name
+  std::string_view negativeName;   // switches only; empty when there is none
+  Tristate field = nullptr;        // switches only
+  ArgsOutcome::Action action = ArgsOutcome::Action::Run;  // actions only
+};
+
+constexpr FlagEntry action(std::string_view name, ArgsOutcome::Action what) {
+  return {FlagEntry::Kind::Action, name, {}, nullptr, what};
+}
+constexpr FlagEntry toggle(std::string_view positive, std::string_view negative, Tristate field) {
+  return {FlagEntry::Kind::Switch, positive, negative, field, ArgsOutcome::Action::Run};
+}
+
+// Searched in this order; no name is a prefix match, none takes "=value".
+constexpr std::array<FlagEntry, 11> kFlagTable = {
+    action("help", ArgsOutcome::Action::Help),
+    action("version", ArgsOutcome::Action::Version),
+    toggle("color", "no-color", &Args::color),
+    toggle("uppercase", "lowercase", &Args::uppercase),
+    toggle("size", "no-size", &Args::show_size),
+    toggle("offset", "no-offset", &Args::show_offset),
+    toggle("ascii", "no-ascii", &Args::show_ascii),
+    toggle("skip-lines", "no-skip-lines", &Args::skip_lines),
+    toggle("raw", {}, &Args::raw),
+    toggle("show-palette", {}, &Args::show_palette),
+    FlagEntry{FlagEntry::Kind::Option, "parser", {}, nullptr, ArgsOutcome::Action::Run},
+};
+
+struct FlagMatch {
+  const FlagEntry* entry = nullptr;
+  bool positive = true;
+};
+
+FlagMatch findFlag(std::string_view name) {
+  for (const FlagEntry& entry : kFlagTable) {
+    if (name == entry.name) return {&entry, true};
+    if (!entry.negativeName.empty() && name == entry.negativeName) return {&entry, false};
+  }
+  return {};
+}
+
+ArgsOutcome errorOutcome(ErrorMessage message, std::string_view first = {},
+                         std::string_view second = {}) {
+  ArgsOutcome outcome;
+  outcome.action = ArgsOutcome::Action::Error;
+  outcome.error = message;
+  outcome.errorFirst = first;
+  outcome.errorSecond = second;
+  return outcome;
+}
+
+ArgsOutcome actionOutcome(ArgsOutcome::Action action) {
+  ArgsOutcome outcome;
+  outcome.action = action;
+  return outcome;
+}
+
+/// The walk over the arguments: the Args under construction, the latest
+/// --parser text and whether the previous argument was --parser.
+class ArgsWalk {
+ public:
+  /// Takes one argument; an outcome other than Run ends the walk.
+  std::optional<ArgsOutcome> take(const std::string& argument) {
+    if (pendingValue_) return takeParserValue(argument);
+    if (argument.size() < 2 || argument[0] != '-') return takeFile(argument);
+    if (argument[1] != '-') return takeShortFlag(argument);
+    if (argument.size() == 2) return errorOutcome(ErrorMessage::ExpectedFlag);
+    return takeLongFlag(argument);
+  }
+
+  /// Ends the walk: a trailing --parser without a value is dropped, and the
+  /// latest --parser text must name a parser.
+  ArgsOutcome finish() {
+    if (parserText_) {
+      args_.parser = parserByName(*parserText_);
+      if (!args_.parser) return errorOutcome(ErrorMessage::NoParserNamed, *parserText_);
+    }
+    ArgsOutcome outcome;
+    outcome.args = std::move(args_);
+    return outcome;
+  }
+
+ private:
+  std::optional<ArgsOutcome> takeParserValue(const std::string& argument) {
+    if (!argument.empty() && argument[0] == '-') {
+      return errorOutcome(ErrorMessage::ExpectedArgString);
+    }
+    parserText_ = argument;
+    pendingValue_ = false;
+    return std::nullopt;
+  }
+
+  // "", "-" and anything not starting with a dash.
+  std::optional<ArgsOutcome> takeFile(const std::string& argument) {
+    if (args_.file) return errorOutcome(ErrorMessage::MultipleFiles);
+    args_.file = argument;
+    return std::nullopt;
+  }
+
+  // Only the character after the dash counts: "-help" and "-hx" are help.
+  static std::optional<ArgsOutcome> takeShortFlag(const std::string& argument) {
+    if (argument[1] == 'h') return actionOutcome(ArgsOutcome::Action::Help);
+    if (argument[1] == 'v') return actionOutcome(ArgsOutcome::Action::Version);
+    return errorOutcome(ErrorMessage::InvalidFlag, argument);
+  }
+
+  std::optional<ArgsOutcome> takeLongFlag(const std::string& argument) {
+    FlagMatch match = findFlag(std::string_view(argument).substr(2));
+    if (match.entry == nullptr) return errorOutcome(ErrorMessage::InvalidFlag, argument);
+    switch (match.entry->kind) {
+      case FlagEntry::Kind::Action:
+        return actionOutcome(match.entry->action);
+      case FlagEntry::Kind::Option:
+        pendingValue_ = true;
+        return std::nullopt;
+      case FlagEntry::Kind::Switch:
+        return setSwitch(*match.entry, match.positive);
+    }
+    return std::nullopt;
+  }
+
+  std::optional<ArgsOutcome> setSwitch(const FlagEntry& entry, bool value) {
+    std::optional<bool>& field = args_.*entry.field;
+    if (!field) {
+      field = value;
+      return std::nullopt;
+    }
+    if (*field == value) {
+      return errorOutcome(ErrorMessage::SpecifiedMultipleTimes,
+                          value ? entry.name : entry.negativeName);
+    }
+    return errorOutcome(ErrorMessage::MutuallyExclusive, entry.name, entry.negativeName);
+  }
+
+  Args args_;
+  std::optional<std::string> parserText_;
+  bool pendingValue_ = false;
+};
+
+}  // namespace
+
+ArgsOutcome classifyArgs(const std::vector<std::string>& arguments) {
+  ArgsWalk walk;
+  for (const std::string& argument : arguments) {
+    if (std::optional<ArgsOutcome> outcome = walk.take(argument)) return std::move(*outcome);
+  }
+  return walk.finish();
+}
+
+Args parseArgs(const std::vector<std::string>& arguments) {
+  ArgsOutcome outcome = classifyArgs(arguments);
+  switch (outcome.action) {
+    case ArgsOutcome::Action::Help:
+      printHelp();
+    case ArgsOutcome::Action::Version:
+      printVersion();
+    case ArgsOutcome::Action::Error:
+      fatal(outcome.error, outcome.errorFirst, outcome.errorSecond);
+    case ArgsOutcome::Action::Run:
+      break;
+  }
+  return std::move(outcome.args);
+}
+
+}  // namespace lumo

@@ -1,0 +1,97 @@
+#include <gtest/gtest.h>
+
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "cli/args.h"
+
+namespace lumo {
+namespace {
+
+constexpr std::size_t kUsageSize = 852;
+constexpr std::size_t kDescriptionColumn = 34;
+
+std::vector<std::string> linesOf(std::string_view text) {
+  std::vector<std::string> lines;
+  while (!text.empty()) {
+    std::size_t end = text.find('\n');
+    lines.emplace_back(text.substr(0, end));
+    if (end == std::string_view::npos) break;
+    text.remove_prefix(end + 1);
+  }
+  return lines;
+}
+
+TEST(HelpText, IsTheUsageTheParserListAndTheAuthorLine) {
+  const std::string expected =
+      "lumo - hex viewer\n"
+      "\n"
+      "Usage:\n"
+      "  lumo <file> [flags]\n"
+      "\n"
+      "Flags:\n"
+      "  -h, --help                      Print this help message\n"
+      "  -v, --version                   Print version information\n"
+      "  --color, --no-color             Enable or disable output coloring\n"
+      "  --lowercase, --uppercase        Switch between lowercase and uppercase hex\n"
+      "  --size, --no-size               Enable or disable showing the size at the end\n"
+      "  --offset, --no-offset           Enable or disable the offset at the left\n"
+      "  --ascii, --no-ascii             Enable or disable the ASCII output\n"
+      "  --skip-lines, --no-skip-lines   Enable or disable skipping of identical lines\n"
+      "  --raw                           Output in raw format (disables most features)\n"
+      "  --show-palette                  Print the color palette being used\n"
+      "  --parser                        Specify the parser to use. Available parsers:\n"
+      "                                    - elf    32-bit and 64-bit ELF files\n"
+      "                                    - pe     PE (portable executable) files\n"
+      "                                    - qoi    QOI (Quite OK Image)\n"
+      "                                    - data   Binary or ASCII data\n"
+      "\n"
+      "Made by Tovrel\n";
+  EXPECT_EQ(helpText(), expected);
+}
+
+TEST(HelpText, UsagePartHasSeventeenLinesOf852Bytes) {
+  std::string help = helpText();
+  ASSERT_GT(help.size(), kUsageSize);
+  std::string usage = help.substr(0, kUsageSize);
+  EXPECT_TRUE(usage.ends_with("Available parsers:\n"));
+  EXPECT_EQ(linesOf(usage).size(), 17u);
+}
+
+TEST(HelpText, FlagDescriptionsStartAtColumn34) {
+  std::vector<std::string> lines = linesOf(helpText().substr(0, kUsageSize));
+  ASSERT_EQ(lines.size(), 17u);
+  for (std::size_t i = 6; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    SCOPED_TRACE(line);
+    ASSERT_GT(line.size(), kDescriptionColumn);
+    EXPECT_TRUE(line.starts_with("  -"));
+    EXPECT_EQ(line[kDescriptionColumn - 1], ' ');
+    EXPECT_NE(line[kDescriptionColumn], ' ');
+    // The flag names and the description are separated by one gap only.
+    std::size_t gap = line.find("  ", 2);
+    EXPECT_EQ(line.find_first_not_of(' ', gap), kDescriptionColumn);
+  }
+}
+
+TEST(HelpText, ParserLinesHangUnderTheDescriptionColumn) {
+  std::vector<std::string> lines = linesOf(helpText().substr(kUsageSize));
+  ASSERT_EQ(lines.size(), kParserKinds.size() + 2);
+  for (std::size_t i = 0; i < kParserKinds.size(); ++i) {
+    ParserKind kind = kParserKinds[i];
+    std::string name(parserName(kind));
+    std::string expected = std::string(36, ' ') + "- " + name + std::string(6 - name.size(), ' ') +
+                           " " + std::string(parserDescription(kind));
+    EXPECT_EQ(lines[i], expected);
+    EXPECT_EQ(lines[i].find(parserDescription(kind)), 45u);
+  }
+  EXPECT_EQ(lines[kParserKinds.size()], "");
+  EXPECT_EQ(lines[kParserKinds.size() + 1], "Made by Tovrel");
+  EXPECT_TRUE(helpText().ends_with("\n\nMade by Tovrel\n"));
+}
+
+TEST(VersionLine, IsTheProjectVersion) { EXPECT_EQ(versionLine(), "lumo 1.1.0\n"); }
+
+}  // namespace
+}  // namespace lumo
