@@ -157,6 +157,12 @@ void pump(int stdinWrite, const std::string& input, Stream& out, Stream& err) {
 }  // namespace
 
 ChildResult runChild(const std::string& program, const ChildSpec& spec) {
+  // A child that exits without reading its input must not kill the test.
+  static const bool ignoringSigpipe = [] {
+    ::signal(SIGPIPE, SIG_IGN);
+    return true;
+  }();
+  (void)ignoringSigpipe;
   ChildResult result;
   Stream out = openSink(spec.out, &result.out, spec.closeAfter);
   Stream err = openSink(spec.err, &result.err, spec.closeAfter);
