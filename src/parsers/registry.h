@@ -3,15 +3,13 @@
 #include <array>
 #include <cstdint>
 #include <optional>
-#include <span>
 #include <string_view>
 
+#include "parsers/byte_span.h"
 #include "parsers/colormap.h"
 #include "platform/failure.h"
 
 namespace lumo {
-
-using ByteSpan = std::span<const std::uint8_t>;
 
 /// The format parsers, in the order of automatic choice and of the help text.
 enum class ParserKind : std::uint8_t { Elf, Pe, Qoi, Data };

@@ -1,0 +1,61 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <optional>
+
+#include "parsers/byte_order.h"
+#include "parsers/byte_span.h"
+
+namespace lumo {
+
+/// Everything that differs between the ELF classes and byte orders, settled
+/// once after the header is read so the table walks never branch on either.
+/// Entry sizes are the class's fixed ones; e_phentsize and e_shentsize are
+/// not consulted.
+struct ElfLayout {
+  std::uint64_t header_size = 0;
+  FieldAt phoff, shoff, phnum, shnum;
+
+  std::uint64_t program_entry_size = 0;
+  FieldAt p_type, p_offset, p_filesz;
+
+  std::uint64_t section_entry_size = 0;
+  FieldAt sh_type, sh_offset, sh_size;
+
+  ByteOrder order = ByteOrder::Little;
+};
+
+/// The header values that the table walks need.
+struct ElfHeader {
+  std::uint64_t phoff = 0;
+  std::uint64_t shoff = 0;
+  std::uint16_t phnum = 0;
+  std::uint16_t shnum = 0;
+};
+
+/// One program or section header entry: its type and the file stretch of
+/// its contents.
+struct ElfEntry {
+  std::uint32_t type = 0;
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;
+};
+
+inline constexpr std::size_t kElfClassOffset = 4;
+inline constexpr std::size_t kElfDataOffset = 5;
+
+/// The layout for the EI_CLASS byte (1: 32-bit, 2: 64-bit), little-endian
+/// until `withByteOrder`; nothing for any other class.
+std::optional<ElfLayout> elfLayoutForClass(std::uint8_t elf_class);
+
+/// The layout with the byte order of the EI_DATA byte: 2 means big-endian,
+/// every other value little-endian.
+ElfLayout withByteOrder(ElfLayout layout, std::uint8_t elf_data);
+
+/// Decoders for records of exactly the layout's sizes.
+ElfHeader decodeElfHeader(const ElfLayout& layout, ByteSpan record);
+ElfEntry decodeProgramEntry(const ElfLayout& layout, ByteSpan record);
+ElfEntry decodeSectionEntry(const ElfLayout& layout, ByteSpan record);
+
+}  // namespace lumo

@@ -1,0 +1,182 @@
+// Checks the ELF parser on real files against the structure that readelf
+// (binutils) reports, so the expectation never comes from lumo's own reading.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "parsers/real_file_support.h"
+
+namespace lumo {
+namespace {
+
+using namespace lumo::testing;
+
+struct ElfEntryReport {
+  std::string type;
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;
+};
+
+// The parts of `readelf -h -l -S -W` that decide the colors.
+struct ReadelfReport {
+  std::string elf_class;
+  std::string data;
+  std::uint64_t header_size = 0;
+  std::uint64_t phoff = 0, phentsize = 0, phnum = 0;
+  std::uint64_t shoff = 0, shentsize = 0, shnum = 0;
+  std::vector<ElfEntryReport> segments;
+  std::vector<ElfEntryReport> sections;
+  std::optional<std::size_t> text_index;
+};
+
+// "  Start of section headers:          149360 (bytes into file)" and alike.
+std::optional<std::string> headerValue(const std::string& line, std::string_view key) {
+  const std::size_t at = line.find(key);
+  if (at == std::string::npos || line.compare(0, at, std::string(at, ' ')) != 0) {
+    return std::nullopt;
+  }
+  const std::vector<std::string> words = splitWords(line.substr(at + key.size()));
+  if (words.empty()) return std::nullopt;
+  return line.substr(line.find(words.front(), at + key.size()));
+}
+
+std::uint64_t number(const std::string& text) { return std::stoull(text, nullptr, 0); }
+
+ReadelfReport parseReadelf(const std::string& output) {
+  ReadelfReport report;
+  enum class Block { None, Sections, Segments } block = Block::None;
+  for (const std::string& line : splitLines(output)) {
+    if (auto v = headerValue(line, "Class:")) report.elf_class = *v;
+    if (auto v = headerValue(line, "Data:")) report.data = *v;
+    if (auto v = headerValue(line, "Size of this header:")) report.header_size = number(*v);
+    if (auto v = headerValue(line, "Start of program headers:")) report.phoff = number(*v);
+    if (auto v = headerValue(line, "Size of program headers:")) report.phentsize = number(*v);
+    if (auto v = headerValue(line, "Number of program headers:")) report.phnum = number(*v);
+    if (auto v = headerValue(line, "Start of section headers:")) report.shoff = number(*v);
+    if (auto v = headerValue(line, "Size of section headers:")) report.shentsize = number(*v);
+    if (auto v = headerValue(line, "Number of section headers:")) report.shnum = number(*v);
+
+    if (line.starts_with("Section Headers:")) block = Block::Sections;
+    if (line.starts_with("Program Headers:")) block = Block::Segments;
+    if (line.starts_with("Key to Flags:") || line.empty()) block = Block::None;
+
+    std::vector<std::string> words = splitWords(line);
+    if (block == Block::Sections && line.starts_with("  [") && words[1] != "Name") {
+      // "[ 0]" or "[12]": drop the index; section 0 has an empty name.
+      words = splitWords(line.substr(line.find(']') + 1));
+      if (report.sections.empty() && words.front() == "NULL") words.insert(words.begin(), "");
+      if (words[0] == ".text") report.text_index = report.sections.size();
+      // Name Type Address Off Size ...
+      report.sections.push_back(
+          {words[1], std::stoull(words[3], nullptr, 16), std::stoull(words[4], nullptr, 16)});
+    }
+    if (block == Block::Segments && words.size() >= 5 && words[1].starts_with("0x")) {
+      // Type Offset VirtAddr PhysAddr FileSiz ...
+      report.segments.push_back({words[0], number(words[1]), number(words[4])});
+    }
+  }
+  return report;
+}
+
+// The colors that follow from readelf's view of the file: the header, each
+// program header entry then its segment (except at offset 0 and PT_PHDR),
+// each section header entry then its section (except SHT_NULL, SHT_NOBITS
+// and offset 0), consecutive entries alternating, later paints winning.
+std::string expectedFromReport(const ReadelfReport& r, std::uint64_t size) {
+  std::vector<Region> regions = {{0, r.header_size, kC1}};
+  for (std::size_t i = 0; i < r.segments.size(); ++i) {
+    const auto odd = static_cast<std::uint8_t>(3 * (i % 2));
+    regions.push_back(
+        {r.phoff + i * r.phentsize, r.phentsize, static_cast<PaletteSlot>(kC2 + odd)});
+    const ElfEntryReport& s = r.segments[i];
+    if (s.offset != 0 && s.type != "PHDR") {
+      regions.push_back({s.offset, s.size, static_cast<PaletteSlot>(kC2Alt + odd)});
+    }
+  }
+  for (std::size_t i = 0; i < r.sections.size(); ++i) {
+    const auto odd = static_cast<std::uint8_t>(3 * (i % 2));
+    regions.push_back(
+        {r.shoff + i * r.shentsize, r.shentsize, static_cast<PaletteSlot>(kC4 + odd)});
+    const ElfEntryReport& s = r.sections[i];
+    if (s.offset != 0 && s.type != "NULL" && s.type != "NOBITS") {
+      regions.push_back({s.offset, s.size, static_cast<PaletteSlot>(kC4Alt + odd)});
+    }
+  }
+  return expectedMask(size, regions);
+}
+
+struct RealElf {
+  const char* name;
+  std::vector<std::string> candidates;
+  const char* package;
+  const char* elf_class;
+  bool big_endian;
+};
+
+void PrintTo(const RealElf& file, std::ostream* out) { *out << file.name; }
+
+class ElfRealFileTest : public ::testing::TestWithParam<RealElf> {};
+
+TEST_P(ElfRealFileTest, ColorsMatchTheStructureReadelfReports) {
+  const RealElf& file = GetParam();
+  const std::optional<std::string> path = firstExisting(file.candidates);
+  if (!path) GTEST_SKIP() << "no " << file.name << " here; install the package " << file.package;
+  const std::optional<std::string> output = commandOutput("readelf -h -l -S -W " + *path);
+  if (!output) GTEST_SKIP() << "readelf (binutils) could not be run";
+  const std::optional<Bytes> bytes = readWholeFile(*path);
+  ASSERT_TRUE(bytes.has_value()) << *path;
+
+  const ReadelfReport report = parseReadelf(*output);
+  // The report must describe the kind of file this case is meant to cover,
+  // and be complete, or the comparison below would prove little.
+  ASSERT_EQ(report.elf_class, file.elf_class) << *path;
+  ASSERT_EQ(report.data.find("big endian") != std::string::npos, file.big_endian) << report.data;
+  ASSERT_GT(report.segments.size(), 1u);
+  ASSERT_EQ(report.segments.size(), report.phnum);
+  ASSERT_EQ(report.sections.size(), report.shnum);
+  ASSERT_TRUE(report.text_index.has_value()) << "no .text section in " << *path;
+
+  const Result<Colormap> colormap = buildColormap(*bytes, std::nullopt);
+  ASSERT_TRUE(colormap.ok());
+  const std::string actual = maskOf(*colormap);
+
+  // A few landmarks first, each with a readable message.
+  const ElfEntryReport& text = report.sections[*report.text_index];
+  const char text_slot = *report.text_index % 2 == 0 ? 'd' : 'e';
+  EXPECT_EQ(actual[text.offset], text_slot) << ".text starts at 0x" << std::hex << text.offset;
+  EXPECT_EQ(actual[text.offset + text.size - 1], text_slot) << ".text ends";
+  EXPECT_EQ(actual[report.shoff], '4') << "first section header entry";
+  EXPECT_EQ(actual[report.shoff + report.shentsize], '5') << "second section header entry";
+  EXPECT_EQ(actual.back(), report.shnum % 2 == 1 ? '4' : '5') << "last section header entry";
+  EXPECT_EQ(actual.substr(0, report.header_size), std::string(report.header_size, '1'));
+
+  EXPECT_EQ(describeMismatch(actual, expectedFromReport(report, bytes->size())), "") << *path;
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, ElfRealFileTest,
+    ::testing::Values(
+        RealElf{"Elf64Little", {"/bin/ls", "/usr/bin/ls"}, "coreutils", "ELF64", false},
+        RealElf{"Elf32Little",
+                {"/usr/lib32/libc.so.6", "/usr/i686-linux-gnu/lib/libc.so.6"},
+                "libc6-i386 or libc6-i386-cross",
+                "ELF32",
+                false},
+        RealElf{"Elf32Big",
+                {"/usr/powerpc-linux-gnu/lib/libc.so.6"},
+                "libc6-powerpc-cross",
+                "ELF32",
+                true},
+        RealElf{"Elf64Big",
+                {"/usr/s390x-linux-gnu/lib/libc.so.6"},
+                "libc6-s390x-cross",
+                "ELF64",
+                true}),
+    [](const ::testing::TestParamInfo<RealElf>& param_info) { return param_info.param.name; });
+
+}  // namespace
+}  // namespace lumo

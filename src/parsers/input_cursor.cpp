@@ -1,0 +1,30 @@
+#include "parsers/input_cursor.h"
+
+#include <cstddef>
+
+namespace lumo {
+
+std::uint64_t InputCursor::remaining() const {
+  const std::uint64_t size = input_.size();
+  return position_ < size ? size - position_ : 0;
+}
+
+Result<ByteSpan> InputCursor::readExact(std::uint64_t count) {
+  if (count > remaining()) return Failure::EndOfStream;
+  if (count == 0) return ByteSpan{};  // the position may lie past the end
+  // Both fit in size_t now: position + count <= input size.
+  ByteSpan bytes =
+      input_.subspan(static_cast<std::size_t>(position_), static_cast<std::size_t>(count));
+  position_ += count;
+  return bytes;
+}
+
+Status InputCursor::skip(std::uint64_t count) {
+  // Reading the bytes in small chunks would fail at the first short chunk,
+  // which is exactly when the whole stretch does not fit.
+  if (count > remaining()) return Failure::EndOfStream;
+  position_ += count;
+  return {};
+}
+
+}  // namespace lumo

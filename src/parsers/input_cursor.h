@@ -1,0 +1,40 @@
+#pragma once
+
+#include <cstdint>
+
+#include "parsers/byte_span.h"
+#include "platform/failure.h"
+
+namespace lumo {
+
+/// A read position over the whole input. Every read of a header or table
+/// entry goes through here, so no offset taken from a file can reach outside
+/// the input.
+class InputCursor {
+ public:
+  explicit InputCursor(ByteSpan input) : input_(input) {}
+
+  std::uint64_t position() const { return position_; }
+
+  /// Moves to any offset, also one at or past the end of the input; the next
+  /// read decides whether it is usable.
+  void seek(std::uint64_t offset) { position_ = offset; }
+
+  /// The `count` bytes at the position, which then advances by `count`.
+  /// EndOfStream when fewer than `count` bytes remain (a position at or past
+  /// the end has none); the position is then unchanged.
+  Result<ByteSpan> readExact(std::uint64_t count);
+
+  /// Advances over `count` bytes with exactly the outcome of reading them:
+  /// EndOfStream when fewer remain, the position then unchanged. Skipping 0
+  /// bytes always succeeds.
+  Status skip(std::uint64_t count);
+
+ private:
+  std::uint64_t remaining() const;
+
+  ByteSpan input_;
+  std::uint64_t position_ = 0;
+};
+
+}  // namespace lumo

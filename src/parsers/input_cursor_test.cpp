@@ -1,0 +1,130 @@
+#include "parsers/input_cursor.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <vector>
+
+#include "parsers/byte_order.h"
+
+namespace lumo {
+namespace {
+
+constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+
+const std::vector<std::uint8_t> kTen = {0, 1, 2, 3, 4, 5, 6, 7, 8, 9};
+
+struct ReadCase {
+  const char* name;
+  std::uint64_t position;
+  std::uint64_t count;
+  bool ok;
+};
+
+class CursorReadTest : public ::testing::TestWithParam<ReadCase> {};
+
+TEST_P(CursorReadTest, ReadExactAndSkipAgreeOnBounds) {
+  const ReadCase& c = GetParam();
+  InputCursor reader(kTen);
+  reader.seek(c.position);
+  const Result<ByteSpan> read = reader.readExact(c.count);
+  InputCursor skipper(kTen);
+  skipper.seek(c.position);
+  const Status skipped = skipper.skip(c.count);
+
+  ASSERT_EQ(read.ok(), c.ok);
+  ASSERT_EQ(skipped.ok(), c.ok);
+  if (c.ok) {
+    EXPECT_EQ(read->size(), c.count);
+    if (c.count > 0) {
+      EXPECT_EQ(read->front(), kTen[c.position]);
+    }
+    EXPECT_EQ(reader.position(), c.position + c.count);
+    EXPECT_EQ(skipper.position(), c.position + c.count);
+  } else {
+    EXPECT_EQ(read.failure(), Failure::EndOfStream);
+    EXPECT_EQ(skipped.failure(), Failure::EndOfStream);
+    EXPECT_EQ(reader.position(), c.position);
+    EXPECT_EQ(skipper.position(), c.position);
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Bounds, CursorReadTest,
+    ::testing::Values(ReadCase{"all", 0, 10, true}, ReadCase{"up_to_end", 6, 4, true},
+                      ReadCase{"one_past_end", 6, 5, false},
+                      ReadCase{"nothing_at_end", 10, 0, true}, ReadCase{"one_at_end", 10, 1, false},
+                      ReadCase{"nothing_past_end", 1000, 0, true},
+                      ReadCase{"past_end", 1000, 1, false},
+                      // position + count would wrap to a small number
+                      ReadCase{"wrapping_count", 2, kMax - 1, false},
+                      ReadCase{"position_near_max", kMax - 1, 2, false},
+                      ReadCase{"huge_skip", 0, kMax, false},
+                      // beyond one 512-byte step
+                      ReadCase{"longer_than_input", 0, 600, false}),
+    [](const ::testing::TestParamInfo<ReadCase>& param_info) { return param_info.param.name; });
+
+TEST(InputCursorTest, ConsecutiveReadsAdvance) {
+  InputCursor cursor(kTen);
+  ASSERT_TRUE(cursor.readExact(3).ok());
+  const Result<ByteSpan> next = cursor.readExact(2);
+  ASSERT_TRUE(next.ok());
+  EXPECT_EQ((*next)[0], 3);
+  EXPECT_EQ((*next)[1], 4);
+  ASSERT_TRUE(cursor.skip(4).ok());
+  EXPECT_EQ(cursor.position(), 9u);
+  EXPECT_FALSE(cursor.readExact(2).ok());
+  EXPECT_TRUE(cursor.readExact(1).ok());
+}
+
+TEST(InputCursorTest, SkipCrossesManyStepsWithinInput) {
+  const std::vector<std::uint8_t> big(2000, 0xab);
+  InputCursor cursor(big);
+  ASSERT_TRUE(cursor.skip(1999).ok());
+  EXPECT_EQ(cursor.position(), 1999u);
+  EXPECT_FALSE(cursor.skip(2).ok());
+  EXPECT_TRUE(cursor.skip(1).ok());
+}
+
+TEST(InputCursorTest, EmptyInputHasNothingToRead) {
+  InputCursor cursor(ByteSpan{});
+  EXPECT_TRUE(cursor.readExact(0).ok());
+  EXPECT_EQ(cursor.readExact(1).failure(), Failure::EndOfStream);
+  EXPECT_EQ(cursor.skip(1).failure(), Failure::EndOfStream);
+}
+
+TEST(ByteOrderTest, DecodesEachWidthInBothOrders) {
+  const std::vector<std::uint8_t> record = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x88};
+  struct Case {
+    FieldAt field;
+    std::uint64_t little;
+    std::uint64_t big;
+  };
+  const Case cases[] = {
+      {{7, 1}, 0x88, 0x88},
+      {{1, 2}, 0x0302, 0x0203},
+      {{4, 4}, 0x88070605, 0x05060788},
+      {{0, 8}, 0x8807060504030201, 0x0102030405060788},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << "offset " << c.field.offset << " width " << c.field.width);
+    EXPECT_EQ(loadUnsigned(record, c.field, ByteOrder::Little), c.little);
+    EXPECT_EQ(loadUnsigned(record, c.field, ByteOrder::Big), c.big);
+  }
+  EXPECT_EQ(loadLe16(record, 6), 0x8807);
+  EXPECT_EQ(loadLe32(record, 0), 0x04030201u);
+}
+
+TEST(ByteOrderTest, FieldOutsideTheRecordDecodesAsZero) {
+  const std::vector<std::uint8_t> record(8, 0xff);
+  EXPECT_EQ(loadUnsigned(record, {5, 4}, ByteOrder::Little), 0u);
+  EXPECT_EQ(loadUnsigned(record, {9, 1}, ByteOrder::Big), 0u);
+  EXPECT_EQ(loadUnsigned(record, {std::numeric_limits<std::size_t>::max(), 2}, ByteOrder::Little),
+            0u);
+  EXPECT_EQ(loadUnsigned(record, {0, 3}, ByteOrder::Little), 0u);
+  EXPECT_EQ(loadUnsigned(record, {0, 16}, ByteOrder::Little), 0u);
+}
+
+}  // namespace
+}  // namespace lumo

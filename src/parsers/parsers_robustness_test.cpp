@@ -1,0 +1,97 @@
+// Damaged variants of valid files: whatever their header values say, every
+// parser stays inside the input, terminates, and uses only its own slots.
+// Most useful under the sanitizers.
+
+#include <gtest/gtest.h>
+
+#include <bitset>
+#include <random>
+#include <string>
+
+#include "parsers/parser_test_support.h"
+#include "parsers/parsers.h"
+
+namespace lumo {
+namespace {
+
+using testing::Bytes;
+using testing::put;
+
+using SlotSet = std::bitset<kSlotCount>;
+
+SlotSet slots(std::initializer_list<PaletteSlot> list) {
+  SlotSet set;
+  for (PaletteSlot slot : list) set.set(slot);
+  return set;
+}
+
+Bytes validElf64() {
+  Bytes b(400, 0);
+  const Bytes ident = {0x7f, 'E', 'L', 'F', 2, 1, 1};
+  std::copy(ident.begin(), ident.end(), b.begin());
+  put(b, 32, 64, 8);   // e_phoff
+  put(b, 40, 240, 8);  // e_shoff
+  put(b, 56, 2, 2);    // e_phnum
+  put(b, 60, 2, 2);    // e_shnum
+  put(b, 64, 1, 4), put(b, 72, 176, 8), put(b, 96, 32, 8);
+  put(b, 120, 1, 4), put(b, 128, 208, 8), put(b, 152, 32, 8);
+  put(b, 244, 1, 4), put(b, 264, 180, 8), put(b, 272, 8, 8);
+  put(b, 308, 8, 4), put(b, 328, 200, 8), put(b, 336, 8, 8);
+  return b;
+}
+
+Bytes validPe() {
+  Bytes b(400, 0);
+  b[0] = 'M', b[1] = 'Z';
+  put(b, 60, 64, 4);
+  b[64] = 'P', b[65] = 'E';
+  put(b, 70, 2, 2);   // NumberOfSections
+  put(b, 84, 16, 2);  // SizeOfOptionalHeader
+  put(b, 120, 32, 4), put(b, 124, 250, 4);
+  put(b, 160, 32, 4), put(b, 164, 300, 4);
+  return b;
+}
+
+struct Subject {
+  const char* name;
+  Bytes seed;
+  void (*parser)(ByteSpan, Colormap&);
+  SlotSet allowed;
+};
+
+TEST(ParserRobustnessTest, DamagedInputsStayInBoundsAndInPalette) {
+  const Subject subjects[] = {
+      {"elf", validElf64(), colorizeElf,
+       slots({kNormalAlt, kC1, kC2, kC2Alt, kC3, kC3Alt, kC4, kC4Alt, kC5, kC5Alt})},
+      {"pe", validPe(), colorizePe,
+       slots({kNormalAlt, kC1, kC1Accent, kC2, kC2Accent, kC3, kC3Alt, kC4, kC4Alt, kC4Accent, kC5,
+              kC5Alt, kC5Accent})},
+  };
+  std::mt19937 random(20240611);
+  for (const Subject& subject : subjects) {
+    for (int round = 0; round < 3000; ++round) {
+      Bytes input = subject.seed;
+      // Keep the magic; damage a few bytes, often with extreme values, and
+      // sometimes cut the input short.
+      const int damaged = 1 + static_cast<int>(random() % 8);
+      for (int k = 0; k < damaged; ++k) {
+        const std::size_t at = 4 + random() % (input.size() - 4);
+        const std::uint32_t pick = random() % 4;
+        input[at] = pick == 0 ? 0xff : pick == 1 ? 0x00 : static_cast<std::uint8_t>(random());
+      }
+      if (random() % 4 == 0) input.resize(4 + random() % (input.size() - 4));
+
+      Result<Colormap> colormap = Colormap::create(input.size());
+      ASSERT_TRUE(colormap.ok());
+      subject.parser(input, *colormap);
+      for (std::uint64_t k = 0; k < colormap->size(); ++k) {
+        const std::uint8_t slot = colormap->data()[k];
+        ASSERT_TRUE(slot < kSlotCount && subject.allowed.test(slot))
+            << subject.name << " round " << round << " offset " << k << " slot " << int{slot};
+      }
+    }
+  }
+}
+
+}  // namespace
+}  // namespace lumo

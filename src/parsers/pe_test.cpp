@@ -1,0 +1,208 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "parsers/parser_test_support.h"
+#include "parsers/parsers.h"
+
+namespace lumo {
+namespace {
+
+using testing::Bytes;
+using testing::colorize;
+using testing::expectedMask;
+using testing::put;
+using testing::Region;
+
+constexpr std::uint64_t kCoffEnd = 24;  // signature and COFF file header
+constexpr std::uint64_t kSectionHeader = 40;
+
+// Writes PE fixtures at the offsets of the PE/COFF format.
+struct PeWriter {
+  Bytes bytes;
+
+  void grow(std::uint64_t size) {
+    if (bytes.size() < size) bytes.resize(static_cast<std::size_t>(size));
+  }
+
+  void dosHeader(std::uint32_t lfanew) {
+    grow(64);
+    bytes[0] = 'M', bytes[1] = 'Z';
+    put(bytes, 60, lfanew, 4);
+  }
+
+  void coffHeader(std::uint64_t at, std::uint16_t sections, std::uint16_t optional_size,
+                  std::string_view signature = std::string_view("PE\0\0", 4)) {
+    grow(at + kCoffEnd);
+    std::copy(signature.begin(), signature.end(), bytes.begin() + static_cast<long>(at));
+    put(bytes, at + 4, 0x8664, 2);  // Machine; not consulted
+    put(bytes, at + 6, sections, 2);
+    put(bytes, at + 20, optional_size, 2);
+  }
+
+  void sectionHeader(std::uint64_t at, std::string_view name, std::uint32_t raw_size,
+                     std::uint32_t raw_pointer) {
+    grow(at + kSectionHeader);
+    std::copy(name.begin(), name.end(), bytes.begin() + static_cast<long>(at));
+    put(bytes, at + 8, raw_size / 2, 4);  // VirtualSize; not consulted
+    put(bytes, at + 16, raw_size, 4);
+    put(bytes, at + 20, raw_pointer, 4);
+  }
+};
+
+const std::vector<Region> kDosHeaderRegions = {{0, 2, kC1Accent}, {2, 58, kC1}, {60, 4, kC1Accent}};
+
+std::vector<Region> withDosHeader(std::vector<Region> regions) {
+  regions.insert(regions.begin(), kDosHeaderRegions.begin(), kDosHeaderRegions.end());
+  return regions;
+}
+
+TEST(PeParserTest, WithoutAWholeDosHeaderNothingIsPainted) {
+  for (std::size_t size : {2u, 63u}) {
+    Bytes input(size, 0);
+    input[0] = 'M', input[1] = 'Z';
+    EXPECT_EQ(colorize(colorizePe, input), std::string(size, '_')) << size << " bytes";
+  }
+}
+
+TEST(PeParserTest, COFFHeaderAtOrNearTheEnd) {
+  struct Case {
+    const char* name;
+    std::uint32_t lfanew;
+    std::size_t size;
+    std::vector<Region> regions;
+  };
+  const Case cases[] = {
+      {"at the end", 64, 64, {}},
+      {"far beyond the end", 0xffffffff, 100, {}},
+      {"near 2^32", 0xfffffff0, 100, {}},
+      {"10 bytes before the end", 90, 100, {{90, 4, kC2Accent}, {94, 6, kC2}}},
+      // Inside the MS-DOS header: painted over it, fields taken from its bytes.
+      {"inside the DOS header", 40, 64, {{40, 4, kC2Accent}, {44, 20, kC2}}},
+  };
+  for (const Case& c : cases) {
+    PeWriter w;
+    w.dosHeader(c.lfanew);
+    w.grow(c.size);
+    EXPECT_EQ(colorize(colorizePe, w.bytes), expectedMask(c.size, withDosHeader(c.regions)))
+        << c.name;
+  }
+}
+
+class OptionalHeaderTest : public ::testing::TestWithParam<std::uint16_t> {};
+
+TEST_P(OptionalHeaderTest, SplitAt216AndSectionTableRightAfter) {
+  const std::uint16_t optional_size = GetParam();
+  constexpr std::uint64_t kLfanew = 0x80;  // a stub lies between
+  const std::uint64_t optional = kLfanew + kCoffEnd;
+  const std::uint64_t table = optional + optional_size;
+  const std::uint64_t data = table + kSectionHeader + 8;
+  PeWriter w;
+  w.dosHeader(kLfanew);
+  w.coffHeader(kLfanew, 1, optional_size);
+  w.sectionHeader(table, ".text", 16, static_cast<std::uint32_t>(data));
+  w.grow(data + 16 + 8);  // 8 bytes of overlay at the end
+
+  std::vector<Region> regions = {{kLfanew, 4, kC2Accent}, {kLfanew + 4, 20, kC2}};
+  regions.push_back({optional, std::min<std::uint64_t>(optional_size, 216), kC3});
+  if (optional_size > 216) regions.push_back({optional + 216, optional_size - 216u, kC3Alt});
+  regions.push_back({table, 8, kC4Accent});
+  regions.push_back({table + 8, 32, kC4});
+  regions.push_back({data, 16, kC4Alt});
+  EXPECT_EQ(colorize(colorizePe, w.bytes), expectedMask(w.bytes.size(), withDosHeader(regions)));
+}
+
+INSTANTIATE_TEST_SUITE_P(Sizes, OptionalHeaderTest,
+                         ::testing::Values(std::uint16_t{0}, std::uint16_t{100}, std::uint16_t{216},
+                                           std::uint16_t{217}, std::uint16_t{224},
+                                           std::uint16_t{240}));
+
+TEST(PeParserTest, OptionalHeaderPastTheEndStopsBeforeIt) {
+  PeWriter w;
+  w.dosHeader(64);
+  w.coffHeader(64, 1, 240);
+  w.sectionHeader(64 + kCoffEnd, ".text", 8, 0);  // inside the would-be optional header
+  w.grow(64 + kCoffEnd + 239);
+
+  EXPECT_EQ(colorize(colorizePe, w.bytes),
+            expectedMask(w.bytes.size(), withDosHeader({{64, 4, kC2Accent}, {68, 20, kC2}})));
+}
+
+TEST(PeParserTest, SectionsAlternateAndPaintTheirRawData) {
+  constexpr std::uint64_t kTable = 64 + kCoffEnd;  // no optional header
+  constexpr std::uint64_t kData = kTable + 4 * kSectionHeader;
+  PeWriter w;
+  w.dosHeader(64);
+  // Neither the signature nor anything else is validated.
+  w.coffHeader(64, 4, 0, std::string_view("PX\1\1", 4));
+  w.sectionHeader(kTable, ".text", 32, kData);
+  w.sectionHeader(kTable + 40, ".data", 16, kData + 32);
+  w.sectionHeader(kTable + 80, ".bss", 0, kData + 48);  // no raw data
+  w.sectionHeader(kTable + 120, ".zero", 10, 0);        // from offset 0, over the header
+  w.grow(kData + 48 + 16);                              // overlay keeps the background
+
+  const std::vector<Region> painted = withDosHeader({
+      {64, 4, kC2Accent},
+      {68, 20, kC2},
+      {kTable, 8, kC4Accent},
+      {kTable + 8, 32, kC4},
+      {kData, 32, kC4Alt},
+      {kTable + 40, 8, kC5Accent},
+      {kTable + 48, 32, kC5},
+      {kData + 32, 16, kC5Alt},
+      {kTable + 80, 8, kC4Accent},
+      {kTable + 88, 32, kC4},
+      {kTable + 120, 8, kC5Accent},
+      {kTable + 128, 32, kC5},
+      {0, 10, kC5Alt},
+  });
+  EXPECT_EQ(colorize(colorizePe, w.bytes), expectedMask(w.bytes.size(), painted));
+}
+
+TEST(PeParserTest, SectionTableCutShortLeavesTheShortEntryAlone) {
+  constexpr std::uint64_t kTable = 64 + kCoffEnd;
+  PeWriter w;
+  w.dosHeader(64);
+  w.coffHeader(64, 3, 0);
+  w.sectionHeader(kTable, ".a", 4, 0x200);   // data past the end: clipped away
+  w.sectionHeader(kTable + 40, ".b", 4, 2);  // data over the DOS header
+  w.grow(kTable + 80 + 39);
+
+  const std::vector<Region> painted = withDosHeader({
+      {64, 4, kC2Accent},
+      {68, 20, kC2},
+      {kTable, 8, kC4Accent},
+      {kTable + 8, 32, kC4},
+      {kTable + 40, 8, kC5Accent},
+      {kTable + 48, 32, kC5},
+      {2, 4, kC5Alt},
+  });
+  EXPECT_EQ(colorize(colorizePe, w.bytes), expectedMask(w.bytes.size(), painted));
+}
+
+TEST(PeParserTest, HostileCountsAndSizes) {
+  constexpr std::uint64_t kTable = 64 + kCoffEnd;
+  PeWriter w;
+  w.dosHeader(64);
+  w.coffHeader(64, 0xffff, 0);
+  w.sectionHeader(kTable, ".far", 0xffffffff, 0xffffffff);
+  w.sectionHeader(kTable + 40, ".all", 0xffffffff, 0x10);
+  w.grow(kTable + 80 + 20);
+
+  const std::vector<Region> painted = withDosHeader({
+      {64, 4, kC2Accent},
+      {68, 20, kC2},
+      {kTable, 8, kC4Accent},
+      {kTable + 8, 32, kC4},
+      {kTable + 40, 8, kC5Accent},
+      {kTable + 48, 32, kC5},
+      {0x10, 0xffffffff, kC5Alt},
+  });
+  EXPECT_EQ(colorize(colorizePe, w.bytes), expectedMask(w.bytes.size(), painted));
+}
+
+}  // namespace
+}  // namespace lumo

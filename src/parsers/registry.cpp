@@ -1,0 +1,67 @@
+#include "parsers/registry.h"
+
+#include <algorithm>
+#include <cstddef>
+
+#include "parsers/parsers.h"
+
+namespace lumo {
+namespace {
+
+struct ParserInfo {
+  std::string_view name;
+  std::string_view description;
+  std::string_view magic;  // empty: matches every input
+  void (*colorize)(ByteSpan, Colormap&);
+};
+
+// Indexed by ParserKind.
+constexpr std::array<ParserInfo, kParserKinds.size()> kParsers = {{
+    {"elf", "32-bit and 64-bit ELF files", "\177ELF", colorizeElf},  // \177 is DEL, 0x7f
+    {"pe", "PE (portable executable) files", "MZ", colorizePe},
+    {"qoi", "QOI (Quite OK Image)", "qoif", colorizeQoi},
+    {"data", "Binary or ASCII data", "", colorizeData},
+}};
+
+const ParserInfo& infoOf(ParserKind kind) { return kParsers[static_cast<std::size_t>(kind)]; }
+
+}  // namespace
+
+std::string_view parserName(ParserKind kind) { return infoOf(kind).name; }
+
+std::string_view parserDescription(ParserKind kind) { return infoOf(kind).description; }
+
+std::optional<ParserKind> parserByName(std::string_view name) {
+  for (ParserKind kind : kParserKinds) {
+    if (infoOf(kind).name == name) return kind;
+  }
+  return std::nullopt;
+}
+
+bool matchesMagic(ParserKind kind, ByteSpan input) {
+  const std::string_view magic = infoOf(kind).magic;
+  if (input.size() < magic.size()) return false;
+  return std::equal(magic.begin(), magic.end(), input.begin(),
+                    [](char expected, std::uint8_t actual) {
+                      return static_cast<std::uint8_t>(expected) == actual;
+                    });
+}
+
+ParserKind detectParser(ByteSpan input) {
+  for (ParserKind kind : kParserKinds) {
+    if (matchesMagic(kind, input)) return kind;
+  }
+  return ParserKind::Data;  // not reached: data matches every input
+}
+
+Result<Colormap> buildColormap(ByteSpan input, std::optional<ParserKind> forced) {
+  // Allocation comes first, so OutOfMemory wins over a mismatch.
+  Result<Colormap> colormap = Colormap::create(input.size());
+  if (!colormap) return colormap.failure();
+  if (forced && !matchesMagic(*forced, input)) return Failure::NonMatchingParser;
+  const ParserKind kind = forced.value_or(detectParser(input));
+  infoOf(kind).colorize(input, *colormap);
+  return colormap;
+}
+
+}  // namespace lumo

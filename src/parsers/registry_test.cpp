@@ -1,0 +1,139 @@
+#include "parsers/registry.h"
+
+#include <gtest/gtest.h>
+
+#include "parsers/parser_test_support.h"
+
+namespace lumo {
+namespace {
+
+using testing::Bytes;
+using testing::bytesOf;
+using testing::maskOf;
+
+TEST(RegistryTest, NamesAndDescriptionsInOrder) {
+  const std::pair<std::string_view, std::string_view> expected[] = {
+      {"elf", "32-bit and 64-bit ELF files"},
+      {"pe", "PE (portable executable) files"},
+      {"qoi", "QOI (Quite OK Image)"},
+      {"data", "Binary or ASCII data"},
+  };
+  ASSERT_EQ(kParserKinds.size(), 4u);
+  for (std::size_t k = 0; k < kParserKinds.size(); ++k) {
+    EXPECT_EQ(parserName(kParserKinds[k]), expected[k].first);
+    EXPECT_EQ(parserDescription(kParserKinds[k]), expected[k].second);
+  }
+}
+
+TEST(RegistryTest, ParserByNameIsExact) {
+  EXPECT_EQ(parserByName("elf"), ParserKind::Elf);
+  EXPECT_EQ(parserByName("pe"), ParserKind::Pe);
+  EXPECT_EQ(parserByName("qoi"), ParserKind::Qoi);
+  EXPECT_EQ(parserByName("data"), ParserKind::Data);
+  for (std::string_view miss : {"ELF", "Elf", "el", "elf ", " elf", "elfx", "", "dat", "d"}) {
+    EXPECT_EQ(parserByName(miss), std::nullopt) << "'" << miss << "'";
+  }
+  EXPECT_EQ(parserByName(std::string_view("elf\0", 4)), std::nullopt);
+}
+
+TEST(RegistryTest, MagicAndDetection) {
+  struct Case {
+    const char* name;
+    Bytes input;
+    bool elf, pe, qoi;
+    ParserKind detected;
+  };
+  const Case cases[] = {
+      {"empty", {}, false, false, false, ParserKind::Data},
+      {"elf magic alone",
+       bytesOf("\x7f"
+               "ELF"),
+       true, false, false, ParserKind::Elf},
+      {"elf magic cut short",
+       bytesOf("\x7f"
+               "EL"),
+       false, false, false, ParserKind::Data},
+      {"mz alone", bytesOf("MZ"), false, true, false, ParserKind::Pe},
+      {"m alone", bytesOf("M"), false, false, false, ParserKind::Data},
+      {"qoif", bytesOf("qoif...."), false, false, true, ParserKind::Qoi},
+      {"QOIF upper case", bytesOf("QOIF"), false, false, false, ParserKind::Data},
+      {"mz lower case", bytesOf("mz"), false, false, false, ParserKind::Data},
+      {"magic at offset 1",
+       bytesOf(" \x7f"
+               "ELF"),
+       false, false, false, ParserKind::Data},
+      {"elf with high bit lost",
+       bytesOf("\xff"
+               "ELF"),
+       false, false, false, ParserKind::Data},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(matchesMagic(ParserKind::Elf, c.input), c.elf);
+    EXPECT_EQ(matchesMagic(ParserKind::Pe, c.input), c.pe);
+    EXPECT_EQ(matchesMagic(ParserKind::Qoi, c.input), c.qoi);
+    EXPECT_TRUE(matchesMagic(ParserKind::Data, c.input));
+    EXPECT_EQ(detectParser(c.input), c.detected);
+  }
+}
+
+TEST(RegistryTest, BuildColormapChoosesAndRunsTheParser) {
+  struct Case {
+    const char* name;
+    Bytes input;
+    std::optional<ParserKind> forced;
+    std::string mask;
+  };
+  const Case cases[] = {
+      {"empty is data", {}, std::nullopt, ""},
+      {"empty forced data", {}, ParserKind::Data, ""},
+      {"mz alone is pe", bytesOf("MZ"), std::nullopt, "__"},
+      {"elf magic alone is elf",
+       bytesOf("\x7f"
+               "ELF"),
+       std::nullopt, "____"},
+      {"qoi", bytesOf("qoif"), std::nullopt, "AAAA"},
+      {"upper-case QOIF is data", bytesOf("QOIF"), std::nullopt, "...."},
+      {"elf forced as data",
+       bytesOf("\x7f"
+               "ELF\x02"),
+       ParserKind::Data, "_..._"},
+      {"pe forced as pe", bytesOf("MZ!"), ParserKind::Pe, "___"},
+      {"qoi forced as data", bytesOf("qoif"), ParserKind::Data, "...."},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Result<Colormap> colormap = buildColormap(c.input, c.forced);
+    ASSERT_TRUE(colormap.ok());
+    EXPECT_EQ(colormap->size(), c.input.size());
+    EXPECT_EQ(maskOf(*colormap), c.mask);
+  }
+}
+
+TEST(RegistryTest, ForcedParserMustMatchItsMagic) {
+  struct Case {
+    const char* name;
+    Bytes input;
+    ParserKind forced;
+  };
+  const Case cases[] = {
+      {"empty as elf", {}, ParserKind::Elf},
+      {"empty as pe", {}, ParserKind::Pe},
+      {"empty as qoi", {}, ParserKind::Qoi},
+      {"mz as elf", bytesOf("MZ\x90\x00"), ParserKind::Elf},
+      {"elf as pe",
+       bytesOf("\x7f"
+               "ELF"),
+       ParserKind::Pe},
+      {"QOIF as qoi", bytesOf("QOIF"), ParserKind::Qoi},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Result<Colormap> colormap = buildColormap(c.input, c.forced);
+    ASSERT_FALSE(colormap.ok());
+    EXPECT_EQ(colormap.failure(), Failure::NonMatchingParser);
+  }
+}
+
+}  // namespace
+}  // namespace lumo
