@@ -5,12 +5,14 @@
 #include <span>
 #include <string>
 
+#include "app/input_adapters.h"
 #include "cli/args.h"
 #include "cli/error_report.h"
 #include "config/options.h"
 #include "parsers/registry.h"
 #include "platform/platform.h"
 #include "render/dump.h"
+#include "render/input_stream.h"
 #include "render/output.h"
 #include "render/palette_listing.h"
 #include "render/size_footer.h"
@@ -42,17 +44,16 @@ platform::InputSource acquireInput(const std::string& file) {
   }
 }
 
-ByteBuffer readInput(platform::InputSource& source, std::string_view displayName) {
-  Result<ByteBuffer> bytes = source.readAll();
-  if (bytes.ok()) return std::move(bytes).value();
-  switch (bytes.failure()) {
+// A read failure names the input; memory and directories have their own.
+[[noreturn]] void failReading(Failure failure, std::string_view displayName) {
+  switch (failure) {
     case Failure::OutOfMemory: fatal(ErrorMessage::OutOfMemory);
     case Failure::IsDir: fatal(ErrorMessage::IsDirectory, displayName);
     default: fatal(ErrorMessage::CannotRead, displayName);
   }
 }
 
-Colormap colorize(std::span<const std::uint8_t> input, std::optional<ParserKind> forced,
+Colormap colorize(const RandomAccess& input, std::optional<ParserKind> forced,
                   std::string_view displayName) {
   Result<Colormap> colormap = buildColormap(input, forced);
   if (colormap.ok()) return std::move(colormap).value();
@@ -70,25 +71,62 @@ Colormap colorize(std::span<const std::uint8_t> input, std::optional<ParserKind>
   platform::exitProcess(0);
 }
 
+void writeOutput(InputStream& input, const Colormap& colormap, const Options& options,
+                 std::string_view displayName) {
+  StdoutSink sink;
+  OutputBuffer out(sink);
+  DumpResult dumped = writeDump(input, colormap, options, out);
+  if (!dumped.written) failWriting(dumped.written.failure());
+  if (!dumped.read) failReading(dumped.read.failure(), displayName);
+  if (options.show_size && !options.raw) {
+    if (Status footer = writeSizeFooter(dumped.size, out); !footer) failWriting(footer.failure());
+  }
+  if (Status flushed = out.flush(); !flushed) failWriting(flushed.failure());
+}
+
+// A file with a size is never held in memory: the parsers read its headers
+// in place and the dump reads it front to back.
+void dumpFile(platform::InputSource& source, const Options& options,
+              std::string_view displayName) {
+  const FileAccess access(source);
+  const Colormap colormap = colorize(access, options.parser, displayName);
+  FileStream stream(source);
+  writeOutput(stream, colormap, options, displayName);
+}
+
+// A stream's first bytes decide the parser. Plain data and QOI need nothing
+// more, so the rest streams through; ELF and PE headers may point anywhere,
+// so only for them is the whole input read first.
+void dumpStream(platform::InputSource& source, const Options& options,
+                std::string_view displayName) {
+  ByteBuffer head;
+  if (Status read = readAtLeast(source, head, kMagicPrefix); !read) {
+    failReading(read.failure(), displayName);
+  }
+  const ParserKind kind = options.parser.value_or(detectParser(head.bytes()));
+  const bool structured = kind == ParserKind::Elf || kind == ParserKind::Pe;
+  if (structured && matchesMagic(kind, head.bytes())) {
+    if (Status read = readRest(source, head); !read) failReading(read.failure(), displayName);
+    const Colormap colormap = colorize(MemoryAccess(head.bytes()), options.parser, displayName);
+    MemoryStream stream(head.bytes());
+    writeOutput(stream, colormap, options, displayName);
+    return;
+  }
+  const Colormap colormap = colorize(MemoryAccess(head.bytes()), options.parser, displayName);
+  PrefixedStream stream(head.bytes(), source);
+  writeOutput(stream, colormap, options, displayName);
+}
+
 void dump(const Args& args, const Options& options) {
   if (!args.file) fatal(ErrorMessage::NoFileSpecified);
   const std::string& file = *args.file;
-  const bool fromStdin = file == "-";
-  const std::string displayName = fromStdin ? "<stdin>" : file;
-
+  const std::string displayName = file == "-" ? "<stdin>" : file;
   platform::InputSource source = acquireInput(file);
-  ByteBuffer input = readInput(source, displayName);
-  Colormap colormap = colorize(input.bytes(), options.parser, displayName);
-
-  StdoutSink sink;
-  OutputBuffer out(sink);
-  if (Status dumped = writeDump(input.bytes(), colormap, options, out); !dumped) {
-    failWriting(dumped.failure());
+  if (source.seekable()) {
+    dumpFile(source, options, displayName);
+  } else {
+    dumpStream(source, options, displayName);
   }
-  if (options.show_size && !options.raw) {
-    if (Status footer = writeSizeFooter(input.size(), out); !footer) failWriting(footer.failure());
-  }
-  if (Status flushed = out.flush(); !flushed) failWriting(flushed.failure());
 }
 
 }  // namespace

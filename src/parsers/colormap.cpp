@@ -1,31 +1,110 @@
 #include "parsers/colormap.h"
 
 #include <algorithm>
-#include <cstring>
+#include <iterator>
 #include <limits>
+#include <map>
 
 namespace lumo {
+namespace {
 
-Result<Colormap> Colormap::create(std::uint64_t size) {
-  if (size > std::numeric_limits<std::size_t>::max()) return Failure::OutOfMemory;
-  Colormap colormap;
-  const auto count = static_cast<std::size_t>(size);
-  if (Status reserved = colormap.slots_.reserve(count); !reserved) return reserved.failure();
-  colormap.slots_.commit(count);
-  colormap.fill(kNormalAlt);
-  return colormap;
-}
+constexpr std::uint64_t kEnd = std::numeric_limits<std::uint64_t>::max();
+
+// Collects the pieces of one paint that no later paint covers. `covered`
+// holds disjoint, merged intervals (start -> end) of what later paints took.
+class CoverSet {
+ public:
+  template <typename Emit>
+  void addUncovered(std::uint64_t start, std::uint64_t end, Emit emit) {
+    auto it = covered_.upper_bound(start);
+    if (it != covered_.begin() && std::prev(it)->second >= start) --it;
+    std::uint64_t mergedStart = start;
+    std::uint64_t mergedEnd = end;
+    std::uint64_t cursor = start;
+    while (it != covered_.end() && it->first <= end) {
+      if (it->first > cursor) emit(cursor, it->first);
+      cursor = std::max(cursor, it->second);
+      mergedStart = std::min(mergedStart, it->first);
+      mergedEnd = std::max(mergedEnd, it->second);
+      it = covered_.erase(it);
+    }
+    if (cursor < end) emit(cursor, end);
+    covered_.emplace(mergedStart, mergedEnd);
+  }
+
+ private:
+  std::map<std::uint64_t, std::uint64_t> covered_;
+};
+
+}  // namespace
 
 void Colormap::paintRegion(std::uint64_t start, std::uint64_t length, PaletteSlot slot) {
-  const std::uint64_t end = size();
-  if (start >= end || length == 0) return;
-  // end - start cannot underflow here, and the min avoids start + length.
-  const std::uint64_t count = std::min(length, end - start);
-  std::memset(slots_.data() + start, slot, static_cast<std::size_t>(count));
+  if (length == 0) return;
+  const std::uint64_t end = length > kEnd - start ? kEnd : start + length;
+  paints_.push_back(SlotRun{start, end, slot});
 }
 
 void Colormap::fill(PaletteSlot slot) {
-  if (size() > 0) std::memset(slots_.data(), slot, slots_.size());
+  // Everything painted before is hidden for good.
+  paints_.clear();
+  paints_.push_back(SlotRun{0, kEnd, slot});
+}
+
+void Colormap::useByteClasses() {
+  byteClasses_ = true;
+  paints_.clear();
+}
+
+void Colormap::resolve() {
+  runs_.clear();
+  if (!byteClasses_) {
+    // Latest paint first: each paint keeps only what no later one covers.
+    CoverSet cover;
+    for (auto paint = paints_.rbegin(); paint != paints_.rend(); ++paint) {
+      cover.addUncovered(paint->start, paint->end, [&](std::uint64_t start, std::uint64_t end) {
+        runs_.push_back(SlotRun{start, end, paint->slot});
+      });
+    }
+    std::sort(runs_.begin(), runs_.end(),
+              [](const SlotRun& a, const SlotRun& b) { return a.start < b.start; });
+    // Merge neighbours of one slot so the dump meets fewer boundaries.
+    std::vector<SlotRun> merged;
+    for (const SlotRun& run : runs_) {
+      if (!merged.empty() && merged.back().end == run.start && merged.back().slot == run.slot) {
+        merged.back().end = run.end;
+      } else {
+        merged.push_back(run);
+      }
+    }
+    runs_ = std::move(merged);
+  }
+  paints_.clear();
+  paints_.shrink_to_fit();
+}
+
+PaletteSlot Colormap::slotAt(std::uint64_t offset, std::uint8_t byte) const {
+  if (byteClasses_) return byteClassSlot(byte);
+  auto run = std::upper_bound(runs_.begin(), runs_.end(), offset,
+                              [](std::uint64_t value, const SlotRun& r) { return value < r.start; });
+  if (run == runs_.begin()) return kNormalAlt;
+  --run;
+  return offset < run->end ? run->slot : kNormalAlt;
+}
+
+void Colormap::Reader::slots(std::uint64_t offset, const std::uint8_t* bytes, std::size_t count,
+                             std::uint8_t* out) {
+  if (colormap_.byteClasses_) {
+    for (std::size_t i = 0; i < count; ++i) out[i] = byteClassSlot(bytes[i]);
+    return;
+  }
+  const std::vector<SlotRun>& runs = colormap_.runs_;
+  // Lines come in increasing offsets; anything else starts the search over.
+  if (run_ >= runs.size() || runs[run_].start > offset) run_ = 0;
+  for (std::size_t i = 0; i < count; ++i) {
+    const std::uint64_t at = offset + i;
+    while (run_ < runs.size() && runs[run_].end <= at) ++run_;
+    out[i] = run_ < runs.size() && runs[run_].start <= at ? runs[run_].slot : kNormalAlt;
+  }
 }
 
 }  // namespace lumo

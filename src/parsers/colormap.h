@@ -1,42 +1,79 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "config/palette.h"
-#include "platform/byte_buffer.h"
-#include "platform/failure.h"
 
 namespace lumo {
 
-/// One palette slot per input byte. Parsers only paint through this type, so
-/// its representation can change without touching them.
+/// A stretch [start, end) of input offsets painted with one slot.
+struct SlotRun {
+  std::uint64_t start = 0;
+  std::uint64_t end = 0;
+  PaletteSlot slot = kNormalAlt;
+  friend bool operator==(const SlotRun&, const SlotRun&) = default;
+};
+
+/// The palette slot of every input byte, without one entry per byte: the
+/// structured parsers record their paints in order, and resolve() turns them
+/// into non-overlapping runs in which the later paint wins, exactly as
+/// painting a byte array would. For plain data the slot follows from each
+/// byte's value and nothing is stored at all. Neither form depends on the
+/// input's length, so the input can be streamed.
 class Colormap {
  public:
-  /// A colormap for `size` input bytes, every entry `normal_alt`;
-  /// OutOfMemory when it cannot be allocated.
-  static Result<Colormap> create(std::uint64_t size);
-
-  Colormap() = default;
-
-  std::uint64_t size() const { return slots_.size(); }
-
-  /// Sets entries [start, start + length) to `slot`, clipped to the colormap.
-  /// start + length never wraps: a sum past 2^64 simply reaches past the end.
+  /// Records a paint of [start, start + length). The sum never wraps: a
+  /// region that reaches past 2^64 simply reaches past the end. Regions past
+  /// the end of the input are harmless: those offsets are never looked up.
+  /// May throw std::bad_alloc; buildColormap turns that into OutOfMemory.
   void paintRegion(std::uint64_t start, std::uint64_t length, PaletteSlot slot);
 
-  /// Sets every entry to `slot`.
+  /// Paints every offset.
   void fill(PaletteSlot slot);
 
-  /// Mutable entries for parsers that assign every byte themselves.
-  std::uint8_t* data() { return slots_.data(); }
-  const std::uint8_t* data() const { return slots_.data(); }
+  /// From now on every byte's slot is its class: printable ASCII `normal`,
+  /// anything else `normal_alt`. Earlier paints no longer matter.
+  void useByteClasses();
 
-  PaletteSlot slotAt(std::uint64_t index) const {
-    return static_cast<PaletteSlot>(slots_.data()[static_cast<std::size_t>(index)]);
-  }
+  /// Turns the recorded paints into runs; called once, after the parser.
+  void resolve();
+
+  bool byteClasses() const { return byteClasses_; }
+  /// The paints in the order they were made (until resolve()).
+  const std::vector<SlotRun>& paints() const { return paints_; }
+  /// Sorted, non-overlapping, adjacent runs of different slots (after
+  /// resolve()). Offsets no paint reached are `normal_alt`.
+  const std::vector<SlotRun>& runs() const { return runs_; }
+
+  /// The slot of the byte at `offset`, whose value is `byte`.
+  PaletteSlot slotAt(std::uint64_t offset, std::uint8_t byte) const;
+
+  /// Sequential lookups for the dump: each call continues from the run of
+  /// the previous one, so a whole dump costs one pass over the runs.
+  class Reader {
+   public:
+    explicit Reader(const Colormap& colormap) : colormap_(colormap) {}
+    /// The slots of the `count` bytes at `offset`, whose values are `bytes`.
+    void slots(std::uint64_t offset, const std::uint8_t* bytes, std::size_t count,
+               std::uint8_t* out);
+
+   private:
+    const Colormap& colormap_;
+    std::size_t run_ = 0;
+  };
 
  private:
-  ByteBuffer slots_;
+  std::vector<SlotRun> paints_;
+  std::vector<SlotRun> runs_;
+  bool byteClasses_ = false;
 };
+
+/// The class slot of one byte: `normal` for printable ASCII, else `normal_alt`.
+inline PaletteSlot byteClassSlot(std::uint8_t byte) {
+  // One unsigned range test: bytes below space wrap around to large values.
+  return static_cast<std::uint8_t>(byte - 0x20) <= 0x7e - 0x20 ? kNormal : kNormalAlt;
+}
 
 }  // namespace lumo

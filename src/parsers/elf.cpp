@@ -33,7 +33,7 @@ struct ElfTable {
 // Each entry is painted before it is read, so an entry cut short by the end
 // of the input still shows. Returns false when an entry could not be read
 // whole, which ends the whole parse.
-bool paintTable(const ElfTable& table, const ElfLayout& layout, ByteSpan input,
+bool paintTable(const ElfTable& table, const ElfLayout& layout, const RandomAccess& input,
                 Colormap& colormap) {
   InputCursor cursor(input);
   cursor.seek(table.offset);
@@ -51,10 +51,11 @@ bool paintTable(const ElfTable& table, const ElfLayout& layout, ByteSpan input,
 
 }  // namespace
 
-void colorizeElf(ByteSpan input, Colormap& colormap) {
+void colorizeElf(const RandomAccess& input, Colormap& colormap) {
   colormap.fill(kNormalAlt);
-  if (input.size() <= kElfClassOffset) return;
-  const std::optional<ElfLayout> class_layout = elfLayoutForClass(input[kElfClassOffset]);
+  std::uint8_t elf_class = 0;
+  if (input.readAt(kElfClassOffset, &elf_class, 1) != 1) return;
+  const std::optional<ElfLayout> class_layout = elfLayoutForClass(elf_class);
   if (!class_layout) return;
 
   // The header shows even when the input ends inside it.

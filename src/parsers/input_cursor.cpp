@@ -10,13 +10,13 @@ std::uint64_t InputCursor::remaining() const {
 }
 
 Result<ByteSpan> InputCursor::readExact(std::uint64_t count) {
-  if (count > remaining()) return Failure::EndOfStream;
+  if (count > remaining() || count > record_.size()) return Failure::EndOfStream;
   if (count == 0) return ByteSpan{};  // the position may lie past the end
-  // Both fit in size_t now: position + count <= input size.
-  ByteSpan bytes =
-      input_.subspan(static_cast<std::size_t>(position_), static_cast<std::size_t>(count));
+  const auto wanted = static_cast<std::size_t>(count);
+  // A file that shrank since it was opened reads short: that is its end.
+  if (input_.readAt(position_, record_.data(), wanted) != wanted) return Failure::EndOfStream;
   position_ += count;
-  return bytes;
+  return ByteSpan(record_.data(), wanted);
 }
 
 Status InputCursor::skip(std::uint64_t count) {

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <array>
 #include <cstdint>
 
 #include "parsers/byte_span.h"
+#include "parsers/random_access.h"
 #include "platform/failure.h"
 
 namespace lumo {
@@ -12,7 +14,10 @@ namespace lumo {
 /// the input.
 class InputCursor {
  public:
-  explicit InputCursor(ByteSpan input) : input_(input) {}
+  /// The largest record a parser reads at once.
+  static constexpr std::size_t kMaxRecord = 64;
+
+  explicit InputCursor(const RandomAccess& input) : input_(input) {}
 
   std::uint64_t position() const { return position_; }
 
@@ -20,9 +25,10 @@ class InputCursor {
   /// read decides whether it is usable.
   void seek(std::uint64_t offset) { position_ = offset; }
 
-  /// The `count` bytes at the position, which then advances by `count`.
-  /// EndOfStream when fewer than `count` bytes remain (a position at or past
-  /// the end has none); the position is then unchanged.
+  /// The `count` bytes (at most kMaxRecord) at the position, which then
+  /// advances by `count`. EndOfStream when fewer than `count` bytes remain
+  /// (a position at or past the end has none) or can be read; the position is
+  /// then unchanged. The bytes stay valid until the next read.
   Result<ByteSpan> readExact(std::uint64_t count);
 
   /// Advances over `count` bytes with exactly the outcome of reading them:
@@ -33,8 +39,9 @@ class InputCursor {
  private:
   std::uint64_t remaining() const;
 
-  ByteSpan input_;
+  const RandomAccess& input_;
   std::uint64_t position_ = 0;
+  std::array<std::uint8_t, kMaxRecord> record_{};
 };
 
 }  // namespace lumo

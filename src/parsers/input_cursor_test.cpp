@@ -26,10 +26,12 @@ class CursorReadTest : public ::testing::TestWithParam<ReadCase> {};
 
 TEST_P(CursorReadTest, ReadExactAndSkipAgreeOnBounds) {
   const ReadCase& c = GetParam();
-  InputCursor reader(kTen);
+  const MemoryAccess readerInput(kTen);
+  InputCursor reader(readerInput);
   reader.seek(c.position);
   const Result<ByteSpan> read = reader.readExact(c.count);
-  InputCursor skipper(kTen);
+  const MemoryAccess skipperInput(kTen);
+  InputCursor skipper(skipperInput);
   skipper.seek(c.position);
   const Status skipped = skipper.skip(c.count);
 
@@ -66,7 +68,8 @@ INSTANTIATE_TEST_SUITE_P(
     [](const ::testing::TestParamInfo<ReadCase>& param_info) { return param_info.param.name; });
 
 TEST(InputCursorTest, ConsecutiveReadsAdvance) {
-  InputCursor cursor(kTen);
+  const MemoryAccess cursorInput(kTen);
+  InputCursor cursor(cursorInput);
   ASSERT_TRUE(cursor.readExact(3).ok());
   const Result<ByteSpan> next = cursor.readExact(2);
   ASSERT_TRUE(next.ok());
@@ -80,7 +83,8 @@ TEST(InputCursorTest, ConsecutiveReadsAdvance) {
 
 TEST(InputCursorTest, SkipCrossesManyStepsWithinInput) {
   const std::vector<std::uint8_t> big(2000, 0xab);
-  InputCursor cursor(big);
+  const MemoryAccess cursorInput(big);
+  InputCursor cursor(cursorInput);
   ASSERT_TRUE(cursor.skip(1999).ok());
   EXPECT_EQ(cursor.position(), 1999u);
   EXPECT_FALSE(cursor.skip(2).ok());
@@ -88,10 +92,34 @@ TEST(InputCursorTest, SkipCrossesManyStepsWithinInput) {
 }
 
 TEST(InputCursorTest, EmptyInputHasNothingToRead) {
-  InputCursor cursor(ByteSpan{});
+  const MemoryAccess cursorInput(ByteSpan{});
+  InputCursor cursor(cursorInput);
   EXPECT_TRUE(cursor.readExact(0).ok());
   EXPECT_EQ(cursor.readExact(1).failure(), Failure::EndOfStream);
   EXPECT_EQ(cursor.skip(1).failure(), Failure::EndOfStream);
+}
+
+// A file that shrinks after it was opened still claims its old size.
+class ShrunkInput final : public RandomAccess {
+ public:
+  std::uint64_t size() const override { return 100; }
+  std::size_t readAt(std::uint64_t offset, std::uint8_t* out, std::size_t count) const override {
+    return MemoryAccess(kTen).readAt(offset, out, count);
+  }
+};
+
+TEST(InputCursorTest, ShortReadsAndOversizedRecordsAreTheEnd) {
+  const ShrunkInput shrunk;
+  InputCursor cursor(shrunk);
+  EXPECT_TRUE(cursor.readExact(8).ok());
+  EXPECT_EQ(cursor.readExact(8).failure(), Failure::EndOfStream);
+  EXPECT_EQ(cursor.position(), 8u);
+
+  const std::vector<std::uint8_t> big(200, 1);
+  const MemoryAccess bigInput(big);
+  InputCursor large(bigInput);
+  EXPECT_TRUE(large.readExact(InputCursor::kMaxRecord).ok());
+  EXPECT_EQ(large.readExact(InputCursor::kMaxRecord + 1).failure(), Failure::EndOfStream);
 }
 
 TEST(ByteOrderTest, DecodesEachWidthInBothOrders) {

@@ -9,8 +9,11 @@
 #include <string_view>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include "config/palette.h"
 #include "parsers/colormap.h"
+#include "parsers/random_access.h"
 #include "parsers/registry.h"
 
 namespace lumo::testing {
@@ -24,9 +27,25 @@ inline char slotChar(std::uint8_t slot) {
   return slot < kChars.size() ? kChars[slot] : '?';
 }
 
-inline std::string maskOf(const Colormap& colormap) {
+/// The colormap of `bytes` as a mask, one letter per input byte.
+inline std::string maskOf(const Colormap& colormap, ByteSpan bytes) {
   std::string mask;
-  for (std::uint64_t k = 0; k < colormap.size(); ++k) mask += slotChar(colormap.data()[k]);
+  for (std::uint64_t k = 0; k < bytes.size(); ++k) {
+    mask += slotChar(colormap.slotAt(k, bytes[static_cast<std::size_t>(k)]));
+  }
+  return mask;
+}
+
+/// What painting a byte array with `paints` in order gives: the
+/// straightforward form the resolved runs must equal.
+inline std::string replayedMask(const std::vector<SlotRun>& paints, std::uint64_t size,
+                                std::uint8_t initial) {
+  std::string mask(static_cast<std::size_t>(size), slotChar(initial));
+  for (const SlotRun& paint : paints) {
+    for (std::uint64_t k = paint.start; k < size && k < paint.end; ++k) {
+      mask[static_cast<std::size_t>(k)] = slotChar(paint.slot);
+    }
+  }
   return mask;
 }
 
@@ -50,14 +69,22 @@ inline std::string expectedMask(std::uint64_t size, const std::vector<Region>& r
 }
 
 /// Runs a parser on `input` over a colormap prefilled with a slot that no
-/// parser uses as its background, so an entry a parser forgets to assign
-/// shows up.
-inline std::string colorize(void (*parser)(ByteSpan, Colormap&), const Bytes& input) {
-  Result<Colormap> colormap = Colormap::create(input.size());
-  if (!colormap) return "<allocation failed>";
-  colormap->fill(kC5Accent);
-  parser(input, *colormap);
-  return maskOf(*colormap);
+/// parser uses as its background, so an entry a parser forgets to paint shows
+/// up. Also checks that the resolved runs equal a byte array painted with the
+/// same paints.
+inline std::string colorize(void (*parser)(const RandomAccess&, Colormap&), const Bytes& input) {
+  Colormap colormap;
+  colormap.fill(kC5Accent);
+  parser(MemoryAccess(input), colormap);
+  const std::vector<SlotRun> paints = colormap.paints();
+  const bool byteClasses = colormap.byteClasses();
+  colormap.resolve();
+  const std::string mask = maskOf(colormap, input);
+  if (!byteClasses) {
+    EXPECT_EQ(mask, replayedMask(paints, input.size(), kNormalAlt))
+        << "resolved runs differ from painting a byte array";
+  }
+  return mask;
 }
 
 inline Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }

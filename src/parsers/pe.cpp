@@ -48,7 +48,7 @@ void paintSections(InputCursor& cursor, std::uint16_t count, Colormap& colormap)
 
 }  // namespace
 
-void colorizePe(ByteSpan input, Colormap& colormap) {
+void colorizePe(const RandomAccess& input, Colormap& colormap) {
   colormap.fill(kNormalAlt);
   InputCursor cursor(input);
   const Result<ByteSpan> dos_header = cursor.readExact(kDosHeaderSize);

@@ -4,7 +4,7 @@ namespace lumo {
 
 // Only the 14-byte header has a structure worth showing; the chunk stream
 // after it is not interpreted.
-void colorizeQoi(ByteSpan /*input*/, Colormap& colormap) {
+void colorizeQoi(const RandomAccess& /*input*/, Colormap& colormap) {
   colormap.fill(kNormalAlt);
   colormap.paintRegion(4, 10, kC1);
   colormap.paintRegion(0, 4, kC1Accent);

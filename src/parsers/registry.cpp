@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstddef>
+#include <new>
 
 #include "parsers/parsers.h"
 
@@ -12,7 +13,7 @@ struct ParserInfo {
   std::string_view name;
   std::string_view description;
   std::string_view magic;  // empty: matches every input
-  void (*colorize)(ByteSpan, Colormap&);
+  void (*colorize)(const RandomAccess&, Colormap&);
 };
 
 // Indexed by ParserKind.
@@ -54,14 +55,23 @@ ParserKind detectParser(ByteSpan input) {
   return ParserKind::Data;  // not reached: data matches every input
 }
 
-Result<Colormap> buildColormap(ByteSpan input, std::optional<ParserKind> forced) {
-  // Allocation comes first, so OutOfMemory wins over a mismatch.
-  Result<Colormap> colormap = Colormap::create(input.size());
-  if (!colormap) return colormap.failure();
-  if (forced && !matchesMagic(*forced, input)) return Failure::NonMatchingParser;
-  const ParserKind kind = forced.value_or(detectParser(input));
-  infoOf(kind).colorize(input, *colormap);
+Result<Colormap> buildColormap(const RandomAccess& input, std::optional<ParserKind> forced) {
+  std::array<std::uint8_t, kMagicPrefix> prefix{};
+  const ByteSpan start(prefix.data(), input.readAt(0, prefix.data(), prefix.size()));
+  if (forced && !matchesMagic(*forced, start)) return Failure::NonMatchingParser;
+  const ParserKind kind = forced.value_or(detectParser(start));
+  Colormap colormap;
+  try {
+    infoOf(kind).colorize(input, colormap);
+    colormap.resolve();
+  } catch (const std::bad_alloc&) {
+    return Failure::OutOfMemory;
+  }
   return colormap;
+}
+
+Result<Colormap> buildColormap(ByteSpan input, std::optional<ParserKind> forced) {
+  return buildColormap(MemoryAccess(input), forced);
 }
 
 }  // namespace lumo

@@ -7,6 +7,7 @@
 
 #include "parsers/byte_span.h"
 #include "parsers/colormap.h"
+#include "parsers/random_access.h"
 #include "platform/failure.h"
 
 namespace lumo {
@@ -20,14 +21,18 @@ std::string_view parserName(ParserKind kind);
 std::string_view parserDescription(ParserKind kind);
 /// Exact, case-sensitive lookup of a parser name.
 std::optional<ParserKind> parserByName(std::string_view name);
+/// The longest magic number: this many first bytes decide the parser.
+inline constexpr std::size_t kMagicPrefix = 4;
+
 /// True when the input begins with the kind's magic number; always for Data.
 bool matchesMagic(ParserKind kind, ByteSpan input);
 /// The first of elf, pe, qoi whose magic matches, else data.
 ParserKind detectParser(ByteSpan input);
 
-/// Allocates the colormap, chooses the parser (the forced one must match its
-/// magic: NonMatchingParser otherwise) and runs it. Fails only with
-/// OutOfMemory or NonMatchingParser.
+/// Chooses the parser by the input's first bytes (a forced one must match
+/// its magic: NonMatchingParser otherwise), runs it and resolves the paints.
+/// Fails only with OutOfMemory or NonMatchingParser.
+Result<Colormap> buildColormap(const RandomAccess& input, std::optional<ParserKind> forced);
 Result<Colormap> buildColormap(ByteSpan input, std::optional<ParserKind> forced);
 
 }  // namespace lumo

@@ -58,10 +58,28 @@ class InputSource {
   /// failure of the read.
   Result<ByteBuffer> readAll();
 
+  /// Whether the input has a size and positioned reads: a regular file or a
+  /// block device with content. Standard input never counts as one, since
+  /// whoever started lumo may have read part of it already.
+  bool seekable() const { return size_ > 0; }
+  /// The size found when the file was opened (seekable inputs only).
+  std::uint64_t size() const { return size_; }
+
+  /// Reads what is there, up to `count` bytes, from the current position;
+  /// 0 at the end of input. Interrupted reads are repeated; a pipe whose
+  /// writer has gone is the end. Fails with IsDir or another read failure.
+  Result<std::size_t> read(std::uint8_t* out, std::size_t count);
+
+  /// Reads up to `count` bytes at `offset` without moving the position;
+  /// fewer only at the end of the file (seekable inputs only).
+  Result<std::size_t> readAt(std::uint64_t offset, std::uint8_t* out, std::size_t count);
+
  private:
-  InputSource(long long handle, bool owned) : handle_(handle), owned_(owned) {}
+  InputSource(long long handle, bool owned, std::uint64_t size)
+      : handle_(handle), owned_(owned), size_(size) {}
   long long handle_ = -1;
   bool owned_ = false;
+  std::uint64_t size_ = 0;
 };
 
 /// The process environment, read once; names compare as the platform

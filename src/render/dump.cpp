@@ -1,7 +1,10 @@
 #include "render/dump.h"
 
+#include <array>
 #include <charconv>
 #include <cstring>
+#include <memory>
+#include <new>
 
 #include "render/dump_line.h"
 
@@ -9,46 +12,87 @@ namespace lumo {
 namespace {
 
 constexpr std::size_t kLineBytes = 16;
+// Big enough that a file costs few reads, small enough that memory stays
+// flat whatever the input's size.
+constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 
-// Walks the input line by line. Lines are compared in place: the held line
-// is only remembered by its offset, since the whole input stays in memory.
+// Walks the input line by line, a chunk at a time.
 class DumpWalk {
  public:
-  DumpWalk(std::span<const std::uint8_t> input, const Colormap& colormap,
-           const LineFormatter& formatter, OutputBuffer& out)
-      : input_(input), slots_(colormap.data()), formatter_(formatter), out_(out) {}
+  DumpWalk(const Colormap& colormap, const LineFormatter& formatter, OutputBuffer& out)
+      : colormap_(colormap), formatter_(formatter), out_(out) {}
 
-  Status run() {
-    const std::uint64_t size = input_.size();
-    const bool skipping = formatter_.options().skip_lines;
-    while (offset_ < size) {
-      const std::size_t length =
-          static_cast<std::size_t>(size - offset_ < kLineBytes ? size - offset_ : kLineBytes);
-      if (skipping) {
-        if (held_ && length == heldLength_ &&
-            std::memcmp(at(heldOffset_), at(offset_), length) == 0) {
-          ++repeats_;
-          offset_ += length;
-          continue;
-        }
-        if (Status closed = closeRun(); !closed) return closed;
-        held_ = true;
-        heldOffset_ = offset_;
-        heldLength_ = length;
-      }
-      if (Status written = line(offset_, length); !written) return written;
-      offset_ += length;
+  DumpResult run(InputStream& input) {
+    DumpResult result;
+    std::unique_ptr<std::uint8_t[]> chunk(new (std::nothrow) std::uint8_t[kChunkBytes]);
+    if (!chunk) {
+      result.written = Failure::OutOfMemory;
+      return result;
     }
-    return closeRun();
+    std::size_t have = 0;
+    bool atEnd = false;
+    while (!atEnd || have > 0) {
+      if (!atEnd) {
+        // Whoever feeds a pipe sees the lines of what it fed so far.
+        if (input.mayWait()) {
+          if (Status flushed = out_.flush(); !flushed) return fail(result, flushed, {});
+        }
+        Result<std::size_t> got = input.read(chunk.get() + have, kChunkBytes - have);
+        if (!got) return fail(result, {}, got.status());
+        atEnd = *got == 0;
+        have += *got;
+        if (!atEnd && have < kChunkBytes && !input.mayWait()) continue;
+      }
+      // Whole lines only, until the input ends and the short line follows.
+      const std::size_t usable = atEnd ? have : have - have % kLineBytes;
+      for (std::size_t at = 0; at < usable; at += kLineBytes) {
+        const std::size_t length = std::min(kLineBytes, usable - at);
+        if (Status shown = takeLine(chunk.get() + at, length); !shown) {
+          return fail(result, shown, {});
+        }
+      }
+      std::memmove(chunk.get(), chunk.get() + usable, have - usable);
+      have -= usable;
+    }
+    result.written = closeRun();
+    result.size = offset_;
+    return result;
   }
 
  private:
-  const std::uint8_t* at(std::uint64_t offset) const {
-    return input_.data() + static_cast<std::size_t>(offset);
+  // A failed read still shows everything before it; a failed write ends at once.
+  DumpResult fail(DumpResult result, Status written, Status read) {
+    result.size = offset_;
+    result.read = read;
+    result.written = written;
+    if (written.ok()) {
+      result.written = closeRun();
+      if (result.written.ok()) result.written = out_.flush();
+    }
+    return result;
   }
 
-  Status line(std::uint64_t offset, std::size_t length) {
-    return writeDumpLine(out_, formatter_, at(offset), slots_ + offset, length, offset);
+  Status takeLine(const std::uint8_t* bytes, std::size_t length) {
+    if (formatter_.options().skip_lines) {
+      if (held_ && length == heldLength_ && std::memcmp(heldBytes_.data(), bytes, length) == 0) {
+        ++repeats_;
+        offset_ += length;
+        return {};
+      }
+      if (Status closed = closeRun(); !closed) return closed;
+      held_ = true;
+      heldLength_ = length;
+      std::memcpy(heldBytes_.data(), bytes, length);
+    }
+    Status shown = line(bytes, length, offset_);
+    offset_ += length;
+    return shown;
+  }
+
+  Status line(const std::uint8_t* bytes, std::size_t length, std::uint64_t offset) {
+    std::array<std::uint8_t, kLineBytes> slots{};
+    if (formatter_.options().color) reader_.slots(offset, bytes, length, slots.data());
+    return writeDumpLine(out_, formatter_, bytes, slots.data(), length, offset);
   }
 
   // Ends a run of repeats of the held line: the skip message when lines were
@@ -59,16 +103,16 @@ class DumpWalk {
       if (Status skipped = writeSkippedLines(repeats_ - 1, out_); !skipped) return skipped;
     }
     repeats_ = 0;
-    return line(offset_ - heldLength_, heldLength_);
+    return line(heldBytes_.data(), heldLength_, offset_ - heldLength_);
   }
 
-  std::span<const std::uint8_t> input_;
-  const std::uint8_t* slots_;
+  const Colormap& colormap_;
+  Colormap::Reader reader_{colormap_};
   const LineFormatter& formatter_;
   OutputBuffer& out_;
   std::uint64_t offset_ = 0;
   bool held_ = false;
-  std::uint64_t heldOffset_ = 0;
+  std::array<std::uint8_t, kLineBytes> heldBytes_{};
   std::size_t heldLength_ = 0;
   std::uint64_t repeats_ = 0;
 };
@@ -84,10 +128,16 @@ Status writeSkippedLines(std::uint64_t count, OutputBuffer& out) {
   return out.append(std::string_view(text, static_cast<std::size_t>(end - text)));
 }
 
-Status writeDump(std::span<const std::uint8_t> input, const Colormap& colormap,
-                 const Options& options, OutputBuffer& out) {
+DumpResult writeDump(InputStream& input, const Colormap& colormap, const Options& options,
+                     OutputBuffer& out) {
   const LineFormatter formatter(effectiveOptions(options), options.palette);
-  return DumpWalk(input, colormap, formatter, out).run();
+  return DumpWalk(colormap, formatter, out).run(input);
+}
+
+DumpResult writeDump(std::span<const std::uint8_t> input, const Colormap& colormap,
+                     const Options& options, OutputBuffer& out) {
+  MemoryStream stream(input);
+  return writeDump(stream, colormap, options, out);
 }
 
 }  // namespace lumo

@@ -5,15 +5,28 @@
 
 #include "config/options.h"
 #include "parsers/colormap.h"
+#include "render/input_stream.h"
 #include "render/output.h"
 
 namespace lumo {
 
-/// Writes every dump line of `input` into `out`, collapsing runs of three or
-/// more identical lines into a skip message. Leaves the last lines in the
-/// buffer; the caller writes the footer and flushes.
-Status writeDump(std::span<const std::uint8_t> input, const Colormap& colormap,
-                 const Options& options, OutputBuffer& out);
+/// How a dump ended: how many input bytes it showed, and the first failure
+/// of writing the output or of reading the input (at most one of the two).
+struct DumpResult {
+  std::uint64_t size = 0;
+  Status written;
+  Status read;
+};
+
+/// Writes every dump line of the input into `out`, reading it in chunks as
+/// it goes and collapsing runs of three or more identical lines into a skip
+/// message. When reading fails, the lines before the failure are written out
+/// first. Leaves the last lines in the buffer; the caller writes the footer
+/// and flushes.
+DumpResult writeDump(InputStream& input, const Colormap& colormap, const Options& options,
+                     OutputBuffer& out);
+DumpResult writeDump(std::span<const std::uint8_t> input, const Colormap& colormap,
+                     const Options& options, OutputBuffer& out);
 
 /// "... {d} lines skipped ...\n", plain in every mode.
 Status writeSkippedLines(std::uint64_t count, OutputBuffer& out);

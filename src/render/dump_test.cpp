@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -26,12 +28,23 @@ class FailingSink final : public ByteSink {
   std::size_t writes_ = 0;
 };
 
+// Everything normal_alt, as a structured parser starts out.
+Colormap plainColormap() {
+  Colormap colormap;
+  colormap.fill(kNormalAlt);
+  colormap.resolve();
+  return colormap;
+}
+
 std::string dump(const std::vector<std::uint8_t>& input, const Options& options,
                  bool footer = false) {
-  Colormap colormap = Colormap::create(input.size()).value();
+  Colormap colormap = plainColormap();
   StringSink sink;
   OutputBuffer out(sink, 4096);
-  EXPECT_TRUE(writeDump(input, colormap, options, out).ok());
+  DumpResult result = writeDump(input, colormap, options, out);
+  EXPECT_TRUE(result.written.ok());
+  EXPECT_TRUE(result.read.ok());
+  EXPECT_EQ(result.size, input.size());
   if (footer) {
     EXPECT_TRUE(writeSizeFooter(input.size(), out).ok());
   }
@@ -115,15 +128,17 @@ TEST(Dump, SkipOffAndRawShowEveryLine) {
 
 TEST(Dump, RunIsCollapsedDespiteDifferentColorsAndShowsItsOwn) {
   std::vector<std::uint8_t> input(48, 'A');
-  Colormap colormap = Colormap::create(input.size()).value();
+  Colormap colormap;
+  colormap.fill(kNormalAlt);
   colormap.paintRegion(32, 16, kC1);
+  colormap.resolve();
   Options options;
   options.color = true;
   options.show_offset = false;
   options.show_ascii = false;
   StringSink sink;
   OutputBuffer out(sink);
-  ASSERT_TRUE(writeDump(input, colormap, options, out).ok());
+  ASSERT_TRUE(writeDump(input, colormap, options, out).written.ok());
   ASSERT_TRUE(out.flush().ok());
   const std::string dimBar = "\x1b[2m|\x1b[0m";
   std::string normalAlt, c1;
@@ -142,15 +157,74 @@ TEST(Dump, RunIsCollapsedDespiteDifferentColorsAndShowsItsOwn) {
 TEST(Dump, WriteFailureStopsTheDump) {
   std::vector<std::uint8_t> input(1 << 20);
   for (std::size_t i = 0; i < input.size(); ++i) input[i] = static_cast<std::uint8_t>(i * 7);
-  Colormap colormap = Colormap::create(input.size()).value();
+  Colormap colormap = plainColormap();
   FailingSink sink(2);
   OutputBuffer out(sink, 4096);
-  Status status = writeDump(input, colormap, plain(), out);
+  Status status = writeDump(input, colormap, plain(), out).written;
   ASSERT_FALSE(status.ok());
   EXPECT_EQ(status.failure(), Failure::BrokenPipe);
   // Only whole lines reached the sink before the failure.
   EXPECT_FALSE(sink.text.empty());
   EXPECT_EQ(sink.text.size() % 72, 0u);
+}
+
+// Delivers its bytes in small pieces, then ends or fails.
+class PieceStream final : public InputStream {
+ public:
+  PieceStream(std::vector<std::uint8_t> bytes, std::size_t piece, bool failAtEnd)
+      : bytes_(std::move(bytes)), piece_(piece), failAtEnd_(failAtEnd) {}
+  Result<std::size_t> read(std::uint8_t* out, std::size_t count) override {
+    if (at_ == bytes_.size() && failAtEnd_) return Failure::InputOutput;
+    const std::size_t n = std::min({count, piece_, bytes_.size() - at_});
+    std::memcpy(out, bytes_.data() + at_, n);
+    at_ += n;
+    return n;
+  }
+  bool mayWait() const override { return true; }
+
+ private:
+  std::vector<std::uint8_t> bytes_;
+  std::size_t piece_;
+  bool failAtEnd_;
+  std::size_t at_ = 0;
+};
+
+TEST(Dump, ReadFailureShowsEverythingBeforeIt) {
+  // 40 bytes in pieces of 7: lines are cut across reads, and a run of equal
+  // lines is open when the read fails.
+  std::vector<std::uint8_t> bytes(48, 'z');
+  bytes.resize(40);
+  PieceStream input(bytes, 7, true);
+  Options options = plain();
+  options.show_ascii = false;
+  StringSink sink;
+  OutputBuffer out(sink);
+  DumpResult result = writeDump(input, plainColormap(), options, out);
+  EXPECT_TRUE(result.written.ok());
+  ASSERT_FALSE(result.read.ok());
+  EXPECT_EQ(result.read.failure(), Failure::InputOutput);
+  EXPECT_EQ(result.size, 32u);
+  // Written out already, before the caller reports the failure.
+  EXPECT_EQ(sink.text,
+            "00000000 | 7a7a 7a7a 7a7a 7a7a 7a7a 7a7a 7a7a 7a7a |\n"
+            "00000010 | 7a7a 7a7a 7a7a 7a7a 7a7a 7a7a 7a7a 7a7a |\n");
+}
+
+TEST(Dump, LinesAcrossChunksAndStreamsMatchTheWholeInput) {
+  // 3 MiB + 5 bytes crosses the dump's chunks; the same bytes arriving in
+  // odd pieces from a stream must give the same output.
+  std::vector<std::uint8_t> bytes((3 << 20) + 5);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i / 48);
+  const std::string whole = dump(bytes, plain(), true);
+  PieceStream pieces(bytes, 4093, false);
+  StringSink sink;
+  OutputBuffer out(sink);
+  DumpResult result = writeDump(pieces, plainColormap(), plain(), out);
+  ASSERT_TRUE(result.written.ok());
+  EXPECT_EQ(result.size, bytes.size());
+  ASSERT_TRUE(writeSizeFooter(result.size, out).ok());
+  ASSERT_TRUE(out.flush().ok());
+  EXPECT_TRUE(sink.text == whole);
 }
 
 }  // namespace

@@ -16,6 +16,7 @@
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <utility>
 
 namespace lumo::e2e {
 namespace {
@@ -44,6 +45,9 @@ Stream openSink(Sink sink, std::string* collected, std::size_t closeAfter) {
       stream.childFd = fds[1];
       stream.early = sink == Sink::EarlyClose;
       stream.limit = closeAfter;
+      // A reader that leaves before reading anything is gone before the
+      // child starts, so its first write fails whatever the timing.
+      if (stream.early && closeAfter == 0) ::close(std::exchange(stream.parentFd, -1));
       break;
     }
     case Sink::Terminal: {
@@ -107,14 +111,22 @@ void closeFd(int& fd) {
 }
 
 // Feeds standard input and drains the output streams until all are done.
-void pump(int stdinWrite, const std::string& input, Stream& out, Stream& err) {
+void pump(int stdinWrite, const ChildSpec& spec, Stream& out, Stream& err, ChildResult& result) {
+  const std::string& input = spec.stdinData;
   std::size_t inputSent = 0;
   if (stdinWrite >= 0) ::fcntl(stdinWrite, F_SETFL, O_NONBLOCK);
   while (stdinWrite >= 0 || out.parentFd >= 0 || err.parentFd >= 0) {
+    // Standard input closes once everything is sent and enough output came,
+    // or when standard output has ended anyway.
+    if (stdinWrite >= 0 && inputSent >= input.size() &&
+        (out.collected->size() >= spec.holdStdinUntilOutput || out.parentFd < 0)) {
+      result.outputBeforeStdinClosed = out.collected->size();
+      closeFd(stdinWrite);
+    }
     pollfd fds[3];
     int count = 0;
     int inIndex = -1, outIndex = -1, errIndex = -1;
-    if (stdinWrite >= 0) {
+    if (stdinWrite >= 0 && inputSent < input.size()) {
       inIndex = count;
       fds[count++] = {stdinWrite, POLLOUT, 0};
     }
@@ -126,17 +138,15 @@ void pump(int stdinWrite, const std::string& input, Stream& out, Stream& err) {
       errIndex = count;
       fds[count++] = {err.parentFd, POLLIN, 0};
     }
+    if (count == 0) continue;
     if (::poll(fds, static_cast<nfds_t>(count), 10000) <= 0) {
       if (errno == EINTR) continue;
       break;  // a stuck child: give up and let waitpid tell
     }
     if (inIndex >= 0 && fds[inIndex].revents != 0) {
-      if (inputSent < input.size()) {
-        ssize_t n = ::write(stdinWrite, input.data() + inputSent, input.size() - inputSent);
-        if (n > 0) inputSent += static_cast<std::size_t>(n);
-        if (n < 0 && errno != EAGAIN && errno != EINTR) inputSent = input.size();
-      }
-      if (inputSent >= input.size()) closeFd(stdinWrite);
+      ssize_t n = ::write(stdinWrite, input.data() + inputSent, input.size() - inputSent);
+      if (n > 0) inputSent += static_cast<std::size_t>(n);
+      if (n < 0 && errno != EAGAIN && errno != EINTR) inputSent = input.size();
     }
     for (auto [index, stream] : {std::pair{outIndex, &out}, std::pair{errIndex, &err}}) {
       if (index < 0 || fds[index].revents == 0) continue;
@@ -145,6 +155,7 @@ void pump(int stdinWrite, const std::string& input, Stream& out, Stream& err) {
       if (stream->early) want = std::min(want, stream->limit - stream->collected->size());
       ssize_t n = want == 0 ? 0 : ::read(stream->parentFd, buffer, want);
       if (n > 0) stream->collected->append(buffer, static_cast<std::size_t>(n));
+      if (n > 0 && stream == &out && spec.onOutput) spec.onOutput(*stream->collected);
       if (n < 0 && errno == EINTR) continue;
       // A pseudo-terminal reports EIO once the child's side is closed.
       bool done = n <= 0 || (stream->early && stream->collected->size() >= stream->limit);
@@ -185,12 +196,7 @@ ChildResult runChild(const std::string& program, const ChildSpec& spec) {
   closeFd(stdinRead);
   closeFd(out.childFd);
   closeFd(err.childFd);
-  // A reader that leaves before reading anything leaves at once, so the
-  // child's first write fails deterministically.
-  for (Stream* stream : {&out, &err}) {
-    if (stream->early && stream->limit == 0) closeFd(stream->parentFd);
-  }
-  pump(stdinWrite, spec.stdinData, out, err);
+  pump(stdinWrite, spec, out, err, result);
 
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -27,6 +28,12 @@ struct ChildSpec {
   /// so that no user configuration is found.
   std::vector<std::string> env = {"HOME=/nonexistent/lumo-test-home"};
   std::string cwd;  // empty: inherit
+  /// Keeps the standard input pipe open after stdinData until the child has
+  /// written this many bytes to standard output (or ended).
+  std::size_t holdStdinUntilOutput = 0;
+  /// Called with everything collected from standard output so far, each
+  /// time more arrives.
+  std::function<void(const std::string&)> onOutput;
 };
 
 struct ChildResult {
@@ -34,6 +41,8 @@ struct ChildResult {
   std::string err;
   int status = -1;      // exit status, or -1 when killed by a signal
   int signal = 0;       // the signal that ended it, if any
+  /// How much of standard output had arrived when standard input was closed.
+  std::size_t outputBeforeStdinClosed = 0;
 };
 
 /// Runs `program` with the spec and waits for it; the streams are read

@@ -92,7 +92,7 @@ bool isTerminal(StdStream stream) { return ::isatty(descriptorOf(stream)) == 1; 
 
 bool detectColorSupport(StdStream stream) { return isTerminal(stream); }
 
-InputSource InputSource::standardInput() { return InputSource(STDIN_FILENO, false); }
+InputSource InputSource::standardInput() { return InputSource(STDIN_FILENO, false, 0); }
 
 Result<InputSource> InputSource::open(const std::string& path) {
   int fd;
@@ -105,11 +105,21 @@ Result<InputSource> InputSource::open(const std::string& path) {
     return Failure::AccessDenied;
   }
   struct stat info {};
-  if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
-    ::close(fd);
-    return Failure::IsDir;
+  std::uint64_t size = 0;
+  if (::fstat(fd, &info) == 0) {
+    if (S_ISDIR(info.st_mode)) {
+      ::close(fd);
+      return Failure::IsDir;
+    }
+    // Files such as those under /proc report 0 and are read as streams.
+    if (S_ISREG(info.st_mode) && info.st_size > 0) size = static_cast<std::uint64_t>(info.st_size);
+    if (S_ISBLK(info.st_mode)) {
+      off_t end = ::lseek(fd, 0, SEEK_END);
+      if (end > 0) size = static_cast<std::uint64_t>(end);
+      ::lseek(fd, 0, SEEK_SET);
+    }
   }
-  return InputSource(fd, true);
+  return InputSource(fd, true, size);
 }
 
 InputSource::~InputSource() {
@@ -117,7 +127,7 @@ InputSource::~InputSource() {
 }
 
 InputSource::InputSource(InputSource&& other) noexcept
-    : handle_(other.handle_), owned_(other.owned_) {
+    : handle_(other.handle_), owned_(other.owned_), size_(other.size_) {
   other.handle_ = -1;
   other.owned_ = false;
 }
@@ -127,6 +137,7 @@ InputSource& InputSource::operator=(InputSource&& other) noexcept {
     if (owned_ && handle_ >= 0) ::close(static_cast<int>(handle_));
     handle_ = other.handle_;
     owned_ = other.owned_;
+    size_ = other.size_;
     other.handle_ = -1;
     other.owned_ = false;
   }
@@ -161,6 +172,30 @@ Result<ByteBuffer> InputSource::readAll() {
     buffer.commit(static_cast<std::size_t>(got));
   }
   return buffer;
+}
+
+Result<std::size_t> InputSource::read(std::uint8_t* out, std::size_t count) {
+  while (true) {
+    ssize_t got = ::read(static_cast<int>(handle_), out, count);
+    if (got >= 0) return static_cast<std::size_t>(got);
+    if (errno != EINTR) return readFailure(errno);
+  }
+}
+
+Result<std::size_t> InputSource::readAt(std::uint64_t offset, std::uint8_t* out,
+                                        std::size_t count) {
+  std::size_t done = 0;
+  while (done < count) {
+    ssize_t got = ::pread(static_cast<int>(handle_), out + done, count - done,
+                          static_cast<off_t>(offset + done));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return readFailure(errno);
+    }
+    if (got == 0) break;
+    done += static_cast<std::size_t>(got);
+  }
+  return done;
 }
 
 Result<Environment> Environment::read() {

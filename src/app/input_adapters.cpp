@@ -1,0 +1,50 @@
+#include "app/input_adapters.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace lumo {
+
+std::size_t FileAccess::readAt(std::uint64_t offset, std::uint8_t* out, std::size_t count) const {
+  Result<std::size_t> got = source_.readAt(offset, out, count);
+  return got.ok() ? *got : 0;
+}
+
+Result<std::size_t> FileStream::read(std::uint8_t* out, std::size_t count) {
+  Result<std::size_t> got = source_.readAt(offset_, out, count);
+  if (got.ok()) offset_ += *got;
+  return got;
+}
+
+Result<std::size_t> PrefixedStream::read(std::uint8_t* out, std::size_t count) {
+  if (prefix_.empty()) return source_.read(out, count);
+  const std::size_t copied = std::min(count, prefix_.size());
+  std::memcpy(out, prefix_.data(), copied);
+  prefix_ = prefix_.subspan(copied);
+  return copied;
+}
+
+Status readAtLeast(platform::InputSource& source, ByteBuffer& buffer, std::size_t count) {
+  constexpr std::size_t kStep = 64 * 1024;
+  while (buffer.size() < count) {
+    if (Status room = buffer.reserveExtra(kStep); !room) return room;
+    Result<std::size_t> got = source.read(buffer.spare(), buffer.spareSize());
+    if (!got) return got.status();
+    if (*got == 0) break;
+    buffer.commit(*got);
+  }
+  return {};
+}
+
+Status readRest(platform::InputSource& source, ByteBuffer& buffer) {
+  constexpr std::size_t kStep = 1 << 20;
+  while (true) {
+    if (Status room = buffer.reserveExtra(kStep); !room) return room;
+    Result<std::size_t> got = source.read(buffer.spare(), buffer.spareSize());
+    if (!got) return got.status();
+    if (*got == 0) return {};
+    buffer.commit(*got);
+  }
+}
+
+}  // namespace lumo

@@ -1,0 +1,59 @@
+#pragma once
+
+#include <cstdint>
+
+#include "parsers/random_access.h"
+#include "platform/byte_buffer.h"
+#include "platform/platform.h"
+#include "render/input_stream.h"
+
+namespace lumo {
+
+/// Positioned reads of an opened file, for the parsers' header reads.
+class FileAccess final : public RandomAccess {
+ public:
+  explicit FileAccess(platform::InputSource& source) : source_(source) {}
+  std::uint64_t size() const override { return source_.size(); }
+  /// A failing read counts as the end: the parser then stops quietly, and
+  /// the dump reports the failure when it meets it.
+  std::size_t readAt(std::uint64_t offset, std::uint8_t* out, std::size_t count) const override;
+
+ private:
+  platform::InputSource& source_;
+};
+
+/// A file front to back through positioned reads, so wherever the parsers
+/// left the file position does not matter. It reads until the file ends, not
+/// until its size at opening: a file that shrinks or grows is shown as it is.
+class FileStream final : public InputStream {
+ public:
+  explicit FileStream(platform::InputSource& source) : source_(source) {}
+  Result<std::size_t> read(std::uint8_t* out, std::size_t count) override;
+  bool mayWait() const override { return false; }
+
+ private:
+  platform::InputSource& source_;
+  std::uint64_t offset_ = 0;
+};
+
+/// A stream whose first bytes were already read to choose the parser.
+class PrefixedStream final : public InputStream {
+ public:
+  PrefixedStream(ByteSpan prefix, platform::InputSource& source)
+      : prefix_(prefix), source_(source) {}
+  Result<std::size_t> read(std::uint8_t* out, std::size_t count) override;
+  bool mayWait() const override { return true; }
+
+ private:
+  ByteSpan prefix_;
+  platform::InputSource& source_;
+};
+
+/// Reads from a stream until `buffer` holds at least `count` bytes or the
+/// input ends.
+Status readAtLeast(platform::InputSource& source, ByteBuffer& buffer, std::size_t count);
+
+/// Reads a stream to its end, appending to `buffer`.
+Status readRest(platform::InputSource& source, ByteBuffer& buffer);
+
+}  // namespace lumo

@@ -1,0 +1,42 @@
+#pragma once
+
+// What the Windows implementation files of the platform interface share.
+// Only files in this folder include it.
+
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#include <windows.h>
+
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "platform/failure.h"
+#include "platform/platform.h"
+
+namespace lumo::platform::win32 {
+
+/// The handle behind a standard stream; may be null or invalid when the
+/// process was started without it, and then every use of it fails.
+HANDLE standardHandle(StdStream stream);
+
+/// UTF-8 to UTF-16; nothing when `text` is not valid UTF-8 or too long for
+/// the conversion. Throws std::bad_alloc.
+std::optional<std::wstring> toUtf16(std::string_view text);
+
+/// UTF-16 to UTF-8; an unpaired surrogate becomes U+FFFD. Throws
+/// std::bad_alloc, also for text too long for the conversion.
+std::string toUtf8(std::wstring_view text);
+
+/// The failure of a WriteFile that failed with `error` (a Win32 error code).
+Failure writeFailure(DWORD error);
+
+/// The failure of a ReadFile that failed with `error`; the caller has already
+/// dealt with the codes that mean the end of input or a retry.
+Failure readFailure(DWORD error);
+
+}  // namespace lumo::platform::win32

@@ -1,0 +1,101 @@
+// Inputs of any size and kind: streams show lines as they arrive, files are
+// read as they are, and structured formats work from standard input too.
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <string>
+
+#include "child_process.h"
+
+namespace lumo::e2e {
+namespace {
+
+// Every line differs, so nothing collapses.
+std::string countingBytes(std::size_t size) {
+  std::string bytes(size, '\0');
+  for (std::size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>(i % 251);
+  return bytes;
+}
+
+std::size_t countLines(const std::string& text) {
+  return static_cast<std::size_t>(std::count(text.begin(), text.end(), '\n'));
+}
+
+TEST(Streaming, LinesOfASlowPipeShowBeforeItCloses) {
+  // The writer keeps the pipe open until the first line has arrived; a dump
+  // that waited for the end of its input would never show it.
+  const std::string firstLine =
+      "00000000 | 6865 6c6c 6f2c 2077 6f72 6c64 2c20 6d6f | hello, world, mo |\n";
+  ChildResult r = runLumo(
+      {.args = {"-"}, .stdinData = "hello, world, more", .holdStdinUntilOutput = firstLine.size()});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.outputBeforeStdinClosed, firstLine.size());
+  EXPECT_EQ(r.out, firstLine +
+                       "00000010 | 7265                                    | re               |\n"
+                       "File size: 18 bytes\n");
+}
+
+TEST(Streaming, StructuredFormatsFromStandardInputMatchTheFile) {
+  for (const char* path : {"/bin/true", "/usr/lib/systemd/boot/efi/systemd-bootx64.efi"}) {
+    if (::access(path, R_OK) != 0) continue;
+    ChildResult fromFile = runLumo({.args = {"--color", path}});
+    ChildResult fromPipe = runLumo({.args = {"--color", "-"}, .stdinData = readFile(path)});
+    ASSERT_EQ(fromFile.status, 0) << path;
+    EXPECT_EQ(fromPipe.status, 0) << path;
+    EXPECT_TRUE(fromFile.out == fromPipe.out) << path << ": stdin and file dumps differ";
+    // The structure shows: the header's style, not plain data's.
+    EXPECT_NE(fromPipe.out.find("\x1b[31m"), std::string::npos) << path;
+  }
+}
+
+TEST(Streaming, ForcedParserOnAShortStream) {
+  ChildResult r = runLumo({.args = {"--parser", "elf", "-"}, .stdinData = "\x7f"});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "error: <stdin> does not match parser elf\n");
+  EXPECT_EQ(r.out, "");
+}
+
+TEST(Streaming, FilesThatReportNoSizeAreDumpedWhole) {
+  // The kernel reports size 0 for this file; its content is lumo's argv.
+  ChildResult r = runLumo({.args = {"/proc/self/cmdline", "--no-offset"}});
+  ASSERT_EQ(r.status, 0);
+  TempDir dir;
+  const std::string copy = dir.write(
+      "cmdline", std::string(LUMO_BINARY) + '\0' + "/proc/self/cmdline" + '\0' + "--no-offset" + '\0');
+  ChildResult expected = runLumo({.args = {copy, "--no-offset"}});
+  EXPECT_EQ(r.out, expected.out);
+}
+
+TEST(Streaming, UnreadableInputIsReported) {
+  ChildResult r = runLumo({.args = {"/proc/self/mem"}});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, "error: Cannot read /proc/self/mem\n");
+}
+
+TEST(Streaming, AFileThatShrinksWhileDumpedGivesADumpAndFooterThatAgree) {
+  TempDir dir;
+  const std::string path = dir.write("shrinking", countingBytes(16 << 20));
+  constexpr std::size_t kKept = (2 << 20) + 5;
+  bool truncated = false;
+  ChildResult r = runLumo({.args = {path}, .onOutput = [&](const std::string&) {
+                             if (!truncated) truncated = ::truncate(path.c_str(), kKept) == 0;
+                           }});
+  ASSERT_TRUE(truncated);
+  EXPECT_EQ(r.signal, 0);
+  EXPECT_EQ(r.status, 0);
+  // Every shown byte is counted by the footer, whatever the file's size was
+  // when the dump began.
+  const std::size_t footer = r.out.rfind("File size: ");
+  ASSERT_NE(footer, std::string::npos);
+  const std::size_t lines = countLines(r.out.substr(0, footer));
+  const std::uint64_t size = std::stoull(r.out.substr(footer + 11));
+  EXPECT_EQ((size + 15) / 16, lines);
+  EXPECT_LE(size, 16u << 20);
+  EXPECT_GE(size, kKept);
+}
+
+}  // namespace
+}  // namespace lumo::e2e
