@@ -16,6 +16,12 @@ constexpr std::size_t kLineBytes = 16;
 // flat whatever the input's size.
 constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 
+// A full line compares as two words instead of through a call to memcmp.
+bool sameBytes(const std::uint8_t* a, const std::uint8_t* b, std::size_t length) {
+  if (length == kLineBytes) return std::memcmp(a, b, kLineBytes) == 0;
+  return std::memcmp(a, b, length) == 0;
+}
+
 // Walks the input line by line, a chunk at a time.
 class DumpWalk {
  public:
@@ -74,7 +80,7 @@ class DumpWalk {
 
   Status takeLine(const std::uint8_t* bytes, std::size_t length) {
     if (formatter_.options().skip_lines) {
-      if (held_ && length == heldLength_ && std::memcmp(heldBytes_.data(), bytes, length) == 0) {
+      if (held_ && length == heldLength_ && sameBytes(heldBytes_.data(), bytes, length)) {
         ++repeats_;
         offset_ += length;
         return {};

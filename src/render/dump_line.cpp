@@ -112,12 +112,24 @@ char* LineFormatter::writeHexPlain(char* out, const std::uint8_t* bytes,
   return out;
 }
 
+// Copies an escape with one fixed-size move when it is short, as nearly all
+// are; the line buffer has room for the overshoot.
+inline char* putEscape(char* out, const StyleEscape& escape) {
+  if (escape.size <= 16) {
+    std::memcpy(out, escape.bytes.data(), 16);
+  } else {
+    std::memcpy(out, escape.bytes.data(), escape.size);
+  }
+  return out + escape.size;
+}
+
 char* LineFormatter::writeHexColored(char* out, const std::uint8_t* bytes,
                                      const std::uint8_t* slots, std::size_t count) const {
   for (std::size_t i = 0; i < count; ++i) {
-    out = put(out, escapes_[slots[i]].view());
+    out = putEscape(out, escapes_[slots[i]]);
     std::memcpy(out, digits_ + 2 * bytes[i], 2);
-    out = put(out + 2, kReset);
+    std::memcpy(out + 2, kReset.data(), kReset.size());
+    out += 2 + kReset.size();
     if (i & 1) *out++ = ' ';
   }
   return out;
@@ -128,10 +140,15 @@ char* LineFormatter::writeAscii(char* out, const std::uint8_t* bytes, const std:
   *out++ = ' ';
   if (options_.color) {
     for (std::size_t i = 0; i < count; ++i) {
-      const bool printable = isPrintable(bytes[i]);
-      out = put(out, printable ? escapes_[slots[i]].view() : kDim);
-      *out++ = kAsciiChars[bytes[i]];
-      out = put(out, kReset);
+      if (isPrintable(bytes[i])) {
+        out = putEscape(out, escapes_[slots[i]]);
+        *out++ = static_cast<char>(bytes[i]);
+      } else {
+        std::memcpy(out, "\x1b[2m.", 5);
+        out += 5;
+      }
+      std::memcpy(out, kReset.data(), kReset.size());
+      out += kReset.size();
     }
   } else if (count == 16) {
     asciiColumn16(bytes, out);

@@ -24,7 +24,8 @@ struct DumpOptions {
 DumpOptions effectiveOptions(const Options& options);
 
 /// Upper bound of one formatted line: every byte with the longest possible
-/// style in both columns, and a 64-bit offset.
+/// style in both columns, and a 64-bit offset (about 1750 bytes), with room
+/// for the 16-byte moves that copy escapes.
 inline constexpr std::size_t kMaxLineSize = 2048;
 
 /// Formats dump lines. Built once per run: the escapes of the 18 slots and
