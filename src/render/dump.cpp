@@ -39,10 +39,6 @@ class DumpWalk {
     bool atEnd = false;
     while (!atEnd || have > 0) {
       if (!atEnd) {
-        // Whoever feeds a pipe sees the lines of what it fed so far.
-        if (input.mayWait()) {
-          if (Status flushed = out_.flush(); !flushed) return fail(result, flushed, {});
-        }
         Result<std::size_t> got = input.read(chunk.get() + have, kChunkBytes - have);
         if (!got) return fail(result, {}, got.status());
         atEnd = *got == 0;
@@ -59,6 +55,10 @@ class DumpWalk {
       }
       std::memmove(chunk.get(), chunk.get() + usable, have - usable);
       have -= usable;
+      // The lines of every chunk go out before the next read, however few:
+      // a reader sees the first line at once, and whoever feeds a pipe sees
+      // the lines of what it fed so far.
+      if (Status flushed = out_.flush(); !flushed) return fail(result, flushed, {});
     }
     result.written = closeRun();
     result.size = offset_;

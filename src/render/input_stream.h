@@ -17,8 +17,8 @@ class InputStream {
   /// Up to `count` bytes into `out`; 0 at the end of the input.
   virtual Result<std::size_t> read(std::uint8_t* out, std::size_t count) = 0;
   /// Whether a read may wait for a writer (a pipe or a terminal). The dump
-  /// then writes out what it has before each read, so lines show as the
-  /// input arrives.
+  /// then takes whatever a read delivers instead of filling its chunk, so
+  /// lines show as the input arrives.
   virtual bool mayWait() const = 0;
 };
 
