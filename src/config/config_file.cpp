@@ -26,12 +26,14 @@ std::string joinPath(std::string_view directory, std::string_view rest) {
   return path;
 }
 
+#ifndef _WIN32
 std::optional<std::string_view> nonEmpty(const platform::Environment& environment,
                                          std::string_view name) {
   std::optional<std::string_view> value = environment.get(name);
   if (!value || value->empty()) return std::nullopt;
   return value;
 }
+#endif
 
 std::optional<std::string> locate(const platform::Environment& environment) {
   if (std::optional<std::string_view> appData = environment.get("APPDATA")) {

@@ -13,7 +13,7 @@ TEST(WindowsEnvironment, NamesCompareWithoutRegardToCase) {
   const Environment environment = Environment::of({
       {"no_color", "1"},
       {"AppData", "C:\\Users\\u\\AppData\\Roaming"},
-      {"caf\xc3\xa9", "latin"},       // café
+      {"caf\xc3\xa9", "latin"},  // café
       {"APPDATA", "second definition"},
   });
   struct Case {
@@ -45,7 +45,8 @@ TEST(WindowsEnvironment, ReadsTheProcessEnvironmentAsUtf8) {
 
   ASSERT_TRUE(environment.ok());
   EXPECT_EQ(environment->get("LUMO_TEST_VARIABLE"),
-            "gr\xc3\xbc\xc3\x9f" "e \xe6\x97\xa5\xe6\x9c\xac");
+            "gr\xc3\xbc\xc3\x9f"
+            "e \xe6\x97\xa5\xe6\x9c\xac");
   EXPECT_EQ(environment->get("lumo_test_empty"), "");
   EXPECT_EQ(environment->get("LUMO_TEST_ABSENT"), std::nullopt);
   EXPECT_EQ(environment->get(""), std::nullopt);

@@ -44,7 +44,9 @@ TEST(WindowsInputSource, OpenFailuresAreToldApart) {
       {base, Failure::IsDir},
       {base + "\\file\\inner", std::nullopt},
       {base + "/file/inner", std::nullopt},
-      {base + "\\bad\xff" "name", std::nullopt},
+      {base + "\\bad\xff"
+              "name",
+       std::nullopt},
       {base + std::string("\\file\0x", 7), std::nullopt},
   };
   for (const Case& c : cases) {
@@ -62,8 +64,9 @@ TEST(WindowsInputSource, OpenFailuresAreToldApart) {
 TEST(WindowsInputSource, NamesOutsideAsciiAreOpenedByTheirUtf8Spelling) {
   TempFolder folder;
   folder.write(L"gr\u00fc\u00dfe \u65e5\u672c.bin", "content");
-  Result<InputSource> opened =
-      InputSource::open(utf8(folder.path()) + "\\gr\xc3\xbc\xc3\x9f" "e \xe6\x97\xa5\xe6\x9c\xac.bin");
+  Result<InputSource> opened = InputSource::open(utf8(folder.path()) +
+                                                 "\\gr\xc3\xbc\xc3\x9f"
+                                                 "e \xe6\x97\xa5\xe6\x9c\xac.bin");
   ASSERT_TRUE(opened.ok()) << failureName(opened.failure());
   Result<ByteBuffer> bytes = opened->readAll();
   ASSERT_TRUE(bytes.ok());

@@ -89,8 +89,8 @@ TEST(WindowsTerminalTest, PipesOfMsysAndCygwinPseudoTerminalsTakeEscapes) {
     OwnedHandle server(::CreateNamedPipeW(path.c_str(), PIPE_ACCESS_INBOUND, PIPE_TYPE_BYTE, 1,
                                           4096, 4096, 0, nullptr));
     ASSERT_NE(server.handle, INVALID_HANDLE_VALUE);
-    OwnedHandle client(::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0,
-                                     nullptr));
+    OwnedHandle client(
+        ::CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_NE(client.handle, INVALID_HANDLE_VALUE);
     StdHandleSwap swap(STD_OUTPUT_HANDLE, client.handle);
     EXPECT_EQ(isTerminal(StdStream::Output), c.terminal) << testing::utf8(c.name);

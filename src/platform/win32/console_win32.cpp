@@ -12,10 +12,10 @@ namespace {
 // Spelled out because older SDKs lack the name.
 constexpr DWORD kVirtualTerminalProcessing = 0x0004;
 
-constexpr ULONG kDeviceNamedPipe = 0x11;       // FILE_DEVICE_NAMED_PIPE
-constexpr int kFileFsDeviceInformation = 4;    // FS_INFORMATION_CLASS
-constexpr int kFileNameInformation = 9;        // FILE_INFORMATION_CLASS
-constexpr std::size_t kNameRoom = 260;         // UTF-16 units
+constexpr ULONG kDeviceNamedPipe = 0x11;     // FILE_DEVICE_NAMED_PIPE
+constexpr int kFileFsDeviceInformation = 4;  // FS_INFORMATION_CLASS
+constexpr int kFileNameInformation = 9;      // FILE_INFORMATION_CLASS
+constexpr std::size_t kNameRoom = 260;       // UTF-16 units
 
 // The ntdll records, declared here because the SDK headers that hold them
 // differ between toolchains.
@@ -48,8 +48,7 @@ Function ntdllFunction(const char* name) {
 }
 
 bool isNamedPipe(HANDLE handle) {
-  const auto query =
-      ntdllFunction<NtQueryVolumeInformationFileFn>("NtQueryVolumeInformationFile");
+  const auto query = ntdllFunction<NtQueryVolumeInformationFileFn>("NtQueryVolumeInformationFile");
   if (query == nullptr) return false;
   IoStatusBlock status{};
   DeviceInformation device{};

@@ -19,9 +19,9 @@ char asciiUpper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a
 // upper-case form of each UTF-16 unit.
 bool sameName(std::string_view a, std::string_view b) {
   if (isAscii(a) && isAscii(b)) {
-    return a.size() == b.size() &&
-           std::equal(a.begin(), a.end(), b.begin(),
-                      [](char x, char y) { return asciiUpper(x) == asciiUpper(y); });
+    return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+             return asciiUpper(x) == asciiUpper(y);
+           });
   }
   try {
     std::optional<std::wstring> wideA = win32::toUtf16(a);

@@ -8,12 +8,17 @@
 namespace lumo::platform {
 namespace {
 
-// Bounds one ReadFile, which takes a 32-bit count.
+// How much a buffer grows by while a stream, or a file that grew, is read.
 constexpr std::size_t kReadChunk = 1u << 20;
+// Bounds one ReadFile, which takes a 32-bit count.
 constexpr std::size_t kMaxRead = 1u << 30;
 
-HANDLE asHandle(long long stored) { return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(stored)); }
-long long stored(HANDLE handle) { return static_cast<long long>(reinterpret_cast<std::intptr_t>(handle)); }
+HANDLE asHandle(long long stored) {
+  return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(stored));
+}
+long long stored(HANDLE handle) {
+  return static_cast<long long>(reinterpret_cast<std::intptr_t>(handle));
+}
 
 bool isDirectory(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());
@@ -43,6 +48,7 @@ Failure openFailure(std::wstring& path, DWORD error) {
   switch (error) {
     case ERROR_FILE_NOT_FOUND: return Failure::FileNotFound;
     case ERROR_PATH_NOT_FOUND:
+      // No name of the vocabulary fits a path through a file better.
       return leadsThroughFile(path) ? Failure::InvalidArgument : Failure::FileNotFound;
     case ERROR_ACCESS_DENIED: return Failure::AccessDenied;
     case ERROR_SHARING_VIOLATION: return Failure::DeviceBusy;
