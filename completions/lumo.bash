@@ -1,0 +1,42 @@
+# bash completion for lumo                                   -*- shell-script -*-
+#
+# Offers the flags after a dash, the parser names after --parser, and file
+# names everywhere else. A switch already on the command line is not offered
+# again in either form, since lumo rejects both repeats and contradictions.
+
+_lumo() {
+  local cur=${COMP_WORDS[COMP_CWORD]}
+  local prev=
+  ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD - 1]}
+
+  if [[ $prev == --parser ]]; then
+    COMPREPLY=($(compgen -W 'elf pe qoi data' -- "$cur"))
+    return
+  fi
+  if [[ $cur != -* ]]; then
+    COMPREPLY=() # readline completes a file name (complete -o default)
+    return
+  fi
+
+  # One switch per entry; its forms are separated by a space.
+  local switches=(
+    '--color --no-color'
+    '--uppercase --lowercase'
+    '--size --no-size'
+    '--offset --no-offset'
+    '--ascii --no-ascii'
+    '--skip-lines --no-skip-lines'
+    '--raw'
+    '--show-palette'
+  )
+  local flags='-h --help -v --version --parser' switch i
+  for switch in "${switches[@]}"; do
+    for ((i = 1; i < COMP_CWORD; i++)); do
+      [[ ${COMP_WORDS[i - 1]} == --parser ]] && continue # a value, not a flag
+      [[ " $switch " == *" ${COMP_WORDS[i]} "* ]] && continue 2
+    done
+    flags+=" $switch"
+  done
+  COMPREPLY=($(compgen -W "$flags" -- "$cur"))
+}
+complete -o default -F _lumo lumo

@@ -1,0 +1,25 @@
+# fish completion for lumo.
+# A switch is offered until either of its forms is on the command line, since
+# lumo rejects both repeats and contradictions.
+
+complete -c lumo -s h -l help -d 'Print this help message'
+complete -c lumo -s v -l version -d 'Print version information'
+complete -c lumo -l color -n 'not __fish_seen_argument -l color -l no-color' -d 'Enable output coloring'
+complete -c lumo -l no-color -n 'not __fish_seen_argument -l color -l no-color' -d 'Disable output coloring'
+complete -c lumo -l lowercase -n 'not __fish_seen_argument -l lowercase -l uppercase' -d 'Lowercase hex digits'
+complete -c lumo -l uppercase -n 'not __fish_seen_argument -l lowercase -l uppercase' -d 'Uppercase hex digits'
+complete -c lumo -l size -n 'not __fish_seen_argument -l size -l no-size' -d 'Show the size at the end'
+complete -c lumo -l no-size -n 'not __fish_seen_argument -l size -l no-size' -d 'Hide the size at the end'
+complete -c lumo -l offset -n 'not __fish_seen_argument -l offset -l no-offset' -d 'Show the offset at the left'
+complete -c lumo -l no-offset -n 'not __fish_seen_argument -l offset -l no-offset' -d 'Hide the offset at the left'
+complete -c lumo -l ascii -n 'not __fish_seen_argument -l ascii -l no-ascii' -d 'Show the ASCII output'
+complete -c lumo -l no-ascii -n 'not __fish_seen_argument -l ascii -l no-ascii' -d 'Hide the ASCII output'
+complete -c lumo -l skip-lines -n 'not __fish_seen_argument -l skip-lines -l no-skip-lines' -d 'Skip identical lines'
+complete -c lumo -l no-skip-lines -n 'not __fish_seen_argument -l skip-lines -l no-skip-lines' -d 'Show identical lines'
+complete -c lumo -l raw -n 'not __fish_seen_argument -l raw' -d 'Output in raw format (disables most features)'
+complete -c lumo -l show-palette -n 'not __fish_seen_argument -l show-palette' -d 'Print the color palette being used'
+complete -c lumo -l parser -x -d 'Specify the parser to use' -a "
+    elf\t'32-bit and 64-bit ELF files'
+    pe\t'PE (portable executable) files'
+    qoi\t'QOI (Quite OK Image)'
+    data\t'Binary or ASCII data'"
