@@ -28,7 +28,7 @@ namespace {
 
 Options resolveOrFail(const Args& args) {
   Result<Options> options = resolveOptions(args);
-  if (options.ok()) return std::move(options).value();
+  if (options.ok()) return options.value();
   if (options.failure() == Failure::InvalidConfig) fatal(ErrorMessage::InvalidConfig);
   fatal(ErrorMessage::OptionsFailed);
 }
@@ -86,8 +86,7 @@ void writeOutput(InputStream& input, const Colormap& colormap, const Options& op
 
 // A file with a size is never held in memory: the parsers read its headers
 // in place and the dump reads it front to back.
-void dumpFile(platform::InputSource& source, const Options& options,
-              std::string_view displayName) {
+void dumpFile(platform::InputSource& source, const Options& options, std::string_view displayName) {
   const FileAccess access(source);
   const Colormap colormap = colorize(access, options.parser, displayName);
   FileStream stream(source);

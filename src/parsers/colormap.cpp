@@ -60,11 +60,11 @@ void Colormap::resolve() {
   if (!byteClasses_) {
     // Latest paint first: each paint keeps only what no later one covers.
     CoverSet cover;
-    for (auto paint = paints_.rbegin(); paint != paints_.rend(); ++paint) {
-      cover.addUncovered(paint->start, paint->end, [&](std::uint64_t start, std::uint64_t end) {
-        runs_.push_back(SlotRun{start, end, paint->slot});
+    std::for_each(paints_.rbegin(), paints_.rend(), [&](const SlotRun& paint) {
+      cover.addUncovered(paint.start, paint.end, [&](std::uint64_t start, std::uint64_t end) {
+        runs_.push_back(SlotRun{start, end, paint.slot});
       });
-    }
+    });
     std::sort(runs_.begin(), runs_.end(),
               [](const SlotRun& a, const SlotRun& b) { return a.start < b.start; });
     // Merge neighbours of one slot so the dump meets fewer boundaries.
@@ -84,8 +84,9 @@ void Colormap::resolve() {
 
 PaletteSlot Colormap::slotAt(std::uint64_t offset, std::uint8_t byte) const {
   if (byteClasses_) return byteClassSlot(byte);
-  auto run = std::upper_bound(runs_.begin(), runs_.end(), offset,
-                              [](std::uint64_t value, const SlotRun& r) { return value < r.start; });
+  auto run =
+      std::upper_bound(runs_.begin(), runs_.end(), offset,
+                       [](std::uint64_t value, const SlotRun& r) { return value < r.start; });
   if (run == runs_.begin()) return kNormalAlt;
   --run;
   return offset < run->end ? run->slot : kNormalAlt;

@@ -31,9 +31,9 @@ TEST(ColormapTest, LaterPaintsWinLikeAByteArray) {
     const int paints = static_cast<int>(random() % 12);
     for (int i = 0; i < paints; ++i) {
       const std::uint64_t start = random() % (size + 8);
-      const std::uint64_t length =
-          random() % 5 == 0 ? std::numeric_limits<std::uint64_t>::max() - random() % 3
-                            : random() % (size + 4);
+      const std::uint64_t length = random() % 5 == 0
+                                       ? std::numeric_limits<std::uint64_t>::max() - random() % 3
+                                       : random() % (size + 4);
       colormap.paintRegion(start, length, static_cast<PaletteSlot>(random() % kSlotCount));
     }
     const std::vector<SlotRun> recorded = colormap.paints();

@@ -79,7 +79,7 @@ inline std::string colorize(void (*parser)(const RandomAccess&, Colormap&), cons
   const std::vector<SlotRun> paints = colormap.paints();
   const bool byteClasses = colormap.byteClasses();
   colormap.resolve();
-  const std::string mask = maskOf(colormap, input);
+  std::string mask = maskOf(colormap, input);
   if (!byteClasses) {
     EXPECT_EQ(mask, replayedMask(paints, input.size(), kNormalAlt))
         << "resolved runs differ from painting a byte array";

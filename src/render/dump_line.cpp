@@ -56,7 +56,7 @@ std::size_t hexFillerWidth(std::size_t count) { return (16 - count) * 2 + (8 - c
 }  // namespace
 
 DumpOptions effectiveOptions(const Options& options) {
-  DumpOptions effective{options.color,     options.uppercase,  options.show_offset,
+  DumpOptions effective{options.color,      options.uppercase,  options.show_offset,
                         options.show_ascii, options.skip_lines, options.raw};
   if (options.raw) {
     effective.color = false;
@@ -92,8 +92,7 @@ char* LineFormatter::writeOffset(char* out, std::uint64_t offset) const {
   return out;
 }
 
-char* LineFormatter::writeHexPlain(char* out, const std::uint8_t* bytes,
-                                   std::size_t count) const {
+char* LineFormatter::writeHexPlain(char* out, const std::uint8_t* bytes, std::size_t count) const {
   if (count == 16) {
     hexColumn16(bytes, options_.uppercase, out);
     return out + 40;
@@ -161,14 +160,13 @@ char* LineFormatter::writeAscii(char* out, const std::uint8_t* bytes, const std:
   return put(out, options_.color ? kAsciiEndColored : kAsciiEndPlain);
 }
 
-std::size_t LineFormatter::format(char* out, const std::uint8_t* bytes,
-                                  const std::uint8_t* slots, std::size_t count,
-                                  std::uint64_t offset) const {
+std::size_t LineFormatter::format(char* out, const std::uint8_t* bytes, const std::uint8_t* slots,
+                                  std::size_t count, std::uint64_t offset) const {
   char* const start = out;
   if (options_.show_offset) out = writeOffset(out, offset);
   if (!options_.raw) out = put(out, options_.color ? kOpenColored : kOpenPlain);
-  out = options_.color ? writeHexColored(out, bytes, slots, count)
-                       : writeHexPlain(out, bytes, count);
+  out =
+      options_.color ? writeHexColored(out, bytes, slots, count) : writeHexPlain(out, bytes, count);
   if (count < 16) out = putSpaces(out, hexFillerWidth(count));
   if (!options_.raw) out = put(out, options_.color ? kCloseColored : kClosePlain);
   if (options_.show_ascii) out = writeAscii(out, bytes, slots, count);
@@ -176,9 +174,8 @@ std::size_t LineFormatter::format(char* out, const std::uint8_t* bytes,
   return static_cast<std::size_t>(out - start);
 }
 
-Status writeDumpLine(OutputBuffer& out, const LineFormatter& formatter,
-                     const std::uint8_t* bytes, const std::uint8_t* slots, std::size_t count,
-                     std::uint64_t offset) {
+Status writeDumpLine(OutputBuffer& out, const LineFormatter& formatter, const std::uint8_t* bytes,
+                     const std::uint8_t* slots, std::size_t count, std::uint64_t offset) {
   if (Status room = out.reserve(kMaxLineSize); !room) return room;
   out.commit(formatter.format(out.cursor(), bytes, slots, count, offset));
   return {};

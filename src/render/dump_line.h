@@ -55,8 +55,7 @@ class LineFormatter {
 };
 
 /// Formats one line into the output buffer (no flush).
-Status writeDumpLine(OutputBuffer& out, const LineFormatter& formatter,
-                     const std::uint8_t* bytes, const std::uint8_t* slots, std::size_t count,
-                     std::uint64_t offset);
+Status writeDumpLine(OutputBuffer& out, const LineFormatter& formatter, const std::uint8_t* bytes,
+                     const std::uint8_t* slots, std::size_t count, std::uint64_t offset);
 
 }  // namespace lumo

@@ -42,19 +42,23 @@ struct ModeCase {
 
 TEST(DumpLine, TwoLineExampleInEveryMode) {
   const ModeCase cases[] = {
-      {"default", {false, false, true, true, true, false},
+      {"default",
+       {false, false, true, true, true, false},
        "00000000 | 4d5a 9000 0300 0000 0400 0000 ffff 0000 | MZ.............. |\n"
        "00000010 | 6162 63                                 | abc              |\n"},
-      {"no offset", {false, false, false, true, true, false},
+      {"no offset",
+       {false, false, false, true, true, false},
        "| 4d5a 9000 0300 0000 0400 0000 ffff 0000 | MZ.............. |\n"
        "| 6162 63                                 | abc              |\n"},
-      {"no ascii", {false, false, true, false, true, false},
+      {"no ascii",
+       {false, false, true, false, true, false},
        "00000000 | 4d5a 9000 0300 0000 0400 0000 ffff 0000 |\n"
        "00000010 | 6162 63                                 |\n"},
       {"raw", effectiveOptions(withRaw()),
        "4d5a 9000 0300 0000 0400 0000 ffff 0000 \n"
        "6162 63                                 \n"},
-      {"uppercase", {false, true, true, true, true, false},
+      {"uppercase",
+       {false, true, true, true, true, false},
        "00000000 | 4D5A 9000 0300 0000 0400 0000 FFFF 0000 | MZ.............. |\n"
        "00000010 | 6162 63                                 | abc              |\n"},
   };
@@ -95,10 +99,10 @@ TEST(DumpLine, ColoredLineWithNamedAndRgbStyles) {
   palette[kC2] = TextStyle{std::nullopt, Color::rgb(1, 2, 3), false, true};
   DumpOptions colored;
   colored.color = true;
-  const std::string expected =
-      std::string("00000020 ") + "\x1b[2m|\x1b[0m " + "\x1b[31m41\x1b[0m" +
-      "\x1b[48;2;1;2;3m\x1b[1m00\x1b[0m " + std::string(28 + 7, ' ') + "\x1b[2m|\x1b[0m" + " " +
-      "\x1b[31mA\x1b[0m" + "\x1b[2m.\x1b[0m" + std::string(14, ' ') + " \x1b[2m|\x1b[0m" + "\n";
+  const std::string expected = std::string("00000020 ") + "\x1b[2m|\x1b[0m " + "\x1b[31m41\x1b[0m" +
+                               "\x1b[48;2;1;2;3m\x1b[1m00\x1b[0m " + std::string(28 + 7, ' ') +
+                               "\x1b[2m|\x1b[0m" + " " + "\x1b[31mA\x1b[0m" + "\x1b[2m.\x1b[0m" +
+                               std::string(14, ' ') + " \x1b[2m|\x1b[0m" + "\n";
   EXPECT_EQ(formatLine(colored, {0x41, 0x00}, 0x20, palette, {kC1, kC2}), expected);
 }
 

@@ -87,8 +87,7 @@ TEST(Dump, RunsOfIdenticalLines) {
   };
   const Case cases[] = {
       {"empty", {}, ""},
-      {"two identical lines are both shown", lines({'A', 'A'}),
-       "00000000" + a + "00000010" + a},
+      {"two identical lines are both shown", lines({'A', 'A'}), "00000000" + a + "00000010" + a},
       {"three identical then different", lines({'A', 'A', 'A', 'B'}),
        "00000000" + a + "... 1 lines skipped ...\n" + "00000020" + a + "00000030" + b},
       {"run reaching the end", lines({'B', 'A', 'A', 'A', 'A'}),

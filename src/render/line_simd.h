@@ -16,7 +16,6 @@ namespace lumo {
 /// hexColumn16: the hex column of a full 16-byte line: eight groups of four
 /// digits, each followed by a space (exactly 40 characters).
 
-
 #if defined(__SSE2__)
 
 // Sixteen bytes at a time: split into nibbles, turn each nibble into its
@@ -36,8 +35,7 @@ inline void hexDigits16(const std::uint8_t* bytes, bool uppercase, char* out) {
   const __m128i highDigits = toDigits(high);
   const __m128i lowDigits = toDigits(low);
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out), _mm_unpacklo_epi8(highDigits, lowDigits));
-  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16),
-                   _mm_unpackhi_epi8(highDigits, lowDigits));
+  _mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16), _mm_unpackhi_epi8(highDigits, lowDigits));
 }
 
 inline void asciiColumn16(const std::uint8_t* bytes, char* out) {

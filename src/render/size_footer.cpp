@@ -16,7 +16,8 @@ constexpr std::array<std::string_view, 9> kUnits = {"",    "KiB", "MiB", "GiB", 
 std::string roundHalfUpTwoDecimals(std::string_view shortest) {
   std::size_t point = shortest.find('.');
   std::string integer(shortest.substr(0, point));
-  std::string fraction = point == std::string_view::npos ? "" : std::string(shortest.substr(point + 1));
+  std::string fraction =
+      point == std::string_view::npos ? "" : std::string(shortest.substr(point + 1));
   fraction.resize(3, '0');
   const bool roundUp = fraction[2] >= '5';
   fraction.resize(2);

@@ -23,7 +23,8 @@ class SequenceWriter {
   }
   void number(int value) {
     char* begin = sequence_.bytes.data() + sequence_.size;
-    auto [end, error] = std::to_chars(begin, sequence_.bytes.data() + sequence_.bytes.size(), value);
+    auto [end, error] =
+        std::to_chars(begin, sequence_.bytes.data() + sequence_.bytes.size(), value);
     (void)error;
     sequence_.size = static_cast<std::uint8_t>(end - sequence_.bytes.data());
   }

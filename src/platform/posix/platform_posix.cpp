@@ -1,6 +1,6 @@
 #include <fcntl.h>
-#include <sys/mman.h>
 #include <signal.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -8,11 +8,10 @@
 #include <cstdlib>
 #include <cstring>
 #include <limits>
+#include <memory>
 #include <new>
 
 #include "platform/platform.h"
-
-extern char** environ;
 
 namespace lumo::platform {
 namespace {
@@ -230,14 +229,12 @@ std::optional<std::string_view> Environment::get(std::string_view name) const {
 
 void adviseLargeBuffer(void* data, std::size_t size) {
 #if defined(MADV_HUGEPAGE)
-  constexpr std::uintptr_t kHugePage = 2u << 20;
-  auto start = reinterpret_cast<std::uintptr_t>(data);
-  std::uintptr_t end = start + size;
-  std::uintptr_t alignedStart = (start + kHugePage - 1) & ~(kHugePage - 1);
-  if (alignedStart >= end) return;
-  std::uintptr_t alignedEnd = end & ~(kHugePage - 1);
-  if (alignedEnd <= alignedStart) return;
-  (void)::madvise(reinterpret_cast<void*>(alignedStart), alignedEnd - alignedStart, MADV_HUGEPAGE);
+  // Only whole huge pages inside the buffer can be advised.
+  constexpr std::size_t kHugePage = std::size_t{2} << 20;
+  void* start = data;
+  std::size_t space = size;
+  if (std::align(kHugePage, kHugePage, start, space) == nullptr) return;
+  (void)::madvise(start, space - space % kHugePage, MADV_HUGEPAGE);
 #else
   (void)data;
   (void)size;
