@@ -12,9 +12,9 @@ using Tristate = std::optional<bool> Args::*;
 struct FlagEntry {
   enum class Kind : std::uint8_t { Action, Switch, Option };
   Kind kind;
-  std::string_view name;           // the action's or option's name; a switch's positive name
-  std::string_view negativeName;   // switches only; empty when there is none
-  Tristate field = nullptr;        // switches only
+  std::string_view name;          // the action's or option's name; a switch's positive name
+  std::string_view negativeName;  // switches only; empty when there is none
+  Tristate field = nullptr;       // switches only
   ArgsOutcome::Action action = ArgsOutcome::Action::Run;  // actions only
 };
 
@@ -122,13 +122,9 @@ class ArgsWalk {
     FlagMatch match = findFlag(std::string_view(argument).substr(2));
     if (match.entry == nullptr) return errorOutcome(ErrorMessage::InvalidFlag, argument);
     switch (match.entry->kind) {
-      case FlagEntry::Kind::Action:
-        return actionOutcome(match.entry->action);
-      case FlagEntry::Kind::Option:
-        pendingValue_ = true;
-        return std::nullopt;
-      case FlagEntry::Kind::Switch:
-        return setSwitch(*match.entry, match.positive);
+      case FlagEntry::Kind::Action: return actionOutcome(match.entry->action);
+      case FlagEntry::Kind::Option: pendingValue_ = true; return std::nullopt;
+      case FlagEntry::Kind::Switch: return setSwitch(*match.entry, match.positive);
     }
     return std::nullopt;
   }
@@ -164,14 +160,10 @@ ArgsOutcome classifyArgs(const std::vector<std::string>& arguments) {
 Args parseArgs(const std::vector<std::string>& arguments) {
   ArgsOutcome outcome = classifyArgs(arguments);
   switch (outcome.action) {
-    case ArgsOutcome::Action::Help:
-      printHelp();
-    case ArgsOutcome::Action::Version:
-      printVersion();
-    case ArgsOutcome::Action::Error:
-      fatal(outcome.error, outcome.errorFirst, outcome.errorSecond);
-    case ArgsOutcome::Action::Run:
-      break;
+    case ArgsOutcome::Action::Help: printHelp();
+    case ArgsOutcome::Action::Version: printVersion();
+    case ArgsOutcome::Action::Error: fatal(outcome.error, outcome.errorFirst, outcome.errorSecond);
+    case ArgsOutcome::Action::Run: break;
   }
   return std::move(outcome.args);
 }

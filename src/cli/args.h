@@ -33,10 +33,10 @@ struct Args {
 struct ArgsOutcome {
   enum class Action : std::uint8_t { Run, Help, Version, Error };
   Action action = Action::Run;
-  Args args;                      // Run
-  ErrorMessage error{};           // Error
-  std::string errorFirst;         // Error: first {s}
-  std::string errorSecond;        // Error: second {s}
+  Args args;                // Run
+  ErrorMessage error{};     // Error
+  std::string errorFirst;   // Error: first {s}
+  std::string errorSecond;  // Error: second {s}
 };
 
 /// Classifies the arguments (program name already skipped) strictly left to

@@ -63,8 +63,7 @@ class ReportBuffer {
 
 }  // namespace
 
-std::string formatMessage(ErrorMessage message, std::string_view first,
-                          std::string_view second) {
+std::string formatMessage(ErrorMessage message, std::string_view first, std::string_view second) {
   std::string_view format = kMessageFormats[static_cast<std::size_t>(message)];
   std::string text;
   text.reserve(format.size() + first.size() + second.size());

@@ -51,8 +51,9 @@ TEST(ConfigPath, FollowsTheEnvironment) {
 
 TEST(ConfigDiagnosticReport, FramesTheDiagnostic) {
   ziggy::Diagnostic diagnostic{"dir/config.ziggy", {}};
-  (void)ziggy::addError(diagnostic, {ziggy::ErrorKind::UnknownField, "Color", {},
-                                     ziggy::Selection{{3, 2}, {3, 7}}, {}});
+  (void)ziggy::addError(
+      diagnostic,
+      {ziggy::ErrorKind::UnknownField, "Color", {}, ziggy::Selection{{3, 2}, {3, 7}}, {}});
   EXPECT_EQ(configDiagnosticReport(diagnostic), ": dir/config.ziggy:3:2\nunknown field 'Color'\n");
 }
 
@@ -184,8 +185,8 @@ TEST_F(ConfigFileTest, FindsTheFileUnderXdgConfigHome) {
 
 // The example shipped with the sources must stay a valid configuration.
 TEST_F(ConfigFileTest, ReadsTheShippedExample) {
-  fs::path example = fs::path(__FILE__).parent_path().parent_path().parent_path() / "examples" /
-                     "config.ziggy";
+  fs::path example =
+      fs::path(__FILE__).parent_path().parent_path().parent_path() / "examples" / "config.ziggy";
   std::ifstream in(example, std::ios::binary);
   ASSERT_TRUE(in) << example;
   std::stringstream text;

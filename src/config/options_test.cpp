@@ -16,15 +16,14 @@ std::string describe(const Options& options) {
   return std::string("color=") + flag(options.color) + " uppercase=" + flag(options.uppercase) +
          " show_size=" + flag(options.show_size) + " show_offset=" + flag(options.show_offset) +
          " show_ascii=" + flag(options.show_ascii) + " skip_lines=" + flag(options.skip_lines) +
-         " raw=" + flag(options.raw) + " parser=" +
-         (options.parser ? std::string(parserName(*options.parser)) : "absent") +
+         " raw=" + flag(options.raw) +
+         " parser=" + (options.parser ? std::string(parserName(*options.parser)) : "absent") +
          (options.palette == defaultPalette() ? " palette=default" : " palette=other");
 }
 
 Options merge(const Args& args, bool terminal, const std::optional<Config>& config,
               Variables variables = {}) {
-  return mergeOptions(args, terminal, config,
-                      platform::Environment::of(std::move(variables)));
+  return mergeOptions(args, terminal, config, platform::Environment::of(std::move(variables)));
 }
 
 TEST(MergeOptions, BuiltInDefaultsTakeColorFromTheTerminalTest) {
@@ -164,9 +163,9 @@ TEST(MergeOptions, FilePaletteReplacesTheWholePalette) {
   EXPECT_EQ(options.palette, custom);
 
   // NO_COLOR and the color flags leave the palette alone.
-  EXPECT_EQ(merge(Args{.color = false}, true, Config{.palette = custom}, {{"NO_COLOR", "1"}})
-                .palette,
-            custom);
+  EXPECT_EQ(
+      merge(Args{.color = false}, true, Config{.palette = custom}, {{"NO_COLOR", "1"}}).palette,
+      custom);
 }
 
 // ---------------------------------------------------------------------------

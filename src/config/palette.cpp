@@ -3,11 +3,14 @@
 namespace lumo {
 namespace {
 
+// The plain colors, then their bright variants:
+// clang-format off
 constexpr std::array<std::string_view, 16> kColorNames = {
     "black",        "red",        "green",        "yellow",
     "blue",         "magenta",    "cyan",         "white",
     "bright_black", "bright_red", "bright_green", "bright_yellow",
     "bright_blue",  "bright_magenta", "bright_cyan", "bright_white"};
+// clang-format on
 
 int hexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -26,17 +29,16 @@ std::optional<std::uint8_t> hexPair(std::string_view pair) {
 }  // namespace
 
 Palette defaultPalette() {
-  constexpr std::array<std::uint8_t, 6> groupColors = {colors::kYellow, colors::kRed,
-                                                       colors::kGreen,  colors::kBlue,
+  constexpr std::array<std::uint8_t, 6> groupColors = {colors::kYellow,  colors::kRed,
+                                                       colors::kGreen,   colors::kBlue,
                                                        colors::kMagenta, colors::kCyan};
   Palette palette{};
   for (std::size_t group = 0; group < groupColors.size(); ++group) {
     std::uint8_t base = groupColors[group];
     palette[group * 3] = TextStyle{Color::named(base), std::nullopt, false, false};
     palette[group * 3 + 1] = TextStyle{Color::named(base), std::nullopt, true, false};
-    palette[group * 3 + 2] =
-        TextStyle{Color::named(static_cast<std::uint8_t>(base + colors::kBright)), std::nullopt,
-                  false, true};
+    palette[group * 3 + 2] = TextStyle{
+        Color::named(static_cast<std::uint8_t>(base + colors::kBright)), std::nullopt, false, true};
   }
   return palette;
 }
@@ -60,7 +62,8 @@ std::optional<TextStyle> parseStyle(std::string_view text) {
   while (true) {
     std::size_t colon = text.find(':', start);
     if (count == pieces.size()) return std::nullopt;  // a fourth piece
-    pieces[count++] = text.substr(start, colon == std::string_view::npos ? text.npos : colon - start);
+    pieces[count++] = text.substr(
+        start, colon == std::string_view::npos ? std::string_view::npos : colon - start);
     if (colon == std::string_view::npos) break;
     start = colon + 1;
   }

@@ -12,7 +12,7 @@ namespace lumo {
 struct Color {
   enum class Kind : std::uint8_t { Named, Rgb };
   Kind kind = Kind::Named;
-  std::uint8_t index = 0;  // Named
+  std::uint8_t index = 0;            // Named
   std::uint8_t r = 0, g = 0, b = 0;  // Rgb
 
   static constexpr Color named(std::uint8_t i) { return Color{Kind::Named, i, 0, 0, 0}; }
@@ -37,6 +37,8 @@ struct TextStyle {
 
 /// Palette slot numbers as stored in the colormap: six groups of three
 /// (base, _alt = base + 1, _accent = base + 2).
+// One group of three per line:
+// clang-format off
 enum PaletteSlot : std::uint8_t {
   kNormal = 0, kNormalAlt, kNormalAccent,
   kC1, kC1Alt, kC1Accent,
@@ -45,6 +47,7 @@ enum PaletteSlot : std::uint8_t {
   kC4, kC4Alt, kC4Accent,
   kC5, kC5Alt, kC5Accent,
 };
+// clang-format on
 inline constexpr std::size_t kSlotCount = 18;
 
 /// The configuration keys of the slots, in slot order.

@@ -33,9 +33,7 @@ void appendMessage(std::string& out, const Diagnostic& diagnostic, const Diagnos
       }
       out += '\n';
       return;
-    case ErrorKind::Syntax:
-      out += "syntax error\n";
-      return;
+    case ErrorKind::Syntax: out += "syntax error\n"; return;
     case ErrorKind::DuplicateField:
       out += "duplicate field ";
       appendQuoted(out, error.name);

@@ -15,8 +15,11 @@ TEST(FormatDiagnostic, WritesEachKindAfterItsPositionLine) {
   const Case cases[] = {
       {{ErrorKind::Unexpected, "EOF", {TokenKind::Dot, TokenKind::RBrace}, at(3, 7), {}},
        "cfg/a b.zgy:3:7\nunexpected 'EOF', expected: '.' or '}'\n"},
-      {{ErrorKind::Unexpected, ".", {TokenKind::Comma, TokenKind::RBrace, TokenKind::Eof},
-        at(1, 1), {}},
+      {{ErrorKind::Unexpected,
+        ".",
+        {TokenKind::Comma, TokenKind::RBrace, TokenKind::Eof},
+        at(1, 1),
+        {}},
        "cfg/a b.zgy:1:1\nunexpected '.', expected: ',' or '}' or 'EOF'\n"},
       {{ErrorKind::Unexpected, "(string)", {TokenKind::AtSign}, at(12, 30), {}},
        "cfg/a b.zgy:12:30\nunexpected '(string)', expected: '@'\n"},

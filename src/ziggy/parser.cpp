@@ -95,13 +95,11 @@ Result<Token> Parser::afterField(bool braceless) {
 
 Status Parser::bindValue(const FieldSchema& field, Token value, void* record) {
   switch (field.kind) {
-    case FieldKind::OptionalBool:
-      return bindBool(*field.boolean(record), value);
+    case FieldKind::OptionalBool: return bindBool(*field.boolean(record), value);
     case FieldKind::OptionalRecord:
       if (value.kind == TokenKind::Null) return {};
       return structValue(*field.nested, value, field.makePresent(record)).status();
-    case FieldKind::Custom:
-      return field.read(tokens_, value, record);
+    case FieldKind::Custom: return field.read(tokens_, value, record);
   }
   return Failure::Unexpected;
 }
@@ -117,8 +115,8 @@ Status Parser::bindBool(std::optional<bool>& target, Token value) {
 
 }  // namespace
 
-Status parseDocumentInto(std::string_view text, const RecordSchema& schema,
-                         Diagnostic& diagnostic, void* record) {
+Status parseDocumentInto(std::string_view text, const RecordSchema& schema, Diagnostic& diagnostic,
+                         void* record) {
   try {
     return Parser(text, diagnostic).document(schema, record);
   } catch (const std::bad_alloc&) {

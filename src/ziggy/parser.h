@@ -14,8 +14,8 @@ namespace lumo::ziggy {
 /// problem recorded in `diagnostic`, or OutOfMemory with nothing recorded.
 /// On failure `record` holds whatever was bound so far and is to be
 /// discarded. Takes time linear in the text.
-Status parseDocumentInto(std::string_view text, const RecordSchema& schema,
-                         Diagnostic& diagnostic, void* record);
+Status parseDocumentInto(std::string_view text, const RecordSchema& schema, Diagnostic& diagnostic,
+                         void* record);
 
 /// The typed form of parseDocumentInto: a Record with every field the
 /// document did not give left as it is after value-initialisation.

@@ -229,18 +229,27 @@ TEST(ParserHostileInput, StaysBoundedAndLinear) {
 // Texts stitched from pieces that mean something to the parser: whatever
 // comes out, it is a bound record or exactly one recorded problem.
 TEST(ParserHostileInput, EndsInOneOutcomeForAnyText) {
-  const std::string_view pieces[] = {
-      ".", ",", "=", "{", "}", "[2]", "a", "b", "inner", "on", "x", "y", "Name", "1", "true",
-      "null", "\"s\"", "\\\\l\n", "//c\n", " ", "\n", std::string_view("\0", 1), "@", "-",
-      "\xc3\xa9"};
+  const std::string_view pieces[] = {".",       ",",
+                                     "=",       "{",
+                                     "}",       "[2]",
+                                     "a",       "b",
+                                     "inner",   "on",
+                                     "x",       "y",
+                                     "Name",    "1",
+                                     "true",    "null",
+                                     "\"s\"",   "\\\\l\n",
+                                     "//c\n",   " ",
+                                     "\n",      std::string_view("\0", 1),
+                                     "@",       "-",
+                                     "\xc3\xa9"};
   std::mt19937 random(20240601);
   for (int round = 0; round < 20000; ++round) {
     std::string text;
     const std::size_t length = random() % 24;
     for (std::size_t i = 0; i < length; ++i) text += pieces[random() % std::size(pieces)];
     for (const std::string& result : {outcome(text, kSampleSchema), outcome(text, kPairSchema)}) {
-      EXPECT_TRUE(result == "ok" || result.starts_with("t.zgy:")) << testing::PrintToString(text)
-                                                                  << " gave " << result;
+      EXPECT_TRUE(result == "ok" || result.starts_with("t.zgy:"))
+          << testing::PrintToString(text) << " gave " << result;
     }
   }
 }

@@ -27,22 +27,24 @@ Failure TokenStream::unexpected(Token found, std::initializer_list<TokenKind> ex
   try {
     return addError(diagnostic_, DiagnosticError{ErrorKind::Unexpected,
                                                  std::string(displayName(found.kind)),
-                                                 expected, selectionOf(found.loc), {}});
+                                                 expected,
+                                                 selectionOf(found.loc),
+                                                 {}});
   } catch (const std::bad_alloc&) {
     return Failure::OutOfMemory;
   }
 }
 
 Failure TokenStream::syntaxError(Token at) {
-  return addError(diagnostic_,
-                  DiagnosticError{ErrorKind::Syntax, {}, {}, selectionOf(at.loc), {}});
+  return addError(diagnostic_, DiagnosticError{ErrorKind::Syntax, {}, {}, selectionOf(at.loc), {}});
 }
 
 Failure TokenStream::unknownField(Token name) {
   try {
-    return addError(diagnostic_, DiagnosticError{ErrorKind::UnknownField,
-                                                 std::string(textOf(name)), {},
-                                                 selectionOf(name.loc), {}});
+    return addError(
+        diagnostic_,
+        DiagnosticError{
+            ErrorKind::UnknownField, std::string(textOf(name)), {}, selectionOf(name.loc), {}});
   } catch (const std::bad_alloc&) {
     return Failure::OutOfMemory;
   }
@@ -51,8 +53,10 @@ Failure TokenStream::unknownField(Token name) {
 Failure TokenStream::duplicateField(Token name, Loc first) {
   try {
     return addError(diagnostic_, DiagnosticError{ErrorKind::DuplicateField,
-                                                 std::string(textOf(name)), {},
-                                                 selectionOf(name.loc), selectionOf(first)});
+                                                 std::string(textOf(name)),
+                                                 {},
+                                                 selectionOf(name.loc),
+                                                 selectionOf(first)});
   } catch (const std::bad_alloc&) {
     return Failure::OutOfMemory;
   }
@@ -60,8 +64,10 @@ Failure TokenStream::duplicateField(Token name, Loc first) {
 
 Failure TokenStream::missingField(std::string_view name, Token closing) {
   try {
-    return addError(diagnostic_, DiagnosticError{ErrorKind::MissingField, std::string(name), {},
-                                                 selectionOf(closing.loc), {}});
+    return addError(
+        diagnostic_,
+        DiagnosticError{
+            ErrorKind::MissingField, std::string(name), {}, selectionOf(closing.loc), {}});
   } catch (const std::bad_alloc&) {
     return Failure::OutOfMemory;
   }

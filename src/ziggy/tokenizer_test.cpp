@@ -89,11 +89,12 @@ const TokenCase kTokenCases[] = {
     {"/", {tok(K::Invalid, 0, 1), tok(K::Eof, 1, 1)}},
     // Bytes that start no token.
     {"#+\x80\x01",
-     {tok(K::Invalid, 0, 1), tok(K::Invalid, 1, 2), tok(K::Invalid, 2, 3),
-      tok(K::Invalid, 3, 4), tok(K::Eof, 4, 4)}},
+     {tok(K::Invalid, 0, 1), tok(K::Invalid, 1, 2), tok(K::Invalid, 2, 3), tok(K::Invalid, 3, 4),
+      tok(K::Eof, 4, 4)}},
     // Numbers end at any byte that cannot continue them.
-    {"12 -3 4.5 6e7", {tok(K::Integer, 0, 2), tok(K::Integer, 3, 5), tok(K::Float, 6, 9),
-                       tok(K::Float, 10, 13), tok(K::Eof, 13, 13)}},
+    {"12 -3 4.5 6e7",
+     {tok(K::Integer, 0, 2), tok(K::Integer, 3, 5), tok(K::Float, 6, 9), tok(K::Float, 10, 13),
+      tok(K::Eof, 13, 13)}},
     {"0x1F", {tok(K::Integer, 0, 1), tok(K::Identifier, 1, 4), tok(K::Eof, 4, 4)}},
     {"12abc", {tok(K::Integer, 0, 2), tok(K::Identifier, 2, 5), tok(K::Eof, 5, 5)}},
     {"- a", {tok(K::Integer, 0, 1), tok(K::Identifier, 2, 3), tok(K::Eof, 3, 3)}},
@@ -111,7 +112,7 @@ const TokenCase kTokenCases[] = {
 INSTANTIATE_TEST_SUITE_P(Texts, TokenizerTest, testing::ValuesIn(kTokenCases));
 
 TEST(TokenizerEnd, KeepsReturningTheSameEof) {
-  for (std::string text : {std::string("x"), std::string("x\0yz", 4)}) {
+  for (const std::string& text : {std::string("x"), std::string("x\0yz", 4)}) {
     Tokenizer tokenizer(text);
     Token identifier = tokenizer.next();
     EXPECT_EQ(identifier.kind, TokenKind::Identifier);
@@ -144,21 +145,21 @@ TEST_P(NumberTest, Classifies) {
 }
 
 const NumberCase kNumberCases[] = {
-    {"0", K::Integer},       {"7", K::Integer},        {"123", K::Integer},
-    {"1_000", K::Integer},   {"1_2_3", K::Integer},    {"-5", K::Integer},
-    {"-0", K::Integer},      {"-", K::Integer},        {"99999999999999999999999", K::Integer},
-    {"1.5", K::Float},       {"0.5", K::Float},        {"-2.5", K::Float},
-    {"1e5", K::Float},       {"1E5", K::Float},        {"1e+5", K::Float},
-    {"1e-5", K::Float},      {"1.5e10", K::Float},     {"0e1", K::Float},
-    {"0E1", K::Float},       {"1_0.2_5", K::Float},    {"1.e5", K::Float},
-    {"00", K::Invalid},      {"01", K::Invalid},       {"0_1", K::Invalid},
-    {"0-", K::Invalid},      {"0+", K::Invalid},       {"-01", K::Invalid},
-    {"1__0", K::Invalid},    {"1_", K::Invalid},       {"1.", K::Invalid},
-    {"1e", K::Invalid},      {"1e+", K::Invalid},      {"--1", K::Invalid},
-    {"1..2", K::Invalid},    {"1.2.3", K::Invalid},    {"1e5e5", K::Invalid},
-    {"1_.5", K::Invalid},    {"1._5", K::Invalid},     {"1_e5", K::Invalid},
-    {"1e_5", K::Invalid},    {"1+2", K::Invalid},      {"1-2", K::Invalid},
-    {"1e55.5", K::Invalid},  {"1e+-5", K::Invalid},
+    {"0", K::Integer},      {"7", K::Integer},     {"123", K::Integer},
+    {"1_000", K::Integer},  {"1_2_3", K::Integer}, {"-5", K::Integer},
+    {"-0", K::Integer},     {"-", K::Integer},     {"99999999999999999999999", K::Integer},
+    {"1.5", K::Float},      {"0.5", K::Float},     {"-2.5", K::Float},
+    {"1e5", K::Float},      {"1E5", K::Float},     {"1e+5", K::Float},
+    {"1e-5", K::Float},     {"1.5e10", K::Float},  {"0e1", K::Float},
+    {"0E1", K::Float},      {"1_0.2_5", K::Float}, {"1.e5", K::Float},
+    {"00", K::Invalid},     {"01", K::Invalid},    {"0_1", K::Invalid},
+    {"0-", K::Invalid},     {"0+", K::Invalid},    {"-01", K::Invalid},
+    {"1__0", K::Invalid},   {"1_", K::Invalid},    {"1.", K::Invalid},
+    {"1e", K::Invalid},     {"1e+", K::Invalid},   {"--1", K::Invalid},
+    {"1..2", K::Invalid},   {"1.2.3", K::Invalid}, {"1e5e5", K::Invalid},
+    {"1_.5", K::Invalid},   {"1._5", K::Invalid},  {"1_e5", K::Invalid},
+    {"1e_5", K::Invalid},   {"1+2", K::Invalid},   {"1-2", K::Invalid},
+    {"1e55.5", K::Invalid}, {"1e+-5", K::Invalid},
 };
 
 INSTANTIATE_TEST_SUITE_P(Literals, NumberTest, testing::ValuesIn(kNumberCases));

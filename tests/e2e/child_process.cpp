@@ -67,14 +67,14 @@ Stream openSink(Sink sink, std::string* collected, std::size_t closeAfter) {
       stream.childFd = ::open("/dev/full", O_WRONLY | O_CLOEXEC);
       check(stream.childFd >= 0, "open /dev/full");
       break;
-    case Sink::Closed:
-      break;
+    case Sink::Closed: break;
   }
   return stream;
 }
 
 std::vector<char*> pointers(std::vector<std::string>& strings) {
   std::vector<char*> result;
+  result.reserve(strings.size() + 1);
   for (std::string& s : strings) result.push_back(s.data());
   result.push_back(nullptr);
   return result;

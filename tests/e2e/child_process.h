@@ -39,8 +39,8 @@ struct ChildSpec {
 struct ChildResult {
   std::string out;
   std::string err;
-  int status = -1;      // exit status, or -1 when killed by a signal
-  int signal = 0;       // the signal that ended it, if any
+  int status = -1;  // exit status, or -1 when killed by a signal
+  int signal = 0;   // the signal that ended it, if any
   /// How much of standard output had arrived when standard input was closed.
   std::size_t outputBeforeStdinClosed = 0;
 };

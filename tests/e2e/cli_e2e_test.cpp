@@ -35,7 +35,8 @@ TEST(CommandLine, ErrorsAndPrecedence) {
       {{"--color", "--no-color"}, "error: `--color` and `--no-color` are mutually exclusive\n", 1},
       {{"--no-color", "--color"}, "error: `--color` and `--no-color` are mutually exclusive\n", 1},
       {{"--uppercase", "--lowercase"},
-       "error: `--uppercase` and `--lowercase` are mutually exclusive\n", 1},
+       "error: `--uppercase` and `--lowercase` are mutually exclusive\n",
+       1},
       {{"--no-size", "--no-size"}, "error: `--no-size` specified multiple times\n", 1},
       {{"--raw", "f", "--raw"}, "error: `--raw` specified multiple times\n", 1},
       {{"--parser", "ELF", "f"}, "error: no parser named ELF\n", 1},
@@ -70,8 +71,12 @@ TEST(CommandLine, HelpGoesToStandardErrorOnly) {
   // A broken configuration file does not matter: help is answered first.
   dir.write("lumo/config.ziggy", "this is not ziggy");
   for (const std::vector<std::string>& args :
-       std::vector<std::vector<std::string>>{{"-h"}, {"--help"}, {"-help"}, {"-hx"},
-                                             {"--parser", "nope", "-h"}, {"--raw", "--help", "--bogus"}}) {
+       std::vector<std::vector<std::string>>{{"-h"},
+                                             {"--help"},
+                                             {"-help"},
+                                             {"-hx"},
+                                             {"--parser", "nope", "-h"},
+                                             {"--raw", "--help", "--bogus"}}) {
     ChildResult r = runLumo({.args = args, .env = {"XDG_CONFIG_HOME=" + dir.path()}});
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out, "");

@@ -60,7 +60,8 @@ TEST(Color, DataIsPaintedByPrintability) {
 TEST(Color, WhenColorIsOn) {
   TempDir dir;
   std::string path = dir.write("text", "hi");
-  const std::string plain = "00000000 | 6869                                    | hi               |\n";
+  const std::string plain =
+      "00000000 | 6869                                    | hi               |\n";
   const std::string colored = coloredLine("hi", "pp", 0);
   struct Case {
     const char* name;
@@ -82,7 +83,7 @@ TEST(Color, WhenColorIsOn) {
   for (const Case& c : cases) {
     std::vector<std::string> args = c.flags;
     args.push_back(path);
-    args.push_back("--no-size");
+    args.emplace_back("--no-size");
     std::vector<std::string> env = {"HOME=/nonexistent"};
     env.insert(env.end(), c.env.begin(), c.env.end());
     ChildResult r = runLumo({.args = args, .out = c.out, .env = env});
@@ -121,13 +122,14 @@ TEST(PaletteListing, AlwaysWithEscapesAndWithoutTouchingTheFile) {
     EXPECT_EQ(r.err, "");
     EXPECT_EQ(r.out, defaultListing());
   }
-  ChildResult onTerminal = runLumo({.args = {"--show-palette"}, .out = Sink::Terminal,
-                                    .env = {"NO_COLOR=1"}});
+  ChildResult onTerminal =
+      runLumo({.args = {"--show-palette"}, .out = Sink::Terminal, .env = {"NO_COLOR=1"}});
   EXPECT_EQ(onTerminal.out, defaultListing());
 }
 
 TEST(PaletteListing, WriteFailuresAreNamed) {
-  ChildResult gone = runLumo({.args = {"--show-palette"}, .out = Sink::EarlyClose, .closeAfter = 0});
+  ChildResult gone =
+      runLumo({.args = {"--show-palette"}, .out = Sink::EarlyClose, .closeAfter = 0});
   EXPECT_EQ(gone.status, 1);
   EXPECT_EQ(gone.err, "error: BrokenPipe\n");
   ChildResult full = runLumo({.args = {"--show-palette"}, .out = Sink::DevFull});

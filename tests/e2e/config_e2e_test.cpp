@@ -11,7 +11,8 @@
 namespace lumo::e2e {
 namespace {
 
-const std::string kTwoBytes = "00000000 | 6869                                    | hi               |\n";
+const std::string kTwoBytes =
+    "00000000 | 6869                                    | hi               |\n";
 
 // A palette of eighteen slots, each given as a style text.
 std::string palette(const std::string& style, int slots = 18) {
@@ -19,7 +20,8 @@ std::string palette(const std::string& style, int slots = 18) {
                          "c2",     "c2_alt",     "c2_accent",     "c3", "c3_alt", "c3_accent",
                          "c4",     "c4_alt",     "c4_accent",     "c5", "c5_alt", "c5_accent"};
   std::string text = "{\n";
-  for (int i = 0; i < slots; ++i) text += std::string("  .") + names[i] + " = @color(\"" + style + "\"),\n";
+  for (int i = 0; i < slots; ++i)
+    text += std::string("  .") + names[i] + " = @color(\"" + style + "\"),\n";
   return text + "}";
 }
 
@@ -53,33 +55,39 @@ TEST_F(ConfigFile, MalformedFilesAreReportedWithTheirPosition) {
        ":1:17\nunexpected '.', expected: ',' or '}'\n"},
       {"brace-less fields without comma", ".color = true .raw = false",
        ":1:15\nunexpected '.', expected: ',' or '}' or 'EOF'\n"},
-      {"value that is no boolean", ".color = 1", ":1:10\nunexpected '(integer)', expected: 'true' or 'false'\n"},
-      {"trailing identifier", "{ .color = true } x", ":1:19\nunexpected '(identifier)', expected: 'EOF'\n"},
+      {"value that is no boolean", ".color = 1",
+       ":1:10\nunexpected '(integer)', expected: 'true' or 'false'\n"},
+      {"trailing identifier", "{ .color = true } x",
+       ":1:19\nunexpected '(identifier)', expected: 'EOF'\n"},
       {"duplicate palette", ".palette = null,\n.palette = null",
        ":2:2\nduplicate field 'palette', first definition here:\n" + path() + ":1:2\n"},
       {"seventeen slots", ".palette = " + palette("red", 17), ":19:1\nmissing field: 'c5_accent'"},
       {"bare string slot", ".palette = { .normal = \"red\" }",
        ":1:24\nunexpected '(string)', expected: '@'\n"},
-      {"tag other than color", ".palette = { .normal = @colour(\"red\") }", ":1:25\nsyntax error\n"},
+      {"tag other than color", ".palette = { .normal = @colour(\"red\") }",
+       ":1:25\nsyntax error\n"},
       {"tag with capital C", ".palette = { .normal = @Color(\"red\") }", ":1:25\nsyntax error\n"},
       {"unknown color", ".palette = " + palette("reddish"), ":2:13\nsyntax error\n"},
       {"empty third piece", ".palette = " + palette("red::"), ":2:13\nsyntax error\n"},
       {"backslash in style", ".palette = " + palette("red\\\\"), ":2:13\nsyntax error\n"},
-      {"invalid byte", ".color = true,\n#", ":2:1\nunexpected '(invalid)', expected: '.' or 'EOF'\n"},
+      {"invalid byte", ".color = true,\n#",
+       ":2:1\nunexpected '(invalid)', expected: '.' or 'EOF'\n"},
   };
   for (const Case& c : cases) {
     ChildResult r = run(c.config, {input()});
     EXPECT_EQ(r.status, 1) << c.name;
     EXPECT_EQ(r.out, "") << c.name;
-    EXPECT_EQ(r.err, "error: " + path() + c.diagnostic + "\nerror: Invalid config found\n") << c.name;
+    EXPECT_EQ(r.err, "error: " + path() + c.diagnostic + "\nerror: Invalid config found\n")
+        << c.name;
   }
 }
 
 TEST_F(ConfigFile, MalformedFileWinsOverAMissingFileArgument) {
   ChildResult r = run("x", {});
   EXPECT_EQ(r.status, 1);
-  EXPECT_EQ(r.err, "error: " + path() + ":1:2\nunexpected 'EOF', expected: '.' or '}'\n\n"
-                   "error: Invalid config found\n");
+  EXPECT_EQ(r.err, "error: " + path() +
+                       ":1:2\nunexpected 'EOF', expected: '.' or '}'\n\n"
+                       "error: Invalid config found\n");
 }
 
 TEST_F(ConfigFile, ValuesChangeTheDefaults) {
@@ -90,7 +98,8 @@ TEST_F(ConfigFile, ValuesChangeTheDefaults) {
   EXPECT_EQ(r.out, "00000000 | 6869                                    |\n");
 
   // A braced document with a name in front works the same; flags still win.
-  r = run("Config { .show_offset = false, .uppercase = true }", {input(), "--lowercase", "--no-size"});
+  r = run("Config { .show_offset = false, .uppercase = true }",
+          {input(), "--lowercase", "--no-size"});
   EXPECT_EQ(r.out, "| 6869                                    | hi               |\n");
 
   r = run(".raw = true", {input()});
@@ -98,9 +107,10 @@ TEST_F(ConfigFile, ValuesChangeTheDefaults) {
 }
 
 TEST_F(ConfigFile, ColorFromTheFileAndNoColor) {
-  const std::string colored =
-      "00000000 \x1b[2m|\x1b[0m \x1b[33m68\x1b[0m\x1b[33m69\x1b[0m " + std::string(35, ' ') +
-      "\x1b[2m|\x1b[0m \x1b[33mh\x1b[0m\x1b[33mi\x1b[0m" + std::string(14, ' ') + " \x1b[2m|\x1b[0m\n";
+  const std::string colored = "00000000 \x1b[2m|\x1b[0m \x1b[33m68\x1b[0m\x1b[33m69\x1b[0m " +
+                              std::string(35, ' ') +
+                              "\x1b[2m|\x1b[0m \x1b[33mh\x1b[0m\x1b[33mi\x1b[0m" +
+                              std::string(14, ' ') + " \x1b[2m|\x1b[0m\n";
   EXPECT_EQ(run(".color = true", {input(), "--no-size"}).out, colored);
   EXPECT_EQ(run(".color = true", {input(), "--no-size"}, {"NO_COLOR=1"}).out, kTwoBytes);
   EXPECT_EQ(run(".color = false", {input(), "--no-size"}, {}, Sink::Terminal).out, kTwoBytes);
@@ -114,7 +124,7 @@ TEST_F(ConfigFile, PaletteReplacesTheListing) {
   std::string expected = "                  (alt)    (accent)\n(main)   ";
   for (int row = 0; row < 6; ++row) {
     if (row > 0) expected += "         ";
-    expected += cell + " " + cell + " " + cell + "\n";
+    expected.append(cell).append(" ").append(cell).append(" ").append(cell).append("\n");
   }
   EXPECT_EQ(r.out, expected);
 }
@@ -126,7 +136,8 @@ TEST_F(ConfigFile, AbsentEmptyOrUnreadableFilesAreNoConfiguration) {
   TempDir other;
   ::mkdir((other.path() + "/lumo").c_str(), 0755);
   ::mkdir((other.path() + "/lumo/config.ziggy").c_str(), 0755);
-  ChildResult r = runLumo({.args = {input(), "--no-size"}, .env = {"XDG_CONFIG_HOME=" + other.path()}});
+  ChildResult r =
+      runLumo({.args = {input(), "--no-size"}, .env = {"XDG_CONFIG_HOME=" + other.path()}});
   EXPECT_EQ(r.status, 0);
   EXPECT_EQ(r.out, kTwoBytes);
   // HOME without XDG_CONFIG_HOME.
@@ -141,19 +152,20 @@ TEST_F(ConfigFile, AppDataComesFirst) {
   appData.write("lumo/config.ziggy", ".show_offset = oops");
   dir_.write("lumo/config.ziggy", ".uppercase = true");
   for (const std::string& value : {appData.path(), appData.path() + "/"}) {
-    ChildResult r = runLumo({.args = {input()},
-                             .env = {"APPDATA=" + value, "XDG_CONFIG_HOME=" + dir_.path()}});
+    ChildResult r =
+        runLumo({.args = {input()}, .env = {"APPDATA=" + value, "XDG_CONFIG_HOME=" + dir_.path()}});
     EXPECT_EQ(r.status, 1);
-    EXPECT_EQ(r.err, "error: " + appData.path() + "/lumo/config.ziggy:1:16\n"
-                     "unexpected '(identifier)', expected: 'true' or 'false'\n\n"
-                     "error: Invalid config found\n");
+    EXPECT_EQ(r.err, "error: " + appData.path() +
+                         "/lumo/config.ziggy:1:16\n"
+                         "unexpected '(identifier)', expected: 'true' or 'false'\n\n"
+                         "error: Invalid config found\n");
   }
 }
 
 TEST_F(ConfigFile, DiagnosticPrefixIsColoredOnATerminal) {
   dir_.write("lumo/config.ziggy", ".bad = true");
-  ChildResult r = runLumo({.args = {input()}, .err = Sink::Terminal,
-                           .env = {"XDG_CONFIG_HOME=" + dir_.path()}});
+  ChildResult r = runLumo(
+      {.args = {input()}, .err = Sink::Terminal, .env = {"XDG_CONFIG_HOME=" + dir_.path()}});
   const std::string prefix = "\x1b[31m\x1b[1merror\x1b[0m";
   EXPECT_EQ(r.err, prefix + ": " + path() + ":1:2\nunknown field 'bad'\n" + prefix +
                        ": Invalid config found\n");

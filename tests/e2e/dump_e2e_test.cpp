@@ -8,7 +8,8 @@
 namespace lumo::e2e {
 namespace {
 
-const std::string kTwoLineInput = std::string("\x4d\x5a\x90\x00\x03\x00\x00\x00\x04\x00\x00\x00\xff\xff\x00\x00", 16) + "abc";
+const std::string kTwoLineInput =
+    std::string("\x4d\x5a\x90\x00\x03\x00\x00\x00\x04\x00\x00\x00\xff\xff\x00\x00", 16) + "abc";
 const std::string kTwoLineDump =
     "00000000 | 4d5a 9000 0300 0000 0400 0000 ffff 0000 | MZ.............. |\n"
     "00000010 | 6162 63                                 | abc              |\n";

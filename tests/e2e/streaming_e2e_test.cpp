@@ -62,8 +62,9 @@ TEST(Streaming, FilesThatReportNoSizeAreDumpedWhole) {
   ChildResult r = runLumo({.args = {"/proc/self/cmdline", "--no-offset"}});
   ASSERT_EQ(r.status, 0);
   TempDir dir;
-  const std::string copy = dir.write(
-      "cmdline", std::string(LUMO_BINARY) + '\0' + "/proc/self/cmdline" + '\0' + "--no-offset" + '\0');
+  const std::string copy =
+      dir.write("cmdline", std::string(LUMO_BINARY) + '\0' + "/proc/self/cmdline" + '\0' +
+                               "--no-offset" + '\0');
   ChildResult expected = runLumo({.args = {copy, "--no-offset"}});
   EXPECT_EQ(r.out, expected.out);
 }

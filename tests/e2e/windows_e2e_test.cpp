@@ -84,8 +84,8 @@ class WindowsE2e : public ::testing::Test {
 
   static ChildSpec withWineEnvironment(ChildSpec spec) {
     // The script needs a PATH; Wine converts the arguments by the locale.
-    spec.env.push_back("PATH=/usr/bin:/bin");
-    spec.env.push_back("LANG=C.UTF-8");
+    spec.env.emplace_back("PATH=/usr/bin:/bin");
+    spec.env.emplace_back("LANG=C.UTF-8");
     return spec;
   }
 

@@ -1,0 +1,133 @@
+#include "colormap_checks.h"
+
+#include <algorithm>
+#include <bitset>
+#include <cstddef>
+#include <optional>
+#include <string_view>
+#include <utility>
+
+#include "fuzz_check.h"
+#include "parsers/parsers.h"
+#include "parsers/registry.h"
+
+namespace lumo::fuzz {
+namespace {
+
+using SlotSet = std::bitset<kSlotCount>;
+
+std::vector<std::uint8_t> slotsOf(const Colormap& colormap, ByteSpan input) {
+  std::vector<std::uint8_t> slots(input.size());
+  for (std::size_t k = 0; k < slots.size(); ++k) slots[k] = colormap.slotAt(k, input[k]);
+  return slots;
+}
+
+// Written out here rather than taken from the registry.
+bool magicMatches(ParserKind kind, ByteSpan input) {
+  std::string_view magic;
+  switch (kind) {
+    case ParserKind::Elf:
+      magic = std::string_view(
+          "\x7f"
+          "ELF");
+      break;
+    case ParserKind::Pe: magic = "MZ"; break;
+    case ParserKind::Qoi: magic = "qoif"; break;
+    case ParserKind::Data: return true;
+  }
+  return input.size() >= magic.size() &&
+         std::equal(magic.begin(), magic.end(), input.begin(),
+                    [](char expected, std::uint8_t actual) {
+                      return static_cast<std::uint8_t>(expected) == actual;
+                    });
+}
+
+SlotSet slotsUsedBy(ParserKind kind) {
+  SlotSet set;
+  auto add = [&set](std::initializer_list<PaletteSlot> slots) {
+    for (PaletteSlot slot : slots) set.set(slot);
+  };
+  switch (kind) {
+    case ParserKind::Elf:
+      add({kNormalAlt, kC1, kC2, kC2Alt, kC3, kC3Alt, kC4, kC4Alt, kC5, kC5Alt});
+      break;
+    case ParserKind::Pe:
+      add({kNormalAlt, kC1, kC1Accent, kC2, kC2Accent, kC3, kC3Alt, kC4, kC4Alt, kC4Accent, kC5,
+           kC5Alt, kC5Accent});
+      break;
+    case ParserKind::Qoi: add({kNormalAlt, kC1, kC1Accent}); break;
+    case ParserKind::Data: add({kNormal, kNormalAlt}); break;
+  }
+  return set;
+}
+
+// What each parser's rules fix exactly, whatever the bytes.
+std::optional<PaletteSlot> fixedSlot(ParserKind kind, ByteSpan input, std::size_t k) {
+  switch (kind) {
+    case ParserKind::Data: return byteClassSlot(input[k]);
+    case ParserKind::Qoi: return k < 4 ? kC1Accent : k < 14 ? kC1 : kNormalAlt;
+    case ParserKind::Elf:
+      // Without a class byte of 1 or 2 nothing is painted.
+      if (input.size() < 5 || (input[4] != 1 && input[4] != 2)) return kNormalAlt;
+      return std::nullopt;
+    case ParserKind::Pe:
+      // Without a whole MS-DOS header nothing is painted.
+      if (input.size() < 64) return kNormalAlt;
+      return std::nullopt;
+  }
+  return std::nullopt;
+}
+
+void checkSlots(ParserKind kind, ByteSpan input, const std::vector<std::uint8_t>& slots) {
+  FUZZ_CHECK(slots.size() == input.size());
+  const SlotSet allowed = slotsUsedBy(kind);
+  for (std::size_t k = 0; k < slots.size(); ++k) {
+    FUZZ_CHECK(slots[k] < kSlotCount && allowed.test(slots[k]));
+    if (std::optional<PaletteSlot> fixed = fixedSlot(kind, input, k)) {
+      FUZZ_CHECK(slots[k] == *fixed);
+    }
+  }
+}
+
+// The resolved runs must equal painting a byte array with the parser's
+// paints in order.
+void checkResolve(ParserKind kind, ByteSpan input, const std::vector<std::uint8_t>& slots) {
+  constexpr void (*kParsers[])(const RandomAccess&, Colormap&) = {colorizeElf, colorizePe,
+                                                                  colorizeQoi, colorizeData};
+  Colormap colormap;
+  kParsers[static_cast<std::size_t>(kind)](MemoryAccess(input), colormap);
+  if (colormap.byteClasses()) return;
+  std::vector<std::uint8_t> painted(input.size(), kNormalAlt);
+  for (const SlotRun& paint : colormap.paints()) {
+    const std::uint64_t end = std::min<std::uint64_t>(paint.end, input.size());
+    for (std::uint64_t k = paint.start; k < end; ++k)
+      painted[static_cast<std::size_t>(k)] = paint.slot;
+  }
+  FUZZ_CHECK(painted == slots);
+}
+
+}  // namespace
+
+Colormap checkedColormap(ByteSpan input, std::vector<std::uint8_t>& slots) {
+  const ParserKind detected = detectParser(input);
+  Result<Colormap> colormap = buildColormap(input, std::nullopt);
+  FUZZ_CHECK(colormap.ok());
+  slots = slotsOf(*colormap, input);
+  checkSlots(detected, input, slots);
+  checkResolve(detected, input, slots);
+
+  for (ParserKind forced : kParserKinds) {
+    Result<Colormap> forcedMap = buildColormap(input, forced);
+    if (!magicMatches(forced, input)) {
+      FUZZ_CHECK(!forcedMap && forcedMap.failure() == Failure::NonMatchingParser);
+      continue;
+    }
+    FUZZ_CHECK(forcedMap.ok());
+    const std::vector<std::uint8_t> forcedSlots = slotsOf(*forcedMap, input);
+    checkSlots(forced, input, forcedSlots);
+    if (forced == detected) FUZZ_CHECK(forcedSlots == slots);
+  }
+  return std::move(colormap).value();
+}
+
+}  // namespace lumo::fuzz
