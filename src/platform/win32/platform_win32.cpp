@@ -1,10 +1,10 @@
+#include "platform/win32/win32_internal.h"
+
 #include <shellapi.h>  // after windows.h, which it needs
 
 #include <algorithm>
 #include <cstdint>
 #include <new>
-
-#include "platform/win32/win32_internal.h"
 
 namespace lumo::platform {
 namespace {
