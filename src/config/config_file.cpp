@@ -69,7 +69,7 @@ Result<std::optional<Config>> readConfig(const platform::Environment& environmen
   if (!path) return std::optional<Config>();
 
   // Whatever keeps the file from opening means the user has no file for us.
-  Result<platform::InputSource> source = platform::InputSource::open(*path);
+  Result<platform::InputSource> source = platform::InputSource::openRegularFile(*path);
   if (!source) return std::optional<Config>();
   Result<ByteBuffer> bytes = source->readAll();
   if (!bytes) return bytes.failure();

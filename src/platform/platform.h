@@ -46,6 +46,9 @@ class InputSource {
   /// Opens `path` for reading only. Fails with IsDir, FileNotFound, or any
   /// other failure for the remaining reasons.
   static Result<InputSource> open(const std::string& path);
+  /// Like open(), but only a regular file: anything else (a FIFO, a device)
+  /// fails without waiting for a writer or reading without end.
+  static Result<InputSource> openRegularFile(const std::string& path);
 
   InputSource() = default;
   ~InputSource();

@@ -40,19 +40,20 @@ class DumpWalk {
     while (!atEnd || have > 0) {
       if (!atEnd) {
         Result<std::size_t> got = input.read(chunk.get() + have, kChunkBytes - have);
-        if (!got) return fail(result, {}, got.status());
+        if (!got) {
+          // The whole lines read before the failure are shown first.
+          if (Status shown = takeLines(chunk.get(), have - have % kLineBytes); !shown) {
+            return fail(result, shown, {});
+          }
+          return fail(result, {}, got.status());
+        }
         atEnd = *got == 0;
         have += *got;
         if (!atEnd && have < kChunkBytes && !input.mayWait()) continue;
       }
       // Whole lines only, until the input ends and the short line follows.
       const std::size_t usable = atEnd ? have : have - have % kLineBytes;
-      for (std::size_t at = 0; at < usable; at += kLineBytes) {
-        const std::size_t length = std::min(kLineBytes, usable - at);
-        if (Status shown = takeLine(chunk.get() + at, length); !shown) {
-          return fail(result, shown, {});
-        }
-      }
+      if (Status shown = takeLines(chunk.get(), usable); !shown) return fail(result, shown, {});
       std::memmove(chunk.get(), chunk.get() + usable, have - usable);
       have -= usable;
       // The lines of every chunk go out before the next read, however few:
@@ -76,6 +77,16 @@ class DumpWalk {
       if (result.written.ok()) result.written = out_.flush();
     }
     return result;
+  }
+
+  // The lines of `count` bytes; only the last may be short.
+  Status takeLines(const std::uint8_t* bytes, std::size_t count) {
+    for (std::size_t at = 0; at < count; at += kLineBytes) {
+      if (Status shown = takeLine(bytes + at, std::min(kLineBytes, count - at)); !shown) {
+        return shown;
+      }
+    }
+    return {};
   }
 
   Status takeLine(const std::uint8_t* bytes, std::size_t length) {

@@ -179,7 +179,8 @@ class PieceStream final : public InputStream {
     at_ += n;
     return n;
   }
-  bool mayWait() const override { return true; }
+  bool mayWait() const override { return mayWait_; }
+  bool mayWait_ = true;
 
  private:
   std::vector<std::uint8_t> bytes_;
@@ -193,20 +194,24 @@ TEST(Dump, ReadFailureShowsEverythingBeforeIt) {
   // lines is open when the read fails.
   std::vector<std::uint8_t> bytes(48, 'z');
   bytes.resize(40);
-  PieceStream input(bytes, 7, true);
-  Options options = plain();
-  options.show_ascii = false;
-  StringSink sink;
-  OutputBuffer out(sink);
-  DumpResult result = writeDump(input, plainColormap(), options, out);
-  EXPECT_TRUE(result.written.ok());
-  ASSERT_FALSE(result.read.ok());
-  EXPECT_EQ(result.read.failure(), Failure::InputOutput);
-  EXPECT_EQ(result.size, 32u);
-  // Written out already, before the caller reports the failure.
-  EXPECT_EQ(sink.text,
-            "00000000 | 7a7a 7a7a 7a7a 7a7a 7a7a 7a7a 7a7a 7a7a |\n"
-            "00000010 | 7a7a 7a7a 7a7a 7a7a 7a7a 7a7a 7a7a 7a7a |\n");
+  for (bool waits : {true, false}) {
+    SCOPED_TRACE(waits ? "stream that may wait" : "file");
+    PieceStream input(bytes, 7, true);
+    input.mayWait_ = waits;
+    Options options = plain();
+    options.show_ascii = false;
+    StringSink sink;
+    OutputBuffer out(sink);
+    DumpResult result = writeDump(input, plainColormap(), options, out);
+    EXPECT_TRUE(result.written.ok());
+    ASSERT_FALSE(result.read.ok());
+    EXPECT_EQ(result.read.failure(), Failure::InputOutput);
+    EXPECT_EQ(result.size, 32u);
+    // Written out already, before the caller reports the failure.
+    EXPECT_EQ(sink.text,
+              "00000000 | 7a7a 7a7a 7a7a 7a7a 7a7a 7a7a 7a7a 7a7a |\n"
+              "00000010 | 7a7a 7a7a 7a7a 7a7a 7a7a 7a7a 7a7a 7a7a |\n");
+  }
 }
 
 TEST(Dump, LinesAcrossChunksAndStreamsMatchTheWholeInput) {

@@ -1,6 +1,7 @@
 // The user's configuration file: where it is found, what it changes, and
 // how a malformed one is reported.
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -169,6 +170,22 @@ TEST_F(ConfigFile, DiagnosticPrefixIsColoredOnATerminal) {
   const std::string prefix = "\x1b[31m\x1b[1merror\x1b[0m";
   EXPECT_EQ(r.err, prefix + ": " + path() + ":1:2\nunknown field 'bad'\n" + prefix +
                        ": Invalid config found\n");
+}
+
+TEST_F(ConfigFile, FifosAndDevicesAreNoConfiguration) {
+  // Neither may block the run waiting for a writer, nor read without end.
+  ::mkdir((dir_.path() + "/lumo").c_str(), 0755);
+  ASSERT_EQ(::mkfifo(path().c_str(), 0644), 0);
+  ChildResult fifo =
+      runLumo({.args = {input(), "--no-size"}, .env = {"XDG_CONFIG_HOME=" + dir_.path()}});
+  EXPECT_EQ(fifo.status, 0);
+  EXPECT_EQ(fifo.out, kTwoBytes);
+  ::unlink(path().c_str());
+  ASSERT_EQ(::symlink("/dev/zero", path().c_str()), 0);
+  ChildResult zero =
+      runLumo({.args = {input(), "--no-size"}, .env = {"XDG_CONFIG_HOME=" + dir_.path()}});
+  EXPECT_EQ(zero.status, 0);
+  EXPECT_EQ(zero.out, kTwoBytes);
 }
 
 }  // namespace

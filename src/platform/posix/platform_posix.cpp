@@ -121,6 +121,22 @@ Result<InputSource> InputSource::open(const std::string& path) {
   return InputSource(fd, true, size);
 }
 
+Result<InputSource> InputSource::openRegularFile(const std::string& path) {
+  // Non-blocking, so that opening a FIFO does not wait for a writer.
+  int fd;
+  do {
+    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+  } while (fd < 0 && errno == EINTR);
+  if (fd < 0) return errno == ENOENT ? Failure::FileNotFound : Failure::AccessDenied;
+  struct stat info {};
+  if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
+    ::close(fd);
+    return S_ISDIR(info.st_mode) ? Failure::IsDir : Failure::InvalidArgument;
+  }
+  ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) & ~O_NONBLOCK);
+  return InputSource(fd, true, static_cast<std::uint64_t>(info.st_size));
+}
+
 InputSource::~InputSource() {
   if (owned_ && handle_ >= 0) ::close(static_cast<int>(handle_));
 }

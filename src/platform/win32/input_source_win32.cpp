@@ -137,6 +137,14 @@ Result<InputSource> InputSource::open(const std::string& path) {
   return InputSource(stored(handle), true, *size);
 }
 
+Result<InputSource> InputSource::openRegularFile(const std::string& path) {
+  Result<InputSource> source = open(path);
+  if (!source) return source;
+  // Pipes and devices are not files to read to their end.
+  if (::GetFileType(asHandle(source->handle_)) != FILE_TYPE_DISK) return Failure::InvalidArgument;
+  return source;
+}
+
 InputSource::~InputSource() {
   if (owned_) ::CloseHandle(asHandle(handle_));
 }
