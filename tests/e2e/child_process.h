@@ -45,7 +45,7 @@ struct ChildResult {
   std::size_t outputBeforeStdinClosed = 0;
 };
 
-/// Runs `program` with the spec and waits for it; the streams are read
+/// Runs `program` as `spec` describes and waits for it; the streams are read
 /// concurrently so a large output never blocks the child.
 ChildResult runChild(const std::string& program, const ChildSpec& spec);
 

@@ -64,7 +64,7 @@ class WindowsE2e : public ::testing::Test {
     ASSERT_TRUE(std::filesystem::exists(build_->exe)) << build_->exe;
   }
 
-  /// Runs lumo.exe with the spec; its environment adds what Wine needs.
+  /// Runs lumo.exe as `spec` describes; its environment adds what Wine needs.
   ChildResult runExe(ChildSpec spec) const {
     spec.args.insert(spec.args.begin(), {build_->prefix, build_->exe});
     return runChild(kWineRun, withWineEnvironment(std::move(spec)));
