@@ -11,6 +11,7 @@
 #include <memory>
 #include <new>
 
+#include "platform/environment_names.h"
 #include "platform/platform.h"
 
 namespace lumo::platform {
@@ -229,19 +230,7 @@ Result<Environment> Environment::read() {
   return Environment::of(std::move(variables));
 }
 
-Environment Environment::of(std::vector<std::pair<std::string, std::string>> variables) {
-  Environment environment;
-  environment.variables_ = std::move(variables);
-  return environment;
-}
-
-std::optional<std::string_view> Environment::get(std::string_view name) const {
-  // POSIX names compare exactly; the first definition wins, as getenv does.
-  for (const auto& [key, value] : variables_) {
-    if (key == name) return std::string_view(value);
-  }
-  return std::nullopt;
-}
+bool sameEnvironmentName(std::string_view a, std::string_view b) { return a == b; }
 
 void adviseLargeBuffer(void* data, std::size_t size) {
 #if defined(MADV_HUGEPAGE)

@@ -3,6 +3,7 @@
 #include <cwchar>
 #include <new>
 
+#include "platform/environment_names.h"
 #include "platform/win32/win32_internal.h"
 
 namespace lumo::platform {
@@ -67,17 +68,6 @@ Result<Environment> Environment::read() {
   return Environment::of(std::move(variables));
 }
 
-Environment Environment::of(std::vector<std::pair<std::string, std::string>> variables) {
-  Environment environment;
-  environment.variables_ = std::move(variables);
-  return environment;
-}
-
-std::optional<std::string_view> Environment::get(std::string_view name) const {
-  for (const auto& [key, value] : variables_) {
-    if (sameName(key, name)) return std::string_view(value);
-  }
-  return std::nullopt;
-}
+bool sameEnvironmentName(std::string_view a, std::string_view b) { return sameName(a, b); }
 
 }  // namespace lumo::platform
