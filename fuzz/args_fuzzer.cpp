@@ -15,6 +15,7 @@
 #include "cli/args.h"
 #include "cli/error_report.h"
 #include "fuzz_check.h"
+#include "parsers/registry.h"
 
 namespace {
 

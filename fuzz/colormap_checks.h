@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "parsers/byte_span.h"
+#include "core/byte_span.h"
 #include "parsers/colormap.h"
 
 namespace lumo::fuzz {

@@ -9,7 +9,7 @@
 #include <cstring>
 #include <span>
 
-#include "platform/failure.h"
+#include "core/failure.h"
 #include "render/input_stream.h"
 
 namespace lumo::fuzz {

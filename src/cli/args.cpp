@@ -3,6 +3,8 @@
 #include <array>
 #include <string_view>
 
+#include "parsers/registry.h"
+
 namespace lumo {
 namespace {
 

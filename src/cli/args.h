@@ -6,27 +6,9 @@
 #include <vector>
 
 #include "cli/error_report.h"
-#include "parsers/registry.h"
+#include "core/args.h"
 
 namespace lumo {
-
-/// What the command line gave. Each switch is a tri-state: absent, true or
-/// false. Every field starts absent (the explicit `{}` lets designated
-/// initializers name only some fields).
-struct Args {
-  std::optional<std::string> file{};
-  std::optional<bool> color{};
-  std::optional<bool> uppercase{};
-  std::optional<bool> show_size{};
-  std::optional<bool> show_offset{};
-  std::optional<bool> show_ascii{};
-  std::optional<bool> skip_lines{};
-  std::optional<bool> raw{};
-  std::optional<bool> show_palette{};
-  std::optional<ParserKind> parser{};
-
-  friend bool operator==(const Args&, const Args&) = default;
-};
 
 /// The outcome of classifying the command line, as a value, so that nothing
 /// here ends the process; parseArgs acts on it.

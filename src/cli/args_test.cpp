@@ -1,4 +1,5 @@
 #include "cli/args.h"
+#include "parsers/registry.h"
 
 #include <gtest/gtest.h>
 

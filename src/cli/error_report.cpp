@@ -1,70 +1,43 @@
 #include "cli/error_report.h"
 
 #include <array>
-#include <mutex>
 
 #include "platform/platform.h"
+#include "platform/stderr_report.h"
 
 namespace lumo {
 namespace {
 
-constexpr std::array<std::string_view, 19> kMessageFormats = {
-    ": Out of memory\n",
-    ": Invalid config found\n",
-    ": Error getting options and config file\n",
-    ": {s}\n",
-    ": no file specified\n",
-    ": {s} not found\n",
-    ": {s} is a directory\n",
-    ": {s} could not be opened\n",
-    ": Cannot read {s}\n",
-    ": {s} does not match parser {s}\n",
-    ": Broken pipe\n",
-    ": Error writing to stdout: {s}\n",
-    ": expected arg string\n",
-    ": expected flag\n",
-    ": `--{s}` and `--{s}` are mutually exclusive\n",
-    ": `--{s}` specified multiple times\n",
-    ": invalid flag `{s}`\n",
-    ": multiple files specified\n",
-    ": no parser named {s}\n",
-};
-
-// Every piece of text for standard error is written under this lock so the
-// text of one report stays together.
-std::recursive_mutex& stderrLock() {
-  static std::recursive_mutex lock;
-  return lock;
+// A switch, not a table, so that a message without a text fails the build.
+constexpr std::string_view messageFormat(ErrorMessage message) {
+  switch (message) {
+    case ErrorMessage::OutOfMemory: return ": Out of memory\n";
+    case ErrorMessage::InvalidConfig: return ": Invalid config found\n";
+    case ErrorMessage::OptionsFailed: return ": Error getting options and config file\n";
+    case ErrorMessage::FailureName: return ": {s}\n";
+    case ErrorMessage::NoFileSpecified: return ": no file specified\n";
+    case ErrorMessage::NotFound: return ": {s} not found\n";
+    case ErrorMessage::IsDirectory: return ": {s} is a directory\n";
+    case ErrorMessage::CouldNotOpen: return ": {s} could not be opened\n";
+    case ErrorMessage::CannotRead: return ": Cannot read {s}\n";
+    case ErrorMessage::NonMatchingParser: return ": {s} does not match parser {s}\n";
+    case ErrorMessage::BrokenPipe: return ": Broken pipe\n";
+    case ErrorMessage::WriteFailed: return ": Error writing to stdout: {s}\n";
+    case ErrorMessage::ExpectedArgString: return ": expected arg string\n";
+    case ErrorMessage::ExpectedFlag: return ": expected flag\n";
+    case ErrorMessage::MutuallyExclusive: return ": `--{s}` and `--{s}` are mutually exclusive\n";
+    case ErrorMessage::SpecifiedMultipleTimes: return ": `--{s}` specified multiple times\n";
+    case ErrorMessage::InvalidFlag: return ": invalid flag `{s}`\n";
+    case ErrorMessage::MultipleFiles: return ": multiple files specified\n";
+    case ErrorMessage::NoParserNamed: return ": no parser named {s}\n";
+  }
+  return ": {s}\n";
 }
-
-// Collects a report in 4096 bytes so that a report of that size reaches
-// standard error as one write; longer pieces go out as the buffer fills.
-class ReportBuffer {
- public:
-  void append(std::string_view text) {
-    if (text.size() > buffer_.size() - used_) flush();
-    if (text.size() > buffer_.size()) {
-      (void)platform::writeAll(platform::StdStream::Error, text);
-      return;
-    }
-    text.copy(buffer_.data() + used_, text.size());
-    used_ += text.size();
-  }
-  void flush() {
-    if (used_ == 0) return;
-    (void)platform::writeAll(platform::StdStream::Error, buffer_.data(), used_);
-    used_ = 0;
-  }
-
- private:
-  std::array<char, 4096> buffer_{};
-  std::size_t used_ = 0;
-};
 
 }  // namespace
 
 std::string formatMessage(ErrorMessage message, std::string_view first, std::string_view second) {
-  std::string_view format = kMessageFormats[static_cast<std::size_t>(message)];
+  std::string_view format = messageFormat(message);
   std::string text;
   text.reserve(format.size() + first.size() + second.size());
   std::array<std::string_view, 2> values = {first, second};
@@ -78,27 +51,6 @@ std::string formatMessage(ErrorMessage message, std::string_view first, std::str
     format.remove_prefix(at + kPlaceholder.size());
   }
   return text;
-}
-
-std::string_view errorPrefix(bool colored) {
-  return colored ? "\x1b[31m\x1b[1merror\x1b[0m" : "error";
-}
-
-std::string_view currentErrorPrefix() {
-  return errorPrefix(platform::isTerminal(platform::StdStream::Error));
-}
-
-void writeReport(std::string_view text) {
-  std::lock_guard<std::recursive_mutex> guard(stderrLock());
-  ReportBuffer buffer;
-  buffer.append(currentErrorPrefix());
-  buffer.append(text);
-  buffer.flush();
-}
-
-void writeToStderr(std::string_view text) {
-  std::lock_guard<std::recursive_mutex> guard(stderrLock());
-  (void)platform::writeAll(platform::StdStream::Error, text);
 }
 
 void fatal(ErrorMessage message, std::string_view first, std::string_view second) {

@@ -1,7 +1,9 @@
 #include <string_view>
 
 #include "cli/args.h"
+#include "parsers/registry.h"
 #include "platform/platform.h"
+#include "platform/stderr_report.h"
 
 #ifndef LUMO_VERSION
 #error "LUMO_VERSION must be defined by the build from the project version"

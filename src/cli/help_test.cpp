@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "cli/args.h"
+#include "parsers/registry.h"
 
 namespace lumo {
 namespace {

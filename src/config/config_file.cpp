@@ -3,8 +3,8 @@
 #include <new>
 #include <string_view>
 
-#include "cli/error_report.h"
 #include "config/config_schema.h"
+#include "platform/stderr_report.h"
 
 namespace lumo {
 namespace {

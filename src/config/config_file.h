@@ -4,7 +4,7 @@
 #include <string>
 
 #include "config/options.h"
-#include "platform/failure.h"
+#include "core/failure.h"
 #include "platform/platform.h"
 #include "ziggy/diagnostic.h"
 

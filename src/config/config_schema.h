@@ -4,7 +4,7 @@
 
 #include "config/options.h"
 #include "config/palette.h"
-#include "platform/failure.h"
+#include "core/failure.h"
 #include "ziggy/diagnostic.h"
 #include "ziggy/schema.h"
 #include "ziggy/token.h"

@@ -2,10 +2,9 @@
 
 #include <optional>
 
-#include "cli/args.h"
 #include "config/palette.h"
-#include "parsers/registry.h"
-#include "platform/failure.h"
+#include "core/args.h"
+#include "core/failure.h"
 #include "platform/platform.h"
 
 namespace lumo {

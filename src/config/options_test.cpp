@@ -16,8 +16,9 @@ std::string describe(const Options& options) {
   return std::string("color=") + flag(options.color) + " uppercase=" + flag(options.uppercase) +
          " show_size=" + flag(options.show_size) + " show_offset=" + flag(options.show_offset) +
          " show_ascii=" + flag(options.show_ascii) + " skip_lines=" + flag(options.skip_lines) +
-         " raw=" + flag(options.raw) +
-         " parser=" + (options.parser ? std::string(parserName(*options.parser)) : "absent") +
+         " raw=" + flag(options.raw) + " parser=" +
+         (options.parser ? std::string(options.parser == ParserKind::Qoi ? "qoi" : "other")
+                         : "absent") +
          (options.palette == defaultPalette() ? " palette=default" : " palette=other");
 }
 

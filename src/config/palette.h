@@ -5,6 +5,8 @@
 #include <optional>
 #include <string_view>
 
+#include "core/palette_slot.h"
+
 namespace lumo {
 
 /// A terminal color: one of the sixteen named colors (index 0-15, 8-15 being
@@ -34,27 +36,6 @@ struct TextStyle {
   bool bold = false;
   friend constexpr bool operator==(const TextStyle&, const TextStyle&) = default;
 };
-
-/// Palette slot numbers as stored in the colormap: six groups of three
-/// (base, _alt = base + 1, _accent = base + 2).
-// One group of three per line:
-// clang-format off
-enum PaletteSlot : std::uint8_t {
-  kNormal = 0, kNormalAlt, kNormalAccent,
-  kC1, kC1Alt, kC1Accent,
-  kC2, kC2Alt, kC2Accent,
-  kC3, kC3Alt, kC3Accent,
-  kC4, kC4Alt, kC4Accent,
-  kC5, kC5Alt, kC5Accent,
-};
-// clang-format on
-inline constexpr std::size_t kSlotCount = 18;
-
-/// The configuration keys of the slots, in slot order.
-inline constexpr std::array<std::string_view, kSlotCount> kSlotNames = {
-    "normal", "normal_alt", "normal_accent", "c1", "c1_alt", "c1_accent",
-    "c2",     "c2_alt",     "c2_accent",     "c3", "c3_alt", "c3_accent",
-    "c4",     "c4_alt",     "c4_accent",     "c5", "c5_alt", "c5_accent"};
 
 using Palette = std::array<TextStyle, kSlotCount>;
 

@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "config/palette.h"
+#include "core/palette_slot.h"
 
 namespace lumo {
 

@@ -3,7 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "parsers/byte_span.h"
+#include "core/byte_span.h"
 
 namespace lumo {
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "config/palette.h"
+#include "core/palette_slot.h"
 
 namespace lumo {
 

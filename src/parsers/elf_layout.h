@@ -4,8 +4,8 @@
 #include <cstdint>
 #include <optional>
 
+#include "core/byte_span.h"
 #include "parsers/byte_order.h"
-#include "parsers/byte_span.h"
 
 namespace lumo {
 

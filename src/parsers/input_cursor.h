@@ -3,9 +3,9 @@
 #include <array>
 #include <cstdint>
 
-#include "parsers/byte_span.h"
+#include "core/byte_span.h"
+#include "core/failure.h"
 #include "parsers/random_access.h"
-#include "platform/failure.h"
 
 namespace lumo {
 

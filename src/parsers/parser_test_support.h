@@ -11,7 +11,7 @@
 
 #include <gtest/gtest.h>
 
-#include "config/palette.h"
+#include "core/palette_slot.h"
 #include "parsers/colormap.h"
 #include "parsers/random_access.h"
 #include "parsers/registry.h"

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-#include "parsers/byte_span.h"
+#include "core/byte_span.h"
 
 namespace lumo {
 

@@ -5,17 +5,13 @@
 #include <optional>
 #include <string_view>
 
-#include "parsers/byte_span.h"
+#include "core/byte_span.h"
+#include "core/failure.h"
+#include "core/parser_kind.h"
 #include "parsers/colormap.h"
 #include "parsers/random_access.h"
-#include "platform/failure.h"
 
 namespace lumo {
-
-/// The format parsers, in the order of automatic choice and of the help text.
-enum class ParserKind : std::uint8_t { Elf, Pe, Qoi, Data };
-inline constexpr std::array<ParserKind, 4> kParserKinds = {ParserKind::Elf, ParserKind::Pe,
-                                                           ParserKind::Qoi, ParserKind::Data};
 
 std::string_view parserName(ParserKind kind);
 std::string_view parserDescription(ParserKind kind);

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/failure.h"
+#include "core/failure.h"
 
 namespace lumo {
 

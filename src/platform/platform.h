@@ -7,8 +7,8 @@
 #include <utility>
 #include <vector>
 
+#include "core/failure.h"
 #include "platform/byte_buffer.h"
-#include "platform/failure.h"
 
 /// Everything lumo needs of the operating system. One implementation per
 /// platform (src/platform/posix, src/platform/win32); nothing outside this

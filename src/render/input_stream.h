@@ -6,7 +6,7 @@
 #include <cstring>
 #include <span>
 
-#include "platform/failure.h"
+#include "core/failure.h"
 
 namespace lumo {
 

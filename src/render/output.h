@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/failure.h"
+#include "core/failure.h"
 
 namespace lumo {
 

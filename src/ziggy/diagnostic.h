@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/failure.h"
+#include "core/failure.h"
 #include "ziggy/position.h"
 #include "ziggy/token.h"
 

@@ -2,7 +2,7 @@
 
 #include <string_view>
 
-#include "platform/failure.h"
+#include "core/failure.h"
 #include "ziggy/diagnostic.h"
 #include "ziggy/schema.h"
 

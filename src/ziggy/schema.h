@@ -6,7 +6,7 @@
 #include <string_view>
 #include <type_traits>
 
-#include "platform/failure.h"
+#include "core/failure.h"
 #include "ziggy/token.h"
 
 namespace lumo::ziggy {

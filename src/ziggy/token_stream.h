@@ -3,7 +3,7 @@
 #include <initializer_list>
 #include <string_view>
 
-#include "platform/failure.h"
+#include "core/failure.h"
 #include "ziggy/diagnostic.h"
 #include "ziggy/token.h"
 #include "ziggy/tokenizer.h"

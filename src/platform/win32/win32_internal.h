@@ -15,7 +15,7 @@
 #include <string>
 #include <string_view>
 
-#include "platform/failure.h"
+#include "core/failure.h"
 #include "platform/platform.h"
 
 namespace lumo::platform::win32 {

@@ -1,0 +1,28 @@
+#pragma once
+
+#include <optional>
+#include <string>
+
+#include "core/parser_kind.h"
+
+namespace lumo {
+
+/// What the command line gave. Each switch is a tri-state: absent, true or
+/// false. Every field starts absent (the explicit `{}` lets designated
+/// initializers name only some fields).
+struct Args {
+  std::optional<std::string> file{};
+  std::optional<bool> color{};
+  std::optional<bool> uppercase{};
+  std::optional<bool> show_size{};
+  std::optional<bool> show_offset{};
+  std::optional<bool> show_ascii{};
+  std::optional<bool> skip_lines{};
+  std::optional<bool> raw{};
+  std::optional<bool> show_palette{};
+  std::optional<ParserKind> parser{};
+
+  friend bool operator==(const Args&, const Args&) = default;
+};
+
+}  // namespace lumo

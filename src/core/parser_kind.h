@@ -1,0 +1,13 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+namespace lumo {
+
+/// The format parsers, in the order of automatic choice and of the help text.
+enum class ParserKind : std::uint8_t { Elf, Pe, Qoi, Data };
+inline constexpr std::array<ParserKind, 4> kParserKinds = {ParserKind::Elf, ParserKind::Pe,
+                                                           ParserKind::Qoi, ParserKind::Data};
+
+}  // namespace lumo
