@@ -6,6 +6,7 @@
 #include <string>
 
 #include "app/input_adapters.h"
+#include "app/whole_stream.h"
 #include "cli/args.h"
 #include "cli/error_report.h"
 #include "config/options.h"
@@ -95,7 +96,8 @@ void dumpFile(platform::InputSource& source, const Options& options, std::string
 
 // A stream's first bytes decide the parser. Plain data and QOI need nothing
 // more, so the rest streams through; ELF and PE headers may point anywhere,
-// so only for them is the whole input read first.
+// so only for them is the whole input read first: into a spill file, which
+// is then dumped like any file, or into memory where none can be made.
 void dumpStream(platform::InputSource& source, const Options& options,
                 std::string_view displayName) {
   ByteBuffer head;
@@ -105,7 +107,9 @@ void dumpStream(platform::InputSource& source, const Options& options,
   const ParserKind kind = options.parser.value_or(detectParser(head.bytes()));
   const bool structured = kind == ParserKind::Elf || kind == ParserKind::Pe;
   if (structured && matchesMagic(kind, head.bytes())) {
-    if (Status read = readRest(source, head); !read) failReading(read.failure(), displayName);
+    Result<std::optional<platform::InputSource>> whole = readWholeStream(source, head);
+    if (!whole) failReading(whole.failure(), displayName);
+    if (*whole) return dumpFile(**whole, options, displayName);
     const Colormap colormap = colorize(MemoryAccess(head.bytes()), options.parser, displayName);
     MemoryStream stream(head.bytes());
     writeOutput(stream, colormap, options, displayName);

@@ -7,6 +7,7 @@
 #include <utility>
 #include <vector>
 
+#include "core/byte_span.h"
 #include "core/failure.h"
 #include "platform/byte_buffer.h"
 
@@ -78,11 +79,49 @@ class InputSource {
   Result<std::size_t> readAt(std::uint64_t offset, std::uint8_t* out, std::size_t count);
 
  private:
+  friend class SpillFile;
   InputSource(long long handle, bool owned, std::uint64_t size)
       : handle_(handle), owned_(owned), size_(size) {}
   long long handle_ = -1;
   bool owned_ = false;
   std::uint64_t size_ = 0;
+};
+
+/// An unnamed file in the temporary folder ($TMPDIR, else /tmp; on Windows
+/// the folder GetTempPath names) that holds a copy of a stream, so that the
+/// stream can be read at any offset. The system removes it when its handle
+/// is closed, also when the process is killed: it never outlives the run.
+class SpillFile {
+ public:
+  /// Fails when no such file can be made: the folder is missing, not
+  /// writable or without free space, or its free space cannot be told.
+  static Result<SpillFile> create();
+
+  SpillFile() = default;
+  ~SpillFile();
+  SpillFile(SpillFile&& other) noexcept;
+  SpillFile& operator=(SpillFile&& other) noexcept;
+  SpillFile(const SpillFile&) = delete;
+  SpillFile& operator=(const SpillFile&) = delete;
+
+  /// How many more bytes may be appended: half the free space the folder
+  /// had at create(), less what is already there, so that a copy of an
+  /// endless stream stops long before the disk is full.
+  std::uint64_t room() const { return limit_ - size_; }
+  std::uint64_t size() const { return size_; }
+
+  /// Writes all of `bytes` at the end. FileTooBig, writing nothing, when
+  /// they exceed room(); a failed write leaves size() as it was.
+  Status append(ByteSpan bytes);
+
+  /// The copy as a seekable input of size() bytes; this is left empty.
+  InputSource toInput() &&;
+
+ private:
+  SpillFile(long long handle, std::uint64_t limit) : handle_(handle), limit_(limit) {}
+  long long handle_ = -1;
+  std::uint64_t size_ = 0;
+  std::uint64_t limit_ = 0;
 };
 
 /// The process environment, read once; names compare as the platform

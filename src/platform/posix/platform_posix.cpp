@@ -13,6 +13,7 @@
 
 #include "platform/environment_names.h"
 #include "platform/platform.h"
+#include "platform/posix/posix_internal.h"
 
 namespace lumo::platform {
 namespace {
@@ -26,7 +27,9 @@ int descriptorOf(StdStream stream) {
   return -1;
 }
 
-Failure writeFailure(int error) {
+}  // namespace
+
+Failure posix::writeFailure(int error) {
   switch (error) {
     case EPIPE: return Failure::BrokenPipe;
     case ENOSPC: return Failure::NoSpaceLeft;
@@ -46,6 +49,8 @@ Failure writeFailure(int error) {
     default: return Failure::Unexpected;
   }
 }
+
+namespace {
 
 Failure readFailure(int error) {
   switch (error) {
@@ -80,7 +85,7 @@ Status writeAll(StdStream stream, const void* data, std::size_t size) {
     ssize_t written = ::write(fd, bytes, size);
     if (written < 0) {
       if (errno == EINTR) continue;
-      return writeFailure(errno);
+      return posix::writeFailure(errno);
     }
     bytes += written;
     size -= static_cast<std::size_t>(written);

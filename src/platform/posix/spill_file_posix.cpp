@@ -1,0 +1,96 @@
+#include <fcntl.h>
+#include <sys/statvfs.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdlib>
+#include <string>
+#include <utility>
+
+#include "platform/platform.h"
+#include "platform/posix/posix_internal.h"
+
+namespace lumo::platform {
+namespace {
+
+std::string temporaryFolder() {
+  const char* folder = std::getenv("TMPDIR");
+  return folder != nullptr && *folder != '\0' ? folder : "/tmp";
+}
+
+// A file that has no name from the start where the file system allows it;
+// elsewhere one whose name is removed at once. Either way nothing is left
+// behind when the process ends, however it ends.
+int openUnnamed(const std::string& folder) {
+#if defined(O_TMPFILE)
+  int fd;
+  do {
+    fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
+  } while (fd < 0 && errno == EINTR);
+  if (fd >= 0) return fd;
+#endif
+  std::string name = folder + "/lumo-spill-XXXXXX";
+  const int named = ::mkostemp(name.data(), O_CLOEXEC);
+  if (named < 0) return -1;
+  ::unlink(name.c_str());
+  return named;
+}
+
+}  // namespace
+
+Result<SpillFile> SpillFile::create() {
+  const int fd = openUnnamed(temporaryFolder());
+  if (fd < 0) return errno == ENOENT ? Failure::FileNotFound : Failure::AccessDenied;
+  struct statvfs space {};
+  if (::fstatvfs(fd, &space) != 0 || space.f_bavail == 0) {
+    ::close(fd);
+    return Failure::NoSpaceLeft;
+  }
+  const std::uint64_t free = std::uint64_t{space.f_bavail} * space.f_frsize;
+  return SpillFile(fd, free / 2);
+}
+
+SpillFile::~SpillFile() {
+  if (handle_ >= 0) ::close(static_cast<int>(handle_));
+}
+
+SpillFile::SpillFile(SpillFile&& other) noexcept
+    : handle_(std::exchange(other.handle_, -1)),
+      size_(std::exchange(other.size_, 0)),
+      limit_(std::exchange(other.limit_, 0)) {}
+
+SpillFile& SpillFile::operator=(SpillFile&& other) noexcept {
+  if (this != &other) {
+    if (handle_ >= 0) ::close(static_cast<int>(handle_));
+    handle_ = std::exchange(other.handle_, -1);
+    size_ = std::exchange(other.size_, 0);
+    limit_ = std::exchange(other.limit_, 0);
+  }
+  return *this;
+}
+
+Status SpillFile::append(ByteSpan bytes) {
+  if (bytes.size() > room()) return Failure::FileTooBig;
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t written = ::pwrite(static_cast<int>(handle_), bytes.data() + done,
+                                     bytes.size() - done, static_cast<off_t>(size_ + done));
+    if (written < 0) {
+      if (errno == EINTR) continue;
+      return posix::writeFailure(errno);
+    }
+    if (written == 0) return Failure::NoSpaceLeft;
+    done += static_cast<std::size_t>(written);
+  }
+  size_ += done;
+  return {};
+}
+
+InputSource SpillFile::toInput() && {
+  InputSource input(std::exchange(handle_, -1), true, size_);
+  size_ = 0;
+  limit_ = 0;
+  return input;
+}
+
+}  // namespace lumo::platform
