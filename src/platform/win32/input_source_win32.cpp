@@ -13,12 +13,8 @@ constexpr std::size_t kReadChunk = 1u << 20;
 // Bounds one ReadFile, which takes a 32-bit count.
 constexpr std::size_t kMaxRead = 1u << 30;
 
-HANDLE asHandle(long long stored) {
-  return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(stored));
-}
-long long stored(HANDLE handle) {
-  return static_cast<long long>(reinterpret_cast<std::intptr_t>(handle));
-}
+using win32::asHandle;
+using win32::stored;
 
 bool isDirectory(const std::wstring& path) {
   const DWORD attributes = ::GetFileAttributesW(path.c_str());

@@ -11,6 +11,7 @@
 #endif
 #include <windows.h>
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,14 @@ namespace lumo::platform::win32 {
 /// The handle behind a standard stream; may be null or invalid when the
 /// process was started without it, and then every use of it fails.
 HANDLE standardHandle(StdStream stream);
+
+/// A handle as the platform-neutral classes store it, and back.
+inline HANDLE asHandle(long long stored) {
+  return reinterpret_cast<HANDLE>(static_cast<std::intptr_t>(stored));
+}
+inline long long stored(HANDLE handle) {
+  return static_cast<long long>(reinterpret_cast<std::intptr_t>(handle));
+}
 
 /// UTF-8 to UTF-16; nothing when `text` is not valid UTF-8 or too long for
 /// the conversion. Throws std::bad_alloc.
