@@ -4,12 +4,16 @@
 Usage: python3 bench/streaming.py [--lumo PATH] [--folder DIR]
 Needs GNU time (Debian package `time`).
 Prints peak resident memory for 64 MiB and 1 GiB inputs (random bytes, and
-random bytes behind a real ELF header), plain and colored, and the time until
-the first line of `lumo FILE | head -n 1` arrives on a 4 GiB sparse file.
+random bytes behind a real ELF header), plain and colored, read as a file and
+the ELF also from a pipe (`cat FILE | lumo -`, which lumo copies to a spill
+file in $TMPDIR), and the time until the first line of
+`lumo FILE | head -n 1` arrives on a 4 GiB sparse file.
 The inputs are written to --folder (default: a temporary folder); 1 GiB of
-free space per file is needed.
+free space per file is needed, and as much again in $TMPDIR (else /tmp) for
+the pipe's spill file.
 """
 import argparse
+import itertools
 import os
 import statistics
 import subprocess
@@ -29,11 +33,20 @@ def write_input(path, size, header=b""):
             left -= n
 
 
-def peak_rss_kib(command):
+def peak_rss_kib(command, piped_from=None):
     # GNU time measures the command alone; a child forked from this Python
-    # process would report Python's own memory as its peak.
-    result = subprocess.run(["/usr/bin/time", "-f", "%M"] + command, stdout=subprocess.DEVNULL,
-                            stderr=subprocess.PIPE, text=True)
+    # process would report Python's own memory as its peak. With piped_from,
+    # `cat` feeds that file to the command's standard input.
+    feeder = None
+    stdin = None
+    if piped_from:
+        feeder = subprocess.Popen(["cat", piped_from], stdout=subprocess.PIPE)
+        stdin = feeder.stdout
+    result = subprocess.run(["/usr/bin/time", "-f", "%M"] + command, stdin=stdin,
+                            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True)
+    if feeder:
+        feeder.stdout.close()
+        feeder.wait()
     if result.returncode != 0:
         return None
     return int(result.stderr.strip().splitlines()[-1])
@@ -68,10 +81,13 @@ def main():
             for kind, header in (("random", b""), ("ELF-headed", elf_header)):
                 path = os.path.join(folder, "input.bin")
                 write_input(path, size, header)
-                for mode, flags in (("plain", []), ("colored", ["--color"])):
-                    rss = peak_rss_kib([lumo] + flags + [path])
+                sources = [("", False)] + ([(", pipe", True)] if header else [])
+                for (source, piped), (mode, flags) in itertools.product(
+                        sources, (("plain", []), ("colored", ["--color"]))):
+                    command = [lumo] + flags + (["-"] if piped else [path])
+                    rss = peak_rss_kib(command, path if piped else None)
                     shown = f"{rss / 1024:.1f}" if rss else "failed"
-                    print(f"| {kind} | {size_name} | {mode} | {shown} |")
+                    print(f"| {kind}{source} | {size_name} | {mode} | {shown} |")
                 os.remove(path)
 
         sparse = os.path.join(folder, "sparse.bin")
