@@ -131,7 +131,7 @@ TEST(Spill, ASmallTemporaryFolderHoldsTheCopyAndAFullOneLeavesItToMemory) {
     if (full) {
       // Writes until the tmpfs has no room left.
       std::ofstream(tmpfs.path() + "/filler", std::ios::binary) << std::string(5 << 20, 'x');
-      before.push_back("filler");
+      before.emplace_back("filler");
     }
     expectPipeDumpsLikeTheFile(elf, tmpfs.path());
     EXPECT_EQ(entries(tmpfs.path()), before) << (full ? "full" : "empty");
