@@ -135,7 +135,11 @@ void run(int argc, char** argv) {
   try {
     const Args args = parseArgs(platform::commandLineArguments(argc, argv));
     const Options options = resolveOrFail(args);
-    if (args.show_palette.value_or(false)) listPalette(options);
+    const bool listing = args.show_palette.value_or(false);
+    // From here on escape sequences may reach standard output; an interrupt
+    // must not leave the terminal inside one.
+    if (listing || (options.color && !options.raw)) platform::restoreTerminalOnInterrupt();
+    if (listing) listPalette(options);
     dump(args, options);
   } catch (const std::bad_alloc&) {
     // Small allocations (argument strings, messages) throw; the large ones

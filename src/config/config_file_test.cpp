@@ -38,6 +38,13 @@ TEST(ConfigPath, FollowsTheEnvironment) {
       {{{"XDG_CONFIG_HOME", "/x/"}}, "/x/lumo/config.ziggy"},
       {{{"XDG_CONFIG_HOME", ""}, {"HOME", "/h"}}, "/h/.config/lumo/config.ziggy"},
       {{{"HOME", "/h/"}}, "/h/.config/lumo/config.ziggy"},
+      // A relative XDG_CONFIG_HOME is invalid: ignored, HOME decides.
+      {{{"XDG_CONFIG_HOME", "."}, {"HOME", "/h"}}, "/h/.config/lumo/config.ziggy"},
+      {{{"XDG_CONFIG_HOME", "config"}, {"HOME", "/h"}}, "/h/.config/lumo/config.ziggy"},
+      {{{"XDG_CONFIG_HOME", "~/x"}, {"HOME", "/h"}}, "/h/.config/lumo/config.ziggy"},
+      {{{"XDG_CONFIG_HOME", "./x"}}, std::nullopt},
+      // APPDATA is taken as it is, relative or empty.
+      {{{"APPDATA", "."}, {"XDG_CONFIG_HOME", "/x"}}, "./lumo/config.ziggy"},
 #endif
       {{{"HOME", ""}}, std::nullopt},
       {{{"XDG_CONFIG_HOME", ""}, {"HOME", ""}}, std::nullopt},
