@@ -76,8 +76,11 @@ void writeOutput(InputStream& input, const Colormap& colormap, const Options& op
   StdoutSink sink;
   OutputBuffer out(sink);
   DumpResult dumped = writeDump(input, colormap, options, out);
-  if (!dumped.written) failWriting(dumped.written.failure());
-  if (!dumped.read) failReading(dumped.read.failure(), displayName);
+  switch (reportedFailure(dumped)) {
+    case DumpFailure::Write: failWriting(dumped.written.failure());
+    case DumpFailure::Read: failReading(dumped.read.failure(), displayName);
+    case DumpFailure::None: break;
+  }
   if (options.show_size && !options.raw) {
     if (Status footer = writeSizeFooter(dumped.size, out); !footer) failWriting(footer.failure());
   }
