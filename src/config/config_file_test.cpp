@@ -145,12 +145,14 @@ TEST_F(ConfigFileTest, ZeroByteEndsTheDocument) {
 
 TEST_F(ConfigFileTest, MalformedFileIsReportedWithItsPath) {
   struct Case {
-    const char* text;
+    std::string text;
     std::string report;  // after "error: " and the path
   };
   const Case cases[] = {
       // Unlike an empty file, comments alone are a document without its struct.
       {"// nothing yet\n", ":2:1\nunexpected 'EOF', expected: '.' or '}'\n\n"},
+      // A NUL byte ends the text, so one at the start leaves nothing.
+      {std::string("\0", 1), ":1:1\nunexpected 'EOF', expected: '.' or '}'\n\n"},
       {"{ .color = true }\n.Color = true", ":2:1\nunexpected '.', expected: 'EOF'\n\n"},
       {".show_size = false,\n.Color = true", ":2:2\nunknown field 'Color'\n"},
       {".palette = {}", ":1:13\nmissing field: 'normal'\n"},
@@ -160,9 +162,9 @@ TEST_F(ConfigFileTest, MalformedFileIsReportedWithItsPath) {
     writeConfig(c.text);
     std::string written;
     Result<std::optional<Config>> result = read(&written);
-    ASSERT_FALSE(result.ok()) << c.text;
+    ASSERT_FALSE(result.ok()) << testing::PrintToString(c.text);
     EXPECT_EQ(result.failure(), Failure::InvalidConfig);
-    EXPECT_EQ(written, "error: " + path_ + c.report) << c.text;
+    EXPECT_EQ(written, "error: " + path_ + c.report) << testing::PrintToString(c.text);
   }
 }
 
