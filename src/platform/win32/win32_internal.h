@@ -11,6 +11,7 @@
 #endif
 #include <windows.h>
 
+#include <atomic>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -23,6 +24,14 @@ namespace lumo::platform::win32 {
 /// The handle behind a standard stream; may be null or invalid when the
 /// process was started without it, and then every use of it fails.
 HANDLE standardHandle(StdStream stream);
+
+/// Held around every write to standard output. The console control handler
+/// runs on a thread of its own while the dump goes on; taking this lock
+/// makes its bytes the last ones written.
+extern SRWLOCK outputWriteLock;
+/// Set by the console control handler before it takes the lock: no write to
+/// standard output starts any more, so the lock comes free at once.
+extern std::atomic<bool> outputStopping;
 
 /// UTF-8 to UTF-16; nothing when `text` is not valid UTF-8 or too long for
 /// the conversion. Throws std::bad_alloc.
