@@ -99,6 +99,7 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
   place(err.childFd, 2);
   if (!spec.cwd.empty() && ::chdir(spec.cwd.c_str()) != 0) ::_exit(126);
   ::signal(SIGPIPE, SIG_DFL);
+  for (int ignored : spec.ignoredSignals) ::signal(ignored, SIG_IGN);
   std::vector<std::string> argv = {program};
   argv.insert(argv.end(), spec.args.begin(), spec.args.end());
   std::vector<std::string> env = spec.env;

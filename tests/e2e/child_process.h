@@ -39,6 +39,8 @@ struct ChildSpec {
   /// of standard output arrived (0: no signal).
   int signal = 0;
   std::chrono::milliseconds signalDelay{0};
+  /// Signals the child starts with ignored, as under nohup.
+  std::vector<int> ignoredSignals;
 };
 
 struct ChildResult {

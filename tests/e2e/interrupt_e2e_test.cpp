@@ -85,6 +85,21 @@ TEST_F(Interrupt, ColoredDumpEndsWithTerminatorAndReset) {
   }
 }
 
+TEST_F(Interrupt, SignalIgnoredAtStartStaysIgnored) {
+  // As under nohup: the hang-up neither ends the dump nor adds anything.
+  TempDir dir;
+  const std::string path = dir.write("random.bin", randomBytes(std::size_t{1} << 20));
+  const ChildResult r = runLumo({.args = {path},
+                                 .out = Sink::Terminal,
+                                 .signal = SIGHUP,
+                                 .signalDelay = milliseconds(0),
+                                 .ignoredSignals = {SIGHUP}});
+  EXPECT_EQ(r.signal, 0);
+  EXPECT_EQ(r.status, 0);
+  EXPECT_TRUE(r.out.ends_with("File size: 1048576 bytes (1.00 MiB)\n"));
+  EXPECT_EQ(r.out.find(kTerminalRestore), std::string::npos);
+}
+
 TEST_F(Interrupt, UncoloredDumpWritesNothingMore) {
   const ChildResult r = runLumo({.args = {*path_, "--no-color"},
                                  .out = Sink::Terminal,
