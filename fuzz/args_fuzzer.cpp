@@ -1,8 +1,8 @@
 // The command line, split at zero bytes into arguments. Whatever they are,
 // the classification never fails to decide; an error's message is one
-// line after the prefix; a run's file and switches come from arguments that
-// are really there; and an outcome decided before the last argument does
-// not change when more arguments follow.
+// line after the prefix, with no control byte of an argument in it; a run's file and switches come
+// from arguments that are really there; and an outcome decided before the last argument does not
+// change when more arguments follow.
 
 #include <algorithm>
 #include <cstddef>
@@ -14,6 +14,7 @@
 
 #include "cli/args.h"
 #include "cli/error_report.h"
+#include "core/printable_name.h"
 #include "fuzz_check.h"
 #include "parsers/registry.h"
 
@@ -86,8 +87,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       const std::string message =
           lumo::formatMessage(outcome.error, outcome.errorFirst, outcome.errorSecond);
       FUZZ_CHECK(message.size() >= 3 && message.substr(0, 2) == ": " && message.back() == '\n');
-      FUZZ_CHECK(message.find(outcome.errorFirst) != std::string::npos);
-      FUZZ_CHECK(message.find(outcome.errorSecond) != std::string::npos);
+      FUZZ_CHECK(message.find(lumo::printableName(outcome.errorFirst)) != std::string::npos);
+      FUZZ_CHECK(message.find(lumo::printableName(outcome.errorSecond)) != std::string::npos);
+      // No control byte of an argument reaches the terminal.
+      for (std::size_t i = 0; i + 1 < message.size(); ++i) {
+        const auto byte = static_cast<unsigned char>(message[i]);
+        FUZZ_CHECK(byte >= 0x20 && byte != 0x7f);
+      }
       // The parser name is looked up only after the last argument.
       if (outcome.error == lumo::ErrorMessage::NoParserNamed) return 0;
       break;

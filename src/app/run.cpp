@@ -77,8 +77,11 @@ void writeOutput(InputStream& input, const Colormap& colormap, const Options& op
   StdoutSink sink;
   OutputBuffer out(sink);
   DumpResult dumped = writeDump(input, colormap, options, out);
-  if (!dumped.written) failWriting(dumped.written.failure());
-  if (!dumped.read) failReading(dumped.read.failure(), displayName);
+  switch (reportedFailure(dumped)) {
+    case DumpFailure::Write: failWriting(dumped.written.failure());
+    case DumpFailure::Read: failReading(dumped.read.failure(), displayName);
+    case DumpFailure::None: break;
+  }
   if (options.show_size && !options.raw) {
     if (Status footer = writeSizeFooter(dumped.size, out); !footer) failWriting(footer.failure());
   }
@@ -139,7 +142,11 @@ void run(int argc, char** argv) {
   try {
     const Args args = parseArgs(platform::commandLineArguments(argc, argv));
     const Options options = resolveOrFail(args);
-    if (args.show_palette.value_or(false)) listPalette(options);
+    const bool listing = args.show_palette.value_or(false);
+    // From here on escape sequences may reach standard output; an interrupt
+    // must not leave the terminal inside one.
+    if (listing || (options.color && !options.raw)) platform::restoreTerminalOnInterrupt();
+    if (listing) listPalette(options);
     dump(args, options);
   } catch (const std::bad_alloc&) {
     // Small allocations (argument strings, messages) throw; the large ones

@@ -161,7 +161,8 @@ const std::vector<ErrorCase> kErrorCases = {
     {{"-x"}, ": invalid flag `-x`\n"},
     {{"-xh"}, ": invalid flag `-xh`\n"},
     {{"-H"}, ": invalid flag `-H`\n"},
-    {{"-\x1b[31m"}, ": invalid flag `-\x1b[31m`\n"},
+    // The argument is named whole, its control bytes written as \xNN.
+    {{"-\x1b[31m"}, ": invalid flag `-\\x1b[31m`\n"},
     // "--" alone is no end-of-flags marker.
     {{"--"}, ": expected flag\n"},
     {{"--", "-h"}, ": expected flag\n"},

@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "core/printable_name.h"
 #include "platform/platform.h"
 #include "platform/stderr_report.h"
 
@@ -38,9 +39,11 @@ constexpr std::string_view messageFormat(ErrorMessage message) {
 
 std::string formatMessage(ErrorMessage message, std::string_view first, std::string_view second) {
   std::string_view format = messageFormat(message);
+  // Every value that a message prints is a name from outside or a fixed
+  // word; the names are made safe here, where they all enter.
+  const std::array<std::string, 2> values = {printableName(first), printableName(second)};
   std::string text;
-  text.reserve(format.size() + first.size() + second.size());
-  std::array<std::string_view, 2> values = {first, second};
+  text.reserve(format.size() + values[0].size() + values[1].size());
   std::size_t next = 0;
   constexpr std::string_view kPlaceholder = "{s}";
   while (!format.empty()) {

@@ -31,7 +31,8 @@ enum class ErrorMessage : std::uint8_t {
   NoParserNamed,           // ": no parser named {s}\n"
 };
 
-/// The message text with its placeholders filled, byte for byte unchanged.
+/// The message text with its placeholders filled: each value byte for byte,
+/// except that control bytes are written as "\xNN" (printableName).
 std::string formatMessage(ErrorMessage message, std::string_view first = {},
                           std::string_view second = {});
 

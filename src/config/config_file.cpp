@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "config/config_schema.h"
+#include "core/printable_name.h"
 #include "platform/stderr_report.h"
 
 namespace lumo {
@@ -40,9 +41,11 @@ std::optional<std::string> locate(const platform::Environment& environment) {
     return joinPath(*appData, kRelativePath);
   }
 #ifndef _WIN32
-  if (std::optional<std::string_view> configHome = nonEmpty(environment, "XDG_CONFIG_HOME")) {
-    return joinPath(*configHome, kRelativePath);
-  }
+  // A relative XDG_CONFIG_HOME is invalid and ignored, as the XDG Base
+  // Directory rules say: it would make the current folder, which may be
+  // anyone's, supply the configuration.
+  std::optional<std::string_view> configHome = nonEmpty(environment, "XDG_CONFIG_HOME");
+  if (configHome && configHome->front() == '/') return joinPath(*configHome, kRelativePath);
   if (std::optional<std::string_view> home = nonEmpty(environment, "HOME")) {
     return joinPath(joinPath(*home, ".config"), kRelativePath);
   }
@@ -77,7 +80,8 @@ Result<std::optional<Config>> readConfig(const platform::Environment& environmen
 
   std::string_view text(reinterpret_cast<const char*>(bytes->data()), bytes->size());
   try {
-    ziggy::Diagnostic diagnostic{*path, {}};
+    // The path comes from the environment: it is printed made safe.
+    ziggy::Diagnostic diagnostic{printableName(*path), {}};
     Result<Config> config = parseConfig(text, diagnostic);
     if (config) return std::optional<Config>(*config);
     if (config.failure() != Failure::Syntax) return config.failure();

@@ -13,7 +13,8 @@ namespace lumo {
 /// Where the configuration file lives for this environment, or nothing when
 /// the environment names no place for it. `APPDATA` decides when it is set
 /// (an empty value gives the relative "lumo/config.ziggy"); elsewhere than
-/// on Windows, `XDG_CONFIG_HOME` and then `HOME` are tried next.
+/// on Windows, `XDG_CONFIG_HOME` (only an absolute path; a relative one is
+/// ignored) and then `HOME` are tried next.
 std::optional<std::string> configPath(const platform::Environment& environment);
 
 /// Finds, reads and binds the configuration file. No file (or one that

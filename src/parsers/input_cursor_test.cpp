@@ -4,6 +4,7 @@
 
 #include <cstdint>
 #include <limits>
+#include <ostream>
 #include <vector>
 
 #include "parsers/byte_order.h"
@@ -21,6 +22,10 @@ struct ReadCase {
   std::uint64_t count;
   bool ok;
 };
+
+// Without it the test names would show the case's raw bytes, a pointer
+// among them, and change with every build.
+void PrintTo(const ReadCase& c, std::ostream* out) { *out << c.name; }
 
 class CursorReadTest : public ::testing::TestWithParam<ReadCase> {};
 

@@ -139,6 +139,14 @@ class Environment {
   std::vector<std::pair<std::string, std::string>> variables_;
 };
 
+/// For runs that write escape sequences to standard output: the signals
+/// that end a run from the terminal (Ctrl-C and its kin) first write a
+/// string terminator and a reset there, so that a dump cut inside an escape
+/// sequence leaves the terminal usable, and then end the process as they
+/// would have without it. A signal that the process was started ignoring
+/// stays ignored.
+void restoreTerminalOnInterrupt();
+
 /// Hints that a large buffer will be filled and read through once; on
 /// Linux this asks for huge pages, which saves most page faults.
 void adviseLargeBuffer(void* data, std::size_t size);

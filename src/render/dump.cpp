@@ -145,6 +145,12 @@ Status writeSkippedLines(std::uint64_t count, OutputBuffer& out) {
   return out.append(std::string_view(text, static_cast<std::size_t>(end - text)));
 }
 
+DumpFailure reportedFailure(const DumpResult& result) {
+  if (!result.written) return DumpFailure::Write;
+  if (!result.read) return DumpFailure::Read;
+  return DumpFailure::None;
+}
+
 DumpResult writeDump(InputStream& input, const Colormap& colormap, const Options& options,
                      OutputBuffer& out) {
   const LineFormatter formatter(effectiveOptions(options), options.palette);

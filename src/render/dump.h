@@ -10,13 +10,24 @@
 
 namespace lumo {
 
-/// How a dump ended: how many input bytes it showed, and the first failure
-/// of writing the output or of reading the input (at most one of the two).
+/// How a dump ended: how many input bytes it showed, the first failure of
+/// writing the output, and the failure of reading the input. A failed write
+/// ends the dump at once, so it never has a read failure after it; a failed
+/// read still has the lines before it written, and when that write fails
+/// too, both are set.
 struct DumpResult {
   std::uint64_t size = 0;
   Status written;
   Status read;
 };
+
+enum class DumpFailure : std::uint8_t { None, Write, Read };
+
+/// The one failure of a dump that the run reports. A failed write wins over
+/// a failed read: the output it broke (a reader gone, a full disk) is what
+/// stops the run, and whatever came after the read could not be shown
+/// anyway.
+DumpFailure reportedFailure(const DumpResult& result);
 
 /// Writes every dump line of the input into `out`, reading it in chunks as
 /// it goes and collapsing runs of three or more identical lines into a skip

@@ -214,6 +214,31 @@ TEST(Dump, ReadFailureShowsEverythingBeforeIt) {
   }
 }
 
+TEST(Dump, ReadFailureThenWriteFailureReportsBothAndTheRunTheWrite) {
+  // The read fails after two lines; writing them out fails as well.
+  PieceStream input(std::vector<std::uint8_t>(40, 'z'), 7, true);
+  input.mayWait_ = false;
+  FailingSink sink(0);
+  OutputBuffer out(sink);
+  DumpResult result = writeDump(input, plainColormap(), plain(), out);
+  ASSERT_FALSE(result.read.ok());
+  EXPECT_EQ(result.read.failure(), Failure::InputOutput);
+  ASSERT_FALSE(result.written.ok());
+  EXPECT_EQ(result.written.failure(), Failure::BrokenPipe);
+  EXPECT_EQ(sink.text, "");
+  EXPECT_EQ(reportedFailure(result), DumpFailure::Write);
+}
+
+TEST(Dump, ReportedFailure) {
+  const Status ok;
+  const Status broken = Failure::BrokenPipe;
+  const Status unreadable = Failure::InputOutput;
+  EXPECT_EQ(reportedFailure({0, ok, ok}), DumpFailure::None);
+  EXPECT_EQ(reportedFailure({0, broken, ok}), DumpFailure::Write);
+  EXPECT_EQ(reportedFailure({0, ok, unreadable}), DumpFailure::Read);
+  EXPECT_EQ(reportedFailure({0, broken, unreadable}), DumpFailure::Write);
+}
+
 TEST(Dump, LinesAcrossChunksAndStreamsMatchTheWholeInput) {
   // 3 MiB + 5 bytes crosses the dump's chunks; the same bytes arriving in
   // odd pieces from a stream must give the same output.

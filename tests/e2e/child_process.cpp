@@ -9,11 +9,14 @@
 #include <termios.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <chrono>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <sstream>
 #include <stdexcept>
 #include <utility>
@@ -96,6 +99,7 @@ std::vector<char*> pointers(std::vector<std::string>& strings) {
   place(err.childFd, 2);
   if (!spec.cwd.empty() && ::chdir(spec.cwd.c_str()) != 0) ::_exit(126);
   ::signal(SIGPIPE, SIG_DFL);
+  for (int ignored : spec.ignoredSignals) ::signal(ignored, SIG_IGN);
   std::vector<std::string> argv = {program};
   argv.insert(argv.end(), spec.args.begin(), spec.args.end());
   std::vector<std::string> env = spec.env;
@@ -110,8 +114,40 @@ void closeFd(int& fd) {
   fd = -1;
 }
 
+// How long the pump waits for a child that neither writes nor ends.
+constexpr int kIdleTimeout = 10000;  // milliseconds
+
+// Sends the spec's signal once its delay after the first output has passed;
+// returns how long poll may wait before it is due.
+class SignalTimer {
+ public:
+  SignalTimer(const ChildSpec& spec, pid_t pid) : spec_(spec), pid_(pid) {}
+
+  int pollTimeout(const std::string& output) {
+    if (spec_.signal == 0 || sent_ || output.empty()) return kIdleTimeout;
+    const auto now = std::chrono::steady_clock::now();
+    if (!firstOutput_) firstOutput_ = now;
+    const auto due = *firstOutput_ + spec_.signalDelay;
+    if (now >= due) {
+      ::kill(pid_, spec_.signal);
+      sent_ = true;
+      return kIdleTimeout;
+    }
+    const auto wait = std::chrono::duration_cast<std::chrono::milliseconds>(due - now).count();
+    return static_cast<int>(std::clamp<long long>(wait, 0, kIdleTimeout));
+  }
+
+ private:
+  const ChildSpec& spec_;
+  pid_t pid_;
+  std::optional<std::chrono::steady_clock::time_point> firstOutput_;
+  bool sent_ = false;
+};
+
 // Feeds standard input and drains the output streams until all are done.
-void pump(int stdinWrite, const ChildSpec& spec, Stream& out, Stream& err, ChildResult& result) {
+void pump(pid_t pid, int stdinWrite, const ChildSpec& spec, Stream& out, Stream& err,
+          ChildResult& result) {
+  SignalTimer timer(spec, pid);
   const std::string& input = spec.stdinData;
   std::size_t inputSent = 0;
   if (stdinWrite >= 0) ::fcntl(stdinWrite, F_SETFL, O_NONBLOCK);
@@ -139,10 +175,11 @@ void pump(int stdinWrite, const ChildSpec& spec, Stream& out, Stream& err, Child
       fds[count++] = {err.parentFd, POLLIN, 0};
     }
     if (count == 0) continue;
-    if (::poll(fds, static_cast<nfds_t>(count), 10000) <= 0) {
-      if (errno == EINTR) continue;
-      break;  // a stuck child: give up and let waitpid tell
-    }
+    const int timeout = timer.pollTimeout(*out.collected);
+    const int ready = ::poll(fds, static_cast<nfds_t>(count), timeout);
+    if (ready < 0 && errno == EINTR) continue;
+    if (ready == 0 && timeout < kIdleTimeout) continue;  // the signal is due
+    if (ready <= 0) break;  // a stuck child: give up and let waitpid tell
     if (inIndex >= 0 && fds[inIndex].revents != 0) {
       ssize_t n = ::write(stdinWrite, input.data() + inputSent, input.size() - inputSent);
       if (n > 0) inputSent += static_cast<std::size_t>(n);
@@ -196,7 +233,7 @@ ChildResult runChild(const std::string& program, const ChildSpec& spec) {
   closeFd(stdinRead);
   closeFd(out.childFd);
   closeFd(err.childFd);
-  pump(stdinWrite, spec, out, err, result);
+  pump(pid, stdinWrite, spec, out, err, result);
 
   int status = 0;
   while (::waitpid(pid, &status, 0) < 0 && errno == EINTR) {

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <functional>
 #include <string>
@@ -34,6 +35,12 @@ struct ChildSpec {
   /// Called with everything collected from standard output so far, each
   /// time more arrives.
   std::function<void(const std::string&)> onOutput;
+  /// Sent to the child once `signalDelay` has passed since the first bytes
+  /// of standard output arrived (0: no signal).
+  int signal = 0;
+  std::chrono::milliseconds signalDelay{0};
+  /// Signals the child starts with ignored, as under nohup.
+  std::vector<int> ignoredSignals;
 };
 
 struct ChildResult {

@@ -163,6 +163,35 @@ TEST_F(ConfigFile, AppDataComesFirst) {
   }
 }
 
+TEST_F(ConfigFile, RelativeXdgConfigHomeIsIgnored) {
+  // The current folder holds a configuration that must not be read.
+  dir_.write("lumo/config.ziggy", ".show_offset = oops");
+  TempDir home;
+  home.write(".config/lumo/config.ziggy", ".show_offset = false");
+  for (const char* value : {".", "lumo/..", "./"}) {
+    ChildResult r =
+        runLumo({.args = {input(), "--no-size"},
+                 .env = {std::string("XDG_CONFIG_HOME=") + value, "HOME=" + home.path()},
+                 .cwd = dir_.path()});
+    EXPECT_EQ(r.status, 0) << value << ": " << r.err;
+    EXPECT_EQ(r.out, "| 6869                                    | hi               |\n") << value;
+  }
+}
+
+TEST_F(ConfigFile, ControlBytesInThePathArePrintedEscaped) {
+  // The path comes from the environment; a line feed in it must not forge a
+  // line, nor an escape sequence reach the terminal.
+  TempDir base;
+  const std::string name = "a\nerror: forged\x1b]0;title\x07";
+  base.write(name + "/lumo/config.ziggy", ".bad = true");
+  const std::string folder = base.path() + "/" + name;
+  ChildResult r = runLumo({.args = {input()}, .env = {"XDG_CONFIG_HOME=" + folder}});
+  EXPECT_EQ(r.status, 1);
+  EXPECT_EQ(r.err, "error: " + base.path() +
+                       "/a\\x0aerror: forged\\x1b]0;title\\x07/lumo/config.ziggy:1:2\n"
+                       "unknown field 'bad'\nerror: Invalid config found\n");
+}
+
 TEST_F(ConfigFile, DiagnosticPrefixIsColoredOnATerminal) {
   dir_.write("lumo/config.ziggy", ".bad = true");
   ChildResult r = runLumo(

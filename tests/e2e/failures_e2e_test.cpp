@@ -29,7 +29,7 @@ TEST(Failures, InputProblemsAreReportedWithThePathAsTyped) {
       {{"sub"}, "error: sub is a directory\n"},
       {{"."}, "error: . is a directory\n"},
       {{"file/inner"}, "error: file/inner could not be opened\n"},
-      {{std::string("\x1b[2Jodd\x01name")}, "error: \x1b[2Jodd\x01name not found\n"},
+      {{std::string("\x1b[2Jodd\x01name")}, "error: \\x1b[2Jodd\\x01name not found\n"},
       {{std::string(5000, 'n')}, "error: " + std::string(5000, 'n') + " could not be opened\n"},
   };
   for (const Case& c : cases) {
@@ -41,6 +41,38 @@ TEST(Failures, InputProblemsAreReportedWithThePathAsTyped) {
   if (!root) {
     ChildResult r = runLumo({.args = {"secret"}, .cwd = dir.path()});
     EXPECT_EQ(r.err, "error: secret could not be opened\n");
+  }
+}
+
+// Names from outside never bring a control byte to the terminal, wherever
+// the message prints them; other bytes stay as typed.
+TEST(Failures, NamesArePrintedSafely) {
+  TempDir dir;
+  const std::string newline = "two\nerror: lines";
+  const std::string title = "\x1b]0;owned\x07\x1b[8m";
+  dir.write(title + "/inside", "x");
+  dir.write(newline, "plain");
+  struct Case {
+    std::vector<std::string> args;
+    std::string err;
+  } cases[] = {
+      {{newline + ".missing"}, "error: two\\x0aerror: lines.missing not found\n"},
+      {{title}, "error: \\x1b]0;owned\\x07\\x1b[8m is a directory\n"},
+      {{"tab\there/x"}, "error: tab\\x09here/x not found\n"},
+      {{"gr\xc3\xbc\xc3\x9f"
+        "e.bin"},
+       "error: gr\xc3\xbc\xc3\x9f"
+       "e.bin not found\n"},
+      {{"C:\\Users\\me\\x.bin"}, "error: C:\\Users\\me\\x.bin not found\n"},
+      {{newline, "--parser", "elf"}, "error: two\\x0aerror: lines does not match parser elf\n"},
+      {{"--col\x1b[2Jor"}, "error: invalid flag `--col\\x1b[2Jor`\n"},
+      {{"-\r\x7f"}, "error: invalid flag `-\\x0d\\x7f`\n"},
+      {{"x", "--parser", "q\noi"}, "error: no parser named q\\x0aoi\n"},
+  };
+  for (const Case& c : cases) {
+    ChildResult r = runLumo({.args = c.args, .cwd = dir.path()});
+    EXPECT_EQ(r.status, 1) << c.err;
+    EXPECT_EQ(r.err, c.err);
   }
 }
 

@@ -3,8 +3,11 @@
 // (scripts/test-windows.sh sets it) and are skipped otherwise.
 // LUMO_WINEPREFIX picks the Wine prefix; by default it is the "wine" folder
 // beside lumo.exe, the one the cross build's own tests use.
+#include <signal.h>
+
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <optional>
@@ -271,6 +274,31 @@ TEST_F(WindowsE2e, WriteFailures) {
   ChildResult full = runExe({.args = {"big"}, .out = Sink::DevFull, .cwd = dir_.path()});
   EXPECT_EQ(full.status, 1);
   EXPECT_EQ(full.err, "error: Error writing to stdout: NoSpaceLeft\n");
+}
+
+TEST_F(WindowsE2e, CtrlCEndsAColoredDumpWithTerminatorAndReset) {
+  // Wine turns SIGINT into the console's Ctrl-C event. The handler runs on
+  // a thread of its own while the dump goes on; its bytes must still be the
+  // last ones, and the process ends as Windows ends it for Ctrl-C.
+  dir_.write("big", patterned(64 << 20));
+  constexpr int kControlCExit = 0xC000013A & 0xff;  // as Wine passes it on
+  const std::string kTerminalRestore = "\x1b\\\x1b[0m";
+  for (const int delay : {0, 150}) {
+    ChildResult r = runExe({.args = {"big", "--color"},
+                            .cwd = dir_.path(),
+                            .signal = SIGINT,
+                            .signalDelay = std::chrono::milliseconds(delay)});
+    EXPECT_EQ(r.status, kControlCExit) << delay << " ms";
+    EXPECT_TRUE(r.out.ends_with(kTerminalRestore))
+        << delay << " ms: last bytes " << testing::PrintToString(r.out.substr(r.out.size() - 30));
+    const std::string dumped = r.out.substr(0, r.out.size() - kTerminalRestore.size());
+    EXPECT_TRUE(runLumo({.args = {"big", "--color"},
+                         .out = Sink::EarlyClose,
+                         .closeAfter = dumped.size(),
+                         .cwd = dir_.path()})
+                    .out == dumped)
+        << delay << " ms: the dump before the restore differs";
+  }
 }
 
 }  // namespace

@@ -14,9 +14,12 @@
 #include "platform/environment_names.h"
 #include "platform/platform.h"
 #include "platform/posix/posix_internal.h"
+#include "platform/posix/retry_interrupted.h"
 
 namespace lumo::platform {
 namespace {
+
+using posix::retryInterrupted;
 
 int descriptorOf(StdStream stream) {
   switch (stream) {
@@ -82,11 +85,8 @@ Status writeAll(StdStream stream, const void* data, std::size_t size) {
   const int fd = descriptorOf(stream);
   const char* bytes = static_cast<const char*>(data);
   while (size > 0) {
-    ssize_t written = ::write(fd, bytes, size);
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return posix::writeFailure(errno);
-    }
+    const ssize_t written = retryInterrupted([&] { return ::write(fd, bytes, size); });
+    if (written < 0) return posix::writeFailure(errno);
     bytes += written;
     size -= static_cast<std::size_t>(written);
   }
@@ -100,10 +100,7 @@ bool detectColorSupport(StdStream stream) { return isTerminal(stream); }
 InputSource InputSource::standardInput() { return InputSource(STDIN_FILENO, false, 0); }
 
 Result<InputSource> InputSource::open(const std::string& path) {
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
+  const int fd = retryInterrupted([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC); });
   if (fd < 0) {
     if (errno == ENOENT) return Failure::FileNotFound;
     if (errno == EISDIR) return Failure::IsDir;
@@ -129,10 +126,8 @@ Result<InputSource> InputSource::open(const std::string& path) {
 
 Result<InputSource> InputSource::openRegularFile(const std::string& path) {
   // Non-blocking, so that opening a FIFO does not wait for a writer.
-  int fd;
-  do {
-    fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-  } while (fd < 0 && errno == EINTR);
+  const int fd =
+      retryInterrupted([&] { return ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK); });
   if (fd < 0) return errno == ENOENT ? Failure::FileNotFound : Failure::AccessDenied;
   struct stat info {};
   if (::fstat(fd, &info) != 0 || !S_ISREG(info.st_mode)) {
@@ -184,11 +179,9 @@ Result<ByteBuffer> InputSource::readAll() {
     if (buffer.spareSize() == 0) {
       if (Status grown = buffer.reserveExtra(kReadChunk); !grown) return grown.failure();
     }
-    ssize_t got = ::read(fd, buffer.spare(), buffer.spareSize());
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return readFailure(errno);
-    }
+    const ssize_t got =
+        retryInterrupted([&] { return ::read(fd, buffer.spare(), buffer.spareSize()); });
+    if (got < 0) return readFailure(errno);
     if (got == 0) break;
     buffer.commit(static_cast<std::size_t>(got));
   }
@@ -196,23 +189,21 @@ Result<ByteBuffer> InputSource::readAll() {
 }
 
 Result<std::size_t> InputSource::read(std::uint8_t* out, std::size_t count) {
-  while (true) {
-    ssize_t got = ::read(static_cast<int>(handle_), out, count);
-    if (got >= 0) return static_cast<std::size_t>(got);
-    if (errno != EINTR) return readFailure(errno);
-  }
+  const ssize_t got =
+      retryInterrupted([&] { return ::read(static_cast<int>(handle_), out, count); });
+  if (got < 0) return readFailure(errno);
+  return static_cast<std::size_t>(got);
 }
 
 Result<std::size_t> InputSource::readAt(std::uint64_t offset, std::uint8_t* out,
                                         std::size_t count) {
   std::size_t done = 0;
   while (done < count) {
-    ssize_t got = ::pread(static_cast<int>(handle_), out + done, count - done,
-                          static_cast<off_t>(offset + done));
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return readFailure(errno);
-    }
+    const ssize_t got = retryInterrupted([&] {
+      return ::pread(static_cast<int>(handle_), out + done, count - done,
+                     static_cast<off_t>(offset + done));
+    });
+    if (got < 0) return readFailure(errno);
     if (got == 0) break;
     done += static_cast<std::size_t>(got);
   }

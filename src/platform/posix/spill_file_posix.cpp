@@ -9,6 +9,7 @@
 
 #include "platform/platform.h"
 #include "platform/posix/posix_internal.h"
+#include "platform/posix/retry_interrupted.h"
 
 namespace lumo::platform {
 namespace {
@@ -23,10 +24,8 @@ std::string temporaryFolder() {
 // behind when the process ends, however it ends.
 int openUnnamed(const std::string& folder) {
 #if defined(O_TMPFILE)
-  int fd;
-  do {
-    fd = ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600);
-  } while (fd < 0 && errno == EINTR);
+  const int fd = posix::retryInterrupted(
+      [&] { return ::open(folder.c_str(), O_TMPFILE | O_RDWR | O_EXCL | O_CLOEXEC, 0600); });
   if (fd >= 0) return fd;
 #endif
   std::string name = folder + "/lumo-spill-XXXXXX";
@@ -73,12 +72,11 @@ Status SpillFile::append(ByteSpan bytes) {
   if (bytes.size() > room()) return Failure::FileTooBig;
   std::size_t done = 0;
   while (done < bytes.size()) {
-    const ssize_t written = ::pwrite(static_cast<int>(handle_), bytes.data() + done,
-                                     bytes.size() - done, static_cast<off_t>(size_ + done));
-    if (written < 0) {
-      if (errno == EINTR) continue;
-      return posix::writeFailure(errno);
-    }
+    const ssize_t written = posix::retryInterrupted([&] {
+      return ::pwrite(static_cast<int>(handle_), bytes.data() + done, bytes.size() - done,
+                      static_cast<off_t>(size_ + done));
+    });
+    if (written < 0) return posix::writeFailure(errno);
     if (written == 0) return Failure::NoSpaceLeft;
     done += static_cast<std::size_t>(written);
   }

@@ -16,6 +16,9 @@ constexpr std::size_t kWriteChunk = 1u << 20;
 
 namespace win32 {
 
+SRWLOCK outputWriteLock = SRWLOCK_INIT;
+std::atomic<bool> outputStopping{false};
+
 HANDLE standardHandle(StdStream stream) {
   switch (stream) {
     case StdStream::Input: return ::GetStdHandle(STD_INPUT_HANDLE);
@@ -47,6 +50,20 @@ std::vector<std::string> commandLineArguments(int /*argc*/, char** /*argv*/) {
 }
 
 Status writeAll(StdStream stream, const void* data, std::size_t size) {
+  struct OutputLock {
+    bool held;
+    explicit OutputLock(bool take) : held(take) {
+      if (!held) return;
+      // The process is ending; the handler writes the last bytes.
+      if (win32::outputStopping.load()) ::Sleep(INFINITE);
+      ::AcquireSRWLockExclusive(&win32::outputWriteLock);
+    }
+    ~OutputLock() {
+      if (held) ::ReleaseSRWLockExclusive(&win32::outputWriteLock);
+    }
+    OutputLock(const OutputLock&) = delete;
+    OutputLock& operator=(const OutputLock&) = delete;
+  } lock(stream == StdStream::Output);
   const HANDLE handle = win32::standardHandle(stream);
   const auto* bytes = static_cast<const std::uint8_t*>(data);
   while (size > 0) {

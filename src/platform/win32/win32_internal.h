@@ -11,6 +11,7 @@
 #endif
 #include <windows.h>
 
+#include <atomic>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -32,6 +33,14 @@ inline HANDLE asHandle(long long stored) {
 inline long long stored(HANDLE handle) {
   return static_cast<long long>(reinterpret_cast<std::intptr_t>(handle));
 }
+
+/// Held around every write to standard output. The console control handler
+/// runs on a thread of its own while the dump goes on; taking this lock
+/// makes its bytes the last ones written.
+extern SRWLOCK outputWriteLock;
+/// Set by the console control handler before it takes the lock: no write to
+/// standard output starts any more, so the lock comes free at once.
+extern std::atomic<bool> outputStopping;
 
 /// UTF-8 to UTF-16; nothing when `text` is not valid UTF-8 or too long for
 /// the conversion. Throws std::bad_alloc.
