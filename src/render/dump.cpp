@@ -1,5 +1,6 @@
 #include "render/dump.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
@@ -12,9 +13,6 @@ namespace lumo {
 namespace {
 
 constexpr std::size_t kLineBytes = 16;
-// Big enough that a file costs few reads, small enough that memory stays
-// flat whatever the input's size.
-constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 
 // A full line compares as two words instead of through a call to memcmp.
 bool sameBytes(const std::uint8_t* a, const std::uint8_t* b, std::size_t length) {
@@ -28,9 +26,11 @@ class DumpWalk {
   DumpWalk(const Colormap& colormap, const LineFormatter& formatter, OutputBuffer& out)
       : colormap_(colormap), formatter_(formatter), out_(out) {}
 
-  DumpResult run(InputStream& input) {
+  // A chunk holds at least one line, so a read always has room.
+  DumpResult run(InputStream& input, std::size_t chunkBytes) {
     DumpResult result;
-    std::unique_ptr<std::uint8_t[]> chunk(new (std::nothrow) std::uint8_t[kChunkBytes]);
+    const std::size_t capacity = std::max(chunkBytes, kLineBytes);
+    std::unique_ptr<std::uint8_t[]> chunk(new (std::nothrow) std::uint8_t[capacity]);
     if (!chunk) {
       result.written = Failure::OutOfMemory;
       return result;
@@ -39,7 +39,7 @@ class DumpWalk {
     bool atEnd = false;
     while (!atEnd || have > 0) {
       if (!atEnd) {
-        Result<std::size_t> got = input.read(chunk.get() + have, kChunkBytes - have);
+        Result<std::size_t> got = input.read(chunk.get() + have, capacity - have);
         if (!got) {
           // The whole lines read before the failure are shown first.
           if (Status shown = takeLines(chunk.get(), have - have % kLineBytes); !shown) {
@@ -49,7 +49,7 @@ class DumpWalk {
         }
         atEnd = *got == 0;
         have += *got;
-        if (!atEnd && have < kChunkBytes && !input.mayWait()) continue;
+        if (!atEnd && have < capacity && !input.mayWait()) continue;
       }
       // Whole lines only, until the input ends and the short line follows.
       const std::size_t usable = atEnd ? have : have - have % kLineBytes;
@@ -146,9 +146,9 @@ Status writeSkippedLines(std::uint64_t count, OutputBuffer& out) {
 }
 
 DumpResult writeDump(InputStream& input, const Colormap& colormap, const Options& options,
-                     OutputBuffer& out) {
+                     OutputBuffer& out, std::size_t chunkBytes) {
   const LineFormatter formatter(effectiveOptions(options), options.palette);
-  return DumpWalk(colormap, formatter, out).run(input);
+  return DumpWalk(colormap, formatter, out).run(input, chunkBytes);
 }
 
 DumpResult writeDump(std::span<const std::uint8_t> input, const Colormap& colormap,
