@@ -6,6 +6,7 @@
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "render/dump_line.h"
 
@@ -99,7 +100,11 @@ class DumpWalk {
       if (Status closed = closeRun(); !closed) return closed;
       held_ = true;
       heldLength_ = length;
-      std::memcpy(heldBytes_.data(), bytes, length);
+      if (length == kLineBytes) {
+        std::memcpy(heldBytes_.data(), bytes, kLineBytes);
+      } else {
+        std::memcpy(heldBytes_.data(), bytes, length);
+      }
     }
     Status shown = line(bytes, length, offset_);
     offset_ += length;
@@ -108,7 +113,13 @@ class DumpWalk {
 
   Status line(const std::uint8_t* bytes, std::size_t length, std::uint64_t offset) {
     std::array<std::uint8_t, kLineBytes> slots{};
-    if (formatter_.options().color) reader_.slots(offset, bytes, length, slots.data());
+    if (formatter_.options().color) {
+      // Inside a section a whole line has one slot: its template serves.
+      std::optional<PaletteSlot> shared = reader_.lineSlots(offset, bytes, length, slots.data());
+      if (shared && length == kLineBytes) {
+        return writeUniformLine(out_, formatter_, bytes, *shared, offset);
+      }
+    }
     return writeDumpLine(out_, formatter_, bytes, slots.data(), length, offset);
   }
 
