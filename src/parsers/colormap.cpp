@@ -1,6 +1,7 @@
 #include "parsers/colormap.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <iterator>
 #include <limits>
@@ -99,10 +100,17 @@ std::optional<PaletteSlot> Colormap::Reader::lineSlots(std::uint64_t offset,
   if (count == 0) return std::nullopt;
   if (colormap_.byteClasses_) {
     std::size_t printable = 0;
-    for (std::size_t i = 0; i < count; ++i) {
-      const PaletteSlot slot = byteClassSlot(bytes[i]);
-      out[i] = slot;
-      printable += slot == kNormal;
+    if (count == 16) {
+      // A whole line in a local array, which the compiler vectorizes.
+      std::array<std::uint8_t, 16> classes{};
+      for (std::size_t i = 0; i < 16; ++i) classes[i] = byteClassSlot(bytes[i]);
+      for (std::uint8_t slot : classes) printable += slot == kNormal;
+      std::memcpy(out, classes.data(), classes.size());
+    } else {
+      for (std::size_t i = 0; i < count; ++i) {
+        out[i] = byteClassSlot(bytes[i]);
+        printable += out[i] == kNormal;
+      }
     }
     if (printable == count) return kNormal;
     if (printable == 0) return kNormalAlt;
