@@ -22,8 +22,9 @@ targets=("$@")
 build_dir="${LUMO_FUZZ_BUILD_DIR:-build/fuzz}"
 
 # The longest input worth generating per target: configuration files are
-# long, binaries' headers need some room but dumps are slow per byte (every
-# display mode is checked), command lines and style texts are short.
+# long, binaries' headers need some room but dumps are slow per byte (each
+# input is dumped and rendered a second time by the reference), command
+# lines and style texts are short.
 max_len() {
   case "$1" in
     config) echo 8192 ;;

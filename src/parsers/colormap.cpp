@@ -1,6 +1,8 @@
 #include "parsers/colormap.h"
 
 #include <algorithm>
+#include <array>
+#include <cstring>
 #include <iterator>
 #include <limits>
 #include <map>
@@ -90,6 +92,46 @@ PaletteSlot Colormap::slotAt(std::uint64_t offset, std::uint8_t byte) const {
   if (run == runs_.begin()) return kNormalAlt;
   --run;
   return offset < run->end ? run->slot : kNormalAlt;
+}
+
+std::optional<PaletteSlot> Colormap::Reader::lineSlots(std::uint64_t offset,
+                                                       const std::uint8_t* bytes, std::size_t count,
+                                                       std::uint8_t* out) {
+  if (count == 0) return std::nullopt;
+  if (colormap_.byteClasses_) {
+    std::size_t printable = 0;
+    if (count == 16) {
+      // A whole line in a local array, which the compiler vectorizes.
+      std::array<std::uint8_t, 16> classes{};
+      for (std::size_t i = 0; i < 16; ++i) classes[i] = byteClassSlot(bytes[i]);
+      for (std::uint8_t slot : classes) printable += slot == kNormal;
+      std::memcpy(out, classes.data(), classes.size());
+    } else {
+      for (std::size_t i = 0; i < count; ++i) {
+        out[i] = byteClassSlot(bytes[i]);
+        printable += out[i] == kNormal;
+      }
+    }
+    if (printable == count) return kNormal;
+    if (printable == 0) return kNormalAlt;
+    return std::nullopt;
+  }
+  const std::vector<SlotRun>& runs = colormap_.runs_;
+  if (run_ >= runs.size() || runs[run_].start > offset) run_ = 0;
+  while (run_ < runs.size() && runs[run_].end <= offset) ++run_;
+  const std::uint64_t last = offset + (count - 1);
+  std::optional<PaletteSlot> shared;
+  if (run_ == runs.size() || runs[run_].start > last) {
+    shared = kNormalAlt;  // a gap between runs
+  } else if (runs[run_].start <= offset && last < runs[run_].end) {
+    shared = runs[run_].slot;
+  }
+  if (!shared) {
+    slots(offset, bytes, count, out);
+    return std::nullopt;
+  }
+  for (std::size_t i = 0; i < count; ++i) out[i] = *shared;
+  return shared;
 }
 
 void Colormap::Reader::slots(std::uint64_t offset, const std::uint8_t* bytes, std::size_t count,

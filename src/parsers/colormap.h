@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
 #include "core/palette_slot.h"
@@ -58,6 +59,10 @@ class Colormap {
     /// The slots of the `count` bytes at `offset`, whose values are `bytes`.
     void slots(std::uint64_t offset, const std::uint8_t* bytes, std::size_t count,
                std::uint8_t* out);
+    /// slots(), found once for the whole line when one run covers it (or
+    /// all its bytes are of one class); then that shared slot is returned.
+    std::optional<PaletteSlot> lineSlots(std::uint64_t offset, const std::uint8_t* bytes,
+                                         std::size_t count, std::uint8_t* out);
 
    private:
     const Colormap& colormap_;

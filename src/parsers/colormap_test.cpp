@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <limits>
+#include <optional>
 #include <random>
 #include <vector>
 
@@ -64,6 +66,46 @@ TEST(ColormapTest, ReaderAgreesWithSlotAtAcrossJumps) {
     reader.slots(offset, bytes, 16, slots);
     for (std::uint64_t i = 0; i < 16; ++i) {
       ASSERT_EQ(slots[i], colormap.slotAt(offset + i, 0)) << offset + i;
+    }
+  }
+}
+
+TEST(ColormapTest, LineSlotsAgreeWithSlotAtAndShareOnlyWhatIsShared) {
+  std::mt19937 random(11);
+  for (int round = 0; round < 300; ++round) {
+    Colormap colormap;
+    const bool classes = round % 5 == 0;
+    // Long runs cover whole lines, short ones split them, gaps stay unpainted.
+    for (int i = 0; i < 20; ++i) {
+      colormap.paintRegion(random() % 2000, 1 + random() % (i % 2 ? 8 : 200),
+                           static_cast<PaletteSlot>(random() % kSlotCount));
+    }
+    if (classes) colormap.useByteClasses();
+    colormap.resolve();
+    Colormap::Reader reader(colormap);
+    std::vector<std::uint8_t> bytes(2100);
+    const bool text = round % 10 == 5;
+    for (std::uint8_t& byte : bytes) byte = static_cast<std::uint8_t>(random() % (text ? 8 : 256));
+    if (text) std::fill(bytes.begin() + 160, bytes.begin() + 320, 'a');
+    std::uint64_t offset = 0;
+    while (offset < 2080) {
+      const std::size_t count = 1 + random() % 16;
+      std::uint8_t slots[16];
+      const std::optional<PaletteSlot> shared =
+          reader.lineSlots(offset, bytes.data() + offset, count, slots);
+      bool allSame = true;
+      for (std::size_t i = 0; i < count; ++i) {
+        ASSERT_EQ(slots[i], colormap.slotAt(offset + i, bytes[offset + i])) << offset + i;
+        allSame = allSame && slots[i] == slots[0];
+      }
+      if (shared) {
+        ASSERT_TRUE(allSame) << offset;
+        ASSERT_EQ(*shared, slots[0]);
+      } else if (classes) {
+        ASSERT_FALSE(allSame) << offset;
+      }
+      // Lines move forward, now and then skipping some as collapsed ones do.
+      offset += count + (random() % 8 == 0 ? 16 * (random() % 4) : 0);
     }
   }
 }

@@ -1,10 +1,12 @@
 #include "render/dump.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cstring>
 #include <memory>
 #include <new>
+#include <optional>
 
 #include "render/dump_line.h"
 
@@ -12,9 +14,6 @@ namespace lumo {
 namespace {
 
 constexpr std::size_t kLineBytes = 16;
-// Big enough that a file costs few reads, small enough that memory stays
-// flat whatever the input's size.
-constexpr std::size_t kChunkBytes = std::size_t{1} << 20;
 
 // A full line compares as two words instead of through a call to memcmp.
 bool sameBytes(const std::uint8_t* a, const std::uint8_t* b, std::size_t length) {
@@ -28,9 +27,11 @@ class DumpWalk {
   DumpWalk(const Colormap& colormap, const LineFormatter& formatter, OutputBuffer& out)
       : colormap_(colormap), formatter_(formatter), out_(out) {}
 
-  DumpResult run(InputStream& input) {
+  // A chunk holds at least one line, so a read always has room.
+  DumpResult run(InputStream& input, std::size_t chunkBytes) {
     DumpResult result;
-    std::unique_ptr<std::uint8_t[]> chunk(new (std::nothrow) std::uint8_t[kChunkBytes]);
+    const std::size_t capacity = std::max(chunkBytes, kLineBytes);
+    std::unique_ptr<std::uint8_t[]> chunk(new (std::nothrow) std::uint8_t[capacity]);
     if (!chunk) {
       result.written = Failure::OutOfMemory;
       return result;
@@ -39,7 +40,7 @@ class DumpWalk {
     bool atEnd = false;
     while (!atEnd || have > 0) {
       if (!atEnd) {
-        Result<std::size_t> got = input.read(chunk.get() + have, kChunkBytes - have);
+        Result<std::size_t> got = input.read(chunk.get() + have, capacity - have);
         if (!got) {
           // The whole lines read before the failure are shown first.
           if (Status shown = takeLines(chunk.get(), have - have % kLineBytes); !shown) {
@@ -49,7 +50,7 @@ class DumpWalk {
         }
         atEnd = *got == 0;
         have += *got;
-        if (!atEnd && have < kChunkBytes && !input.mayWait()) continue;
+        if (!atEnd && have < capacity && !input.mayWait()) continue;
       }
       // Whole lines only, until the input ends and the short line follows.
       const std::size_t usable = atEnd ? have : have - have % kLineBytes;
@@ -99,7 +100,11 @@ class DumpWalk {
       if (Status closed = closeRun(); !closed) return closed;
       held_ = true;
       heldLength_ = length;
-      std::memcpy(heldBytes_.data(), bytes, length);
+      if (length == kLineBytes) {
+        std::memcpy(heldBytes_.data(), bytes, kLineBytes);
+      } else {
+        std::memcpy(heldBytes_.data(), bytes, length);
+      }
     }
     Status shown = line(bytes, length, offset_);
     offset_ += length;
@@ -108,7 +113,13 @@ class DumpWalk {
 
   Status line(const std::uint8_t* bytes, std::size_t length, std::uint64_t offset) {
     std::array<std::uint8_t, kLineBytes> slots{};
-    if (formatter_.options().color) reader_.slots(offset, bytes, length, slots.data());
+    if (formatter_.options().color) {
+      // Inside a section a whole line has one slot: its template serves.
+      std::optional<PaletteSlot> shared = reader_.lineSlots(offset, bytes, length, slots.data());
+      if (shared && length == kLineBytes) {
+        return writeUniformLine(out_, formatter_, bytes, *shared, offset);
+      }
+    }
     return writeDumpLine(out_, formatter_, bytes, slots.data(), length, offset);
   }
 
@@ -152,9 +163,9 @@ DumpFailure reportedFailure(const DumpResult& result) {
 }
 
 DumpResult writeDump(InputStream& input, const Colormap& colormap, const Options& options,
-                     OutputBuffer& out) {
+                     OutputBuffer& out, std::size_t chunkBytes) {
   const LineFormatter formatter(effectiveOptions(options), options.palette);
-  return DumpWalk(colormap, formatter, out).run(input);
+  return DumpWalk(colormap, formatter, out).run(input, chunkBytes);
 }
 
 DumpResult writeDump(std::span<const std::uint8_t> input, const Colormap& colormap,

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <span>
 
@@ -29,13 +30,17 @@ enum class DumpFailure : std::uint8_t { None, Write, Read };
 /// anyway.
 DumpFailure reportedFailure(const DumpResult& result);
 
-/// Writes every dump line of the input into `out`, reading it in chunks as
-/// it goes and collapsing runs of three or more identical lines into a skip
-/// message. When reading fails, the lines before the failure are written out
-/// first. Leaves the last lines in the buffer; the caller writes the footer
-/// and flushes.
+/// The bytes the dump reads at a time: big enough that a file costs few
+/// reads, small enough that memory stays flat whatever the input's size.
+inline constexpr std::size_t kDumpChunkBytes = std::size_t{1} << 20;
+
+/// Writes every dump line of the input into `out`, reading it in chunks of
+/// `chunkBytes` (at least one line's worth) as it goes and collapsing runs
+/// of three or more identical lines into a skip message. When reading fails,
+/// the lines before the failure are written out first. Leaves the last lines
+/// in the buffer; the caller writes the footer and flushes.
 DumpResult writeDump(InputStream& input, const Colormap& colormap, const Options& options,
-                     OutputBuffer& out);
+                     OutputBuffer& out, std::size_t chunkBytes = kDumpChunkBytes);
 DumpResult writeDump(std::span<const std::uint8_t> input, const Colormap& colormap,
                      const Options& options, OutputBuffer& out);
 

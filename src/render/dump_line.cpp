@@ -1,6 +1,7 @@
 #include "render/dump_line.h"
 
 #include <array>
+#include <cstddef>
 #include <cstring>
 
 #include "render/line_simd.h"
@@ -53,6 +54,80 @@ char* putSpaces(char* out, std::size_t count) {
 // The hex column of a short line is padded to the width of a full one.
 std::size_t hexFillerWidth(std::size_t count) { return (16 - count) * 2 + (8 - count / 2); }
 
+using Cell = LineFormatter::Cell;
+using HexTemplate = LineFormatter::HexTemplate;
+
+constexpr std::size_t kShortMove = 16;
+
+// A cell is the escape, `fill` characters of room and the reset.
+Cell makeCell(std::string_view escape, std::size_t fill) {
+  Cell cell;
+  std::memcpy(cell.text.data(), escape.data(), escape.size());
+  std::memset(cell.text.data() + escape.size(), '.', fill);
+  std::memcpy(cell.text.data() + escape.size() + fill, kReset.data(), kReset.size());
+  cell.size = static_cast<std::uint8_t>(escape.size() + fill + kReset.size());
+  return cell;
+}
+
+// Sixteen cells and the group spaces, when one move copies a cell.
+HexTemplate makeHexTemplate(const Cell& cell) {
+  HexTemplate line;
+  if (cell.size > kShortMove) return line;
+  char* out = line.text.data();
+  for (std::size_t i = 0; i < 16; ++i) {
+    std::memcpy(out, cell.text.data(), cell.size);
+    out += cell.size;
+    if (i & 1) *out++ = ' ';
+  }
+  line.size = static_cast<std::uint16_t>(out - line.text.data());
+  line.stride = cell.size;
+  line.fillAt = static_cast<std::uint8_t>(cell.size - 2 - kReset.size());
+  return line;
+}
+
+// Each cell is copied with one fixed-size move of `kMove` bytes (the line
+// buffer has room for the overshoot), then filled in before its reset.
+template <std::size_t kMove>
+char* hexCells16(char* out, const char* digits, const Cell* cells, const std::uint8_t* slots) {
+  for (std::size_t i = 0; i < 16; ++i) {
+    const Cell& cell = cells[slots[i]];
+    std::memcpy(out, cell.text.data(), kMove);
+    out += cell.size;
+    std::memcpy(out - 2 - kReset.size(), digits + 2 * i, 2);
+    if (i & 1) *out++ = ' ';
+  }
+  return out;
+}
+
+// `cells` holds the printable cell of every slot, then the dim one.
+template <std::size_t kMove>
+char* asciiCells16(char* out, const std::uint8_t* bytes, const Cell* cells,
+                   const std::uint8_t* slots) {
+  char chars[16];
+  asciiColumn16(bytes, chars);
+  std::uint8_t picked[16];
+  pickPrintable16(bytes, slots, kSlotCount, picked);
+  for (std::size_t i = 0; i < 16; ++i) {
+    const Cell& cell = cells[picked[i]];
+    std::memcpy(out, cell.text.data(), kMove);
+    out += cell.size;
+    out[-1 - static_cast<std::ptrdiff_t>(kReset.size())] = chars[i];
+  }
+  return out;
+}
+
+// The whole room in one fixed-size copy (the line buffer has room for the
+// overshoot), then the digits at their places.
+char* fillHexTemplate(char* out, const char* digits, const HexTemplate& line) {
+  std::memcpy(out, line.text.data(), line.text.size());
+  char* cell = out + line.fillAt;
+  for (std::size_t i = 0; i < 16; ++i) {
+    std::memcpy(cell, digits + 2 * i, 2);
+    cell += line.stride + (i & 1);
+  }
+  return out + line.size;
+}
+
 }  // namespace
 
 DumpOptions effectiveOptions(const Options& options) {
@@ -70,7 +145,15 @@ DumpOptions effectiveOptions(const Options& options) {
 LineFormatter::LineFormatter(const DumpOptions& options, const Palette& palette)
     : options_(options),
       escapes_(slotEscapes(palette)),
-      digits_(options.uppercase ? kUpperPairs.data() : kLowerPairs.data()) {}
+      digits_(options.uppercase ? kUpperPairs.data() : kLowerPairs.data()) {
+  for (std::size_t slot = 0; slot < kSlotCount; ++slot) {
+    hexCells_[slot] = makeCell(escapes_[slot].view(), 2);
+    asciiCells_[slot] = makeCell(escapes_[slot].view(), 1);
+    hexTemplates_[slot] = makeHexTemplate(hexCells_[slot]);
+    shortCells_ = shortCells_ && hexCells_[slot].size <= kShortMove;
+  }
+  asciiCells_[kSlotCount] = makeCell(kDim, 1);
+}
 
 char* LineFormatter::writeOffset(char* out, std::uint64_t offset) const {
   if (offset <= 0xffffffffu) {  // the common case: exactly eight digits
@@ -160,8 +243,9 @@ char* LineFormatter::writeAscii(char* out, const std::uint8_t* bytes, const std:
   return put(out, options_.color ? kAsciiEndColored : kAsciiEndPlain);
 }
 
-std::size_t LineFormatter::format(char* out, const std::uint8_t* bytes, const std::uint8_t* slots,
-                                  std::size_t count, std::uint64_t offset) const {
+std::size_t LineFormatter::formatEachByte(char* out, const std::uint8_t* bytes,
+                                          const std::uint8_t* slots, std::size_t count,
+                                          std::uint64_t offset) const {
   char* const start = out;
   if (options_.show_offset) out = writeOffset(out, offset);
   if (!options_.raw) out = put(out, options_.color ? kOpenColored : kOpenPlain);
@@ -174,11 +258,62 @@ std::size_t LineFormatter::format(char* out, const std::uint8_t* bytes, const st
   return static_cast<std::size_t>(out - start);
 }
 
-Status writeDumpLine(OutputBuffer& out, const LineFormatter& formatter, const std::uint8_t* bytes,
-                     const std::uint8_t* slots, std::size_t count, std::uint64_t offset) {
-  if (Status room = out.reserve(kMaxLineSize); !room) return room;
-  out.commit(formatter.format(out.cursor(), bytes, slots, count, offset));
-  return {};
+std::size_t LineFormatter::formatPlain16(char* out, const std::uint8_t* bytes,
+                                         std::uint64_t offset) const {
+  char* const start = out;
+  if (options_.show_offset) out = writeOffset(out, offset);
+  if (!options_.raw) out = put(out, kOpenPlain);
+  hexColumn16(bytes, options_.uppercase, out);
+  out += 40;
+  if (!options_.raw) *out++ = '|';
+  if (options_.show_ascii) {
+    *out++ = ' ';
+    asciiColumn16(bytes, out);
+    out = put(out + 16, kAsciiEndPlain);
+  }
+  *out++ = '\n';
+  return static_cast<std::size_t>(out - start);
+}
+
+std::size_t LineFormatter::formatColored16(char* out, const std::uint8_t* bytes,
+                                           const std::uint8_t* slots, const HexTemplate* shared,
+                                           std::uint64_t offset) const {
+  char* const start = out;
+  if (options_.show_offset) out = writeOffset(out, offset);
+  if (!options_.raw) out = put(out, kOpenColored);
+  char digits[32];
+  hexDigits16(bytes, options_.uppercase, digits);
+  if (shared != nullptr && shared->size != 0) {
+    out = fillHexTemplate(out, digits, *shared);
+  } else if (shortCells_) {
+    out = hexCells16<kShortMove>(out, digits, hexCells_.data(), slots);
+  } else {
+    out = hexCells16<kCellRoom>(out, digits, hexCells_.data(), slots);
+  }
+  if (!options_.raw) out = put(out, kCloseColored);
+  if (options_.show_ascii) {
+    *out++ = ' ';
+    out = shortCells_ ? asciiCells16<kShortMove>(out, bytes, asciiCells_.data(), slots)
+                      : asciiCells16<kCellRoom>(out, bytes, asciiCells_.data(), slots);
+    out = put(out, kAsciiEndColored);
+  }
+  *out++ = '\n';
+  return static_cast<std::size_t>(out - start);
+}
+
+std::size_t LineFormatter::format(char* out, const std::uint8_t* bytes, const std::uint8_t* slots,
+                                  std::size_t count, std::uint64_t offset) const {
+  if (count != 16) return formatEachByte(out, bytes, slots, count, offset);
+  if (!options_.color) return formatPlain16(out, bytes, offset);
+  return formatColored16(out, bytes, slots, nullptr, offset);
+}
+
+std::size_t LineFormatter::formatUniform(char* out, const std::uint8_t* bytes, PaletteSlot slot,
+                                         std::uint64_t offset) const {
+  if (!options_.color) return formatPlain16(out, bytes, offset);
+  std::uint8_t slots[16];
+  std::memset(slots, slot, sizeof slots);
+  return formatColored16(out, bytes, slots, &hexTemplates_[slot], offset);
 }
 
 }  // namespace lumo

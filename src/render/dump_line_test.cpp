@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -133,6 +136,81 @@ TEST(DumpLine, LongestPossibleLineFitsTheBound) {
   colored.color = true;
   std::vector<std::uint8_t> bytes(16, 0x41);
   EXPECT_LT(formatLine(colored, bytes, ~0ull, palette).size(), kMaxLineSize);
+}
+
+// Palettes that reach every kind of cell: the default (short escapes),
+// empty styles, the longest escapes everywhere, and long ones beside short
+// ones, where some slots have a line template and others do not.
+std::vector<Palette> cellPalettes() {
+  const TextStyle longest{Color::rgb(255, 255, 255), Color::rgb(200, 100, 0), true, true};
+  Palette widest;
+  widest.fill(longest);
+  widest[kNormal] = {};
+  Palette mixed = defaultPalette();
+  for (std::size_t slot = 0; slot < kSlotCount; slot += 3) mixed[slot] = longest;
+  return {defaultPalette(), Palette{}, widest, mixed};
+}
+
+// Slot patterns for one line: each slot alone, the byte classes, random
+// slots, and two halves.
+std::vector<std::array<std::uint8_t, 16>> slotPatterns(const std::array<std::uint8_t, 16>& bytes,
+                                                       std::mt19937& random) {
+  std::vector<std::array<std::uint8_t, 16>> patterns;
+  for (std::uint8_t slot = 0; slot < kSlotCount; ++slot) {
+    std::array<std::uint8_t, 16> same{};
+    same.fill(slot);
+    patterns.push_back(same);
+  }
+  std::array<std::uint8_t, 16> classes{}, mixed{}, halves{};
+  for (std::size_t i = 0; i < 16; ++i) {
+    classes[i] = bytes[i] >= 0x20 && bytes[i] <= 0x7e ? kNormal : kNormalAlt;
+    mixed[i] = static_cast<std::uint8_t>(random() % kSlotCount);
+    halves[i] = i < 7 ? kC2 : kC3Accent;
+  }
+  patterns.insert(patterns.end(), {classes, mixed, halves});
+  return patterns;
+}
+
+TEST(DumpLine, FullLinePathsMatchTheByteByByteOne) {
+  std::mt19937 random(3);
+  std::vector<std::array<std::uint8_t, 16>> lines;
+  for (int n = 0; n < 12; ++n) {
+    std::array<std::uint8_t, 16> line{};
+    // Random bytes, then printable only, then non-printable only.
+    for (std::uint8_t& byte : line) {
+      byte = static_cast<std::uint8_t>(random());
+      if (n % 3 == 1) byte = static_cast<std::uint8_t>(0x20 + byte % 0x5f);
+      if (n % 3 == 2) byte = static_cast<std::uint8_t>(byte < 0x80 ? byte % 0x20 : byte | 0x80);
+    }
+    lines.push_back(line);
+  }
+  const std::uint64_t offsets[] = {0, 0xfffffff0, 0x123456789a0};
+  for (const Palette& palette : cellPalettes()) {
+    for (unsigned mode = 0; mode < 32; ++mode) {
+      Options given;
+      given.color = mode & 1;
+      given.uppercase = mode & 2;
+      given.show_offset = mode & 4;
+      given.show_ascii = mode & 8;
+      given.raw = mode & 16;
+      const LineFormatter formatter(effectiveOptions(given), palette);
+      for (const auto& bytes : lines) {
+        for (const auto& slots : slotPatterns(bytes, random)) {
+          const std::uint64_t offset = offsets[random() % 3];
+          std::string expected(kMaxLineSize, '\0'), fast(kMaxLineSize, '\0');
+          expected.resize(
+              formatter.formatEachByte(expected.data(), bytes.data(), slots.data(), 16, offset));
+          fast.resize(formatter.format(fast.data(), bytes.data(), slots.data(), 16, offset));
+          ASSERT_EQ(fast, expected) << "mode " << mode << ", slot " << int{slots[0]};
+          if (std::count(slots.begin(), slots.end(), slots[0]) != 16) continue;
+          std::string uniform(kMaxLineSize, '\0');
+          uniform.resize(formatter.formatUniform(uniform.data(), bytes.data(),
+                                                 static_cast<PaletteSlot>(slots[0]), offset));
+          ASSERT_EQ(uniform, expected) << "mode " << mode << ", slot " << int{slots[0]};
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

@@ -256,5 +256,25 @@ TEST(Dump, LinesAcrossChunksAndStreamsMatchTheWholeInput) {
   EXPECT_TRUE(sink.text == whole);
 }
 
+TEST(Dump, EveryChunkSizeGivesTheSameDump) {
+  // Sizes below a line are taken as one line; odd sizes cut lines at every
+  // position; the runs of equal lines cross chunk boundaries.
+  std::vector<std::uint8_t> bytes(1000);
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<std::uint8_t>(i / 80);
+  const std::string whole = dump(bytes, plain());
+  for (std::size_t chunk : {std::size_t{0}, std::size_t{1}, std::size_t{16}, std::size_t{17},
+                            std::size_t{31}, std::size_t{48}, std::size_t{999}}) {
+    SCOPED_TRACE(chunk);
+    MemoryStream input(bytes);
+    StringSink sink;
+    OutputBuffer out(sink);
+    DumpResult result = writeDump(input, plainColormap(), plain(), out, chunk);
+    ASSERT_TRUE(result.written.ok());
+    EXPECT_EQ(result.size, bytes.size());
+    ASSERT_TRUE(out.flush().ok());
+    EXPECT_EQ(sink.text, whole);
+  }
+}
+
 }  // namespace
 }  // namespace lumo

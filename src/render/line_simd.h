@@ -3,7 +3,10 @@
 #include <cstdint>
 #include <cstring>
 
-#if defined(__SSE2__)
+// LUMO_SCALAR_LINES builds the portable code on x86-64 too, so that the
+// fallback of other targets runs through every test.
+#if defined(__SSE2__) && !defined(LUMO_SCALAR_LINES)
+#define LUMO_SSE2_LINES 1
 #include <emmintrin.h>
 #endif
 
@@ -15,8 +18,37 @@ namespace lumo {
 /// themselves, all others as '.' (exactly 16 characters).
 /// hexColumn16: the hex column of a full 16-byte line: eight groups of four
 /// digits, each followed by a space (exactly 40 characters).
+/// pickPrintable16: for each of 16 bytes, `ifPrintable[i]` where byte i is
+/// printable, else `otherwise`.
 
-#if defined(__SSE2__)
+/// The portable versions, one byte at a time: the only ones on targets
+/// without SSE2, and the reference the tests hold the others to.
+namespace scalar {
+
+inline void hexDigits16(const std::uint8_t* bytes, bool uppercase, char* out) {
+  const char* alphabet = uppercase ? "0123456789ABCDEF" : "0123456789abcdef";
+  for (int i = 0; i < 16; ++i) {
+    out[2 * i] = alphabet[bytes[i] >> 4];
+    out[2 * i + 1] = alphabet[bytes[i] & 15];
+  }
+}
+
+inline void asciiColumn16(const std::uint8_t* bytes, char* out) {
+  for (int i = 0; i < 16; ++i) {
+    out[i] = bytes[i] >= 0x20 && bytes[i] <= 0x7e ? static_cast<char>(bytes[i]) : '.';
+  }
+}
+
+inline void pickPrintable16(const std::uint8_t* bytes, const std::uint8_t* ifPrintable,
+                            std::uint8_t otherwise, std::uint8_t* out) {
+  for (int i = 0; i < 16; ++i) {
+    out[i] = bytes[i] >= 0x20 && bytes[i] <= 0x7e ? ifPrintable[i] : otherwise;
+  }
+}
+
+}  // namespace scalar
+
+#if defined(LUMO_SSE2_LINES)
 
 // Sixteen bytes at a time: split into nibbles, turn each nibble into its
 // digit with a compare instead of a table, and interleave high and low.
@@ -51,21 +83,24 @@ inline void asciiColumn16(const std::uint8_t* bytes, char* out) {
   _mm_storeu_si128(reinterpret_cast<__m128i*>(out), chars);
 }
 
+inline void pickPrintable16(const std::uint8_t* bytes, const std::uint8_t* ifPrintable,
+                            std::uint8_t otherwise, std::uint8_t* out) {
+  const __m128i input = _mm_loadu_si128(reinterpret_cast<const __m128i*>(bytes));
+  const __m128i shifted =
+      _mm_xor_si128(_mm_sub_epi8(input, _mm_set1_epi8(0x20)), _mm_set1_epi8(-128));
+  const __m128i printable = _mm_cmplt_epi8(shifted, _mm_set1_epi8(0x5f - 128));
+  const __m128i chosen = _mm_loadu_si128(reinterpret_cast<const __m128i*>(ifPrintable));
+  const __m128i other = _mm_set1_epi8(static_cast<char>(otherwise));
+  _mm_storeu_si128(
+      reinterpret_cast<__m128i*>(out),
+      _mm_or_si128(_mm_and_si128(printable, chosen), _mm_andnot_si128(printable, other)));
+}
+
 #else
 
-inline void hexDigits16(const std::uint8_t* bytes, bool uppercase, char* out) {
-  const char* alphabet = uppercase ? "0123456789ABCDEF" : "0123456789abcdef";
-  for (int i = 0; i < 16; ++i) {
-    out[2 * i] = alphabet[bytes[i] >> 4];
-    out[2 * i + 1] = alphabet[bytes[i] & 15];
-  }
-}
-
-inline void asciiColumn16(const std::uint8_t* bytes, char* out) {
-  for (int i = 0; i < 16; ++i) {
-    out[i] = bytes[i] >= 0x20 && bytes[i] <= 0x7e ? static_cast<char>(bytes[i]) : '.';
-  }
-}
+using scalar::asciiColumn16;
+using scalar::hexDigits16;
+using scalar::pickPrintable16;
 
 #endif
 
