@@ -10,8 +10,8 @@ packages=(
   clang libclang-rt-14-dev clang-tidy clang-format
   # the man page test, the package test and the completion tests
   groff-base dpkg-dev file zsh fish
-  # the Windows cross build and Wine to run it
-  g++-mingw-w64-x86-64 wine64
+  # the Windows cross build, Wine to run it, tmux to give it a console
+  g++-mingw-w64-x86-64 wine64 tmux
 )
 # Real binaries the parser tests read.
 while read -r pkg; do
