@@ -91,6 +91,9 @@ expected_palette='                  (alt)    (accent)
   [[ -z ${LUMO_WINE:-} ]] || printf ' LUMO_WINE=%q' "$LUMO_WINE"
   printf ')\n'
   cat <<'EOF'
+# Ctrl-C in the terminal is SIGINT for its whole foreground process group,
+# this script included, which has to outlive lumo.exe to tell its status.
+trap : INT
 appdata=$1
 shift
 vars=()
@@ -222,6 +225,8 @@ finish() {
   if ! wait_for "$check" '^lumo-exit:[0-9]+$'; then
     fail "lumo.exe did not end within $timeout_s s; the pane shows:"
     tm capture-pane -p -t "lumo:$check" >&2
+    echo "and these run on its terminal:" >&2
+    ps -t "$(tm display-message -p -t "lumo:$check" '#{pane_tty}')" -o pid,stat,args >&2
     return 1
   fi
   plain=$(tm capture-pane -p -t "lumo:$check")
@@ -352,6 +357,15 @@ if ((ctrl_c)); then
       tm send-keys -t lumo:ctrl-c C-c
       if finish ctrl-c; then
         [[ $plain != *'File size:'* ]] || fail "the dump ran to its end before Ctrl-C"
+        # No Wine process may go on writing to the terminal.
+        tty=$(tm display-message -p -t lumo:ctrl-c '#{pane_tty}')
+        shell=$(tm display-message -p -t lumo:ctrl-c '#{pane_pid}')
+        deadline=$((SECONDS + timeout_s))
+        while left=$(ps -t "$tty" -o pid=,args= | awk -v shell="$shell" '$1 != shell') &&
+          [[ -n $left ]] && ((SECONDS < deadline)); do
+          sleep 0.2
+        done
+        [[ -z $left ]] || fail "still running on the terminal: $left"
         tm send-keys -t lumo:ctrl-c 'echo "after-""ctrl-c"' Enter
         if wait_for ctrl-c '^after-ctrl-c$'; then
           styled=$(tm capture-pane -e -p -t lumo:ctrl-c)
