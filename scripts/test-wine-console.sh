@@ -222,7 +222,8 @@ fail() {
 # into $status, $plain and $styled. Fails the check on a timeout.
 finish() {
   check=$1
-  if ! wait_for "$check" '^lumo-exit:[0-9]+$'; then
+  # Not at the start of a line: a dump cut by Ctrl-C ends mid-line.
+  if ! wait_for "$check" 'lumo-exit:[0-9]+$'; then
     fail "lumo.exe did not end within $timeout_s s; the pane shows:"
     tm capture-pane -p -t "lumo:$check" >&2
     echo "and these run on its terminal:" >&2
@@ -231,7 +232,7 @@ finish() {
   fi
   plain=$(tm capture-pane -p -t "lumo:$check")
   styled=$(tm capture-pane -e -p -t "lumo:$check")
-  status=$(grep -Eo '^lumo-exit:[0-9]+$' <<<"$plain" | cut -d: -f2)
+  status=$(grep -Eo 'lumo-exit:[0-9]+$' <<<"$plain" | cut -d: -f2)
 }
 
 # The outcome of the check that finish read last.
