@@ -48,8 +48,11 @@ work=$(mktemp -d "$prefix/drive_c/lumo-console.XXXXXX")
 win_work="C:\\$(basename "$work")"
 server=lumo-wine-console-$$
 tm() { tmux -L "$server" "$@"; }
+socket=
 cleanup() {
   tm kill-server 2>/dev/null || true
+  # The server leaves its socket behind.
+  [[ -z $socket ]] || rm -f "$socket"
   rm -rf "$work"
 }
 trap cleanup EXIT
@@ -115,6 +118,7 @@ EOF
 # at colors and text, not at where colored lines break.
 unset TMUX
 tm -f /dev/null new-session -d -s lumo -n idle -x 500 -y 50 'exec cat'
+socket=$(tm display-message -p '#{socket_path}')
 tm set-option -g default-shell /bin/sh
 tm set-option -g default-size 500x50
 
