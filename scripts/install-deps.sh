@@ -10,7 +10,8 @@ packages=(
   clang libclang-rt-14-dev clang-tidy clang-format
   # the man page test, the package test and the completion tests
   groff-base dpkg-dev file zsh fish
-  # the lint's scripts, and the interrupted dump in a real terminal
+  # the lint's scripts; tmux for the interrupted dump in a real terminal
+  # and for Wine's console
   python3 tmux
   # the Windows cross build and Wine to run it
   g++-mingw-w64-x86-64 wine64

@@ -2,9 +2,11 @@
 # Tests the Windows build: cross-compiles lumo.exe and the unit tests with
 # mingw-w64 (the `windows` workflow), runs them under Wine through CTest,
 # then runs the end-to-end suite that drives lumo.exe under Wine from the
-# Linux build's harness and compares it with the Linux lumo.
-# Needs the Debian packages g++-mingw-w64-x86-64, wine64 and googletest;
-# installs nothing.
+# Linux build's harness and compares it with the Linux lumo, and last the
+# console checks of scripts/test-wine-console.sh (lumo.exe in Wine's console
+# on a tmux pane).
+# Needs the Debian packages g++-mingw-w64-x86-64, wine64, googletest and
+# tmux; installs nothing.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -27,3 +29,6 @@ cmake --preset debug >/dev/null
 cmake --build --preset debug --target lumo lumo_e2e_tests
 LUMO_WINDOWS_EXE=$windows_exe LUMO_WINEPREFIX=$prefix \
   ctest --preset debug --tests-regex '^e2e\.WindowsE2e\.'
+
+# Extra arguments (--ctrl-c) go to the console checks.
+LUMO_WINDOWS_EXE=$windows_exe LUMO_WINEPREFIX=$prefix scripts/test-wine-console.sh "$@"
