@@ -24,6 +24,16 @@ Result<std::size_t> PrefixedStream::read(std::uint8_t* out, std::size_t count) {
   return copied;
 }
 
+Result<std::size_t> DroppingStream::read(std::uint8_t* out, std::size_t count) {
+  while (left_ > 0) {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, left_));
+    Result<std::size_t> got = inner_.read(out, want);
+    if (!got || *got == 0) return got;
+    left_ -= *got;
+  }
+  return inner_.read(out, count);
+}
+
 Status readAtLeast(platform::InputSource& source, ByteBuffer& buffer, std::size_t count) {
   constexpr std::size_t kStep = 64 * 1024;
   while (buffer.size() < count) {

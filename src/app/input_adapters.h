@@ -27,7 +27,9 @@ class FileAccess final : public RandomAccess {
 /// until its size at opening: a file that shrinks or grows is shown as it is.
 class FileStream final : public InputStream {
  public:
-  explicit FileStream(platform::InputSource& source) : source_(source) {}
+  /// Reads from `start` on: the bytes before a window are never read.
+  explicit FileStream(platform::InputSource& source, std::uint64_t start = 0)
+      : source_(source), offset_(start) {}
   Result<std::size_t> read(std::uint8_t* out, std::size_t count) override;
   bool mayWait() const override { return false; }
 
@@ -47,6 +49,19 @@ class PrefixedStream final : public InputStream {
  private:
   ByteSpan prefix_;
   platform::InputSource& source_;
+};
+
+/// A stream without its first `count` bytes: they are read into the
+/// caller's buffer and dropped, so skipping costs no memory of its own.
+class DroppingStream final : public InputStream {
+ public:
+  DroppingStream(InputStream& inner, std::uint64_t count) : inner_(inner), left_(count) {}
+  Result<std::size_t> read(std::uint8_t* out, std::size_t count) override;
+  bool mayWait() const override { return inner_.mayWait(); }
+
+ private:
+  InputStream& inner_;
+  std::uint64_t left_;
 };
 
 /// Reads from a stream until `buffer` holds at least `count` bytes or the

@@ -152,8 +152,14 @@ void Colormap::Reader::slots(std::uint64_t offset, const std::uint8_t* bytes, st
     return;
   }
   const std::vector<PaintRun>& runs = colormap_.runs_;
-  // Lines come in increasing offsets; anything else starts the search over.
-  if (run_ >= runs.size() || runs[run_].start > offset) run_ = 0;
+  // Lines come in increasing offsets; anything else (the first line of a
+  // window far into the input) searches anew.
+  if (run_ >= runs.size() || runs[run_].start > offset) {
+    const auto found =
+        std::upper_bound(runs.begin(), runs.end(), offset,
+                         [](std::uint64_t value, const PaintRun& r) { return value < r.start; });
+    run_ = found == runs.begin() ? 0 : static_cast<std::size_t>(found - runs.begin() - 1);
+  }
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint64_t at = offset + i;
     while (run_ < runs.size() && runs[run_].end <= at) ++run_;

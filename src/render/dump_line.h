@@ -17,10 +17,13 @@ struct DumpOptions {
   bool show_ascii = true;
   bool skip_lines = true;
   bool raw = false;
+  bool show_size = true;
+  bool legend = false;
 };
 
-/// Raw mode turns color, offset, ASCII column and skipping off and keeps
-/// uppercase; the caller's Options are not changed.
+/// Raw mode's rules, in this one place: raw mode turns color, offset, ASCII
+/// column, skipping, the size line and the legend off and keeps uppercase;
+/// the caller's Options are not changed.
 DumpOptions effectiveOptions(const Options& options);
 
 /// Upper bound of one formatted line: every byte with the longest possible
@@ -38,6 +41,12 @@ class LineFormatter {
   /// has room for kMaxLineSize bytes; returns the line's length.
   std::size_t format(char* out, const std::uint8_t* bytes, const std::uint8_t* slots,
                      std::size_t count, std::uint64_t offset) const;
+
+  /// The first line of a window that starts inside a line: `offset` is the
+  /// line's 16-aligned start, the first `lead` cells stay blank and the
+  /// `count` bytes follow (lead + count <= 16).
+  std::size_t formatWithLead(char* out, const std::uint8_t* bytes, const std::uint8_t* slots,
+                             std::size_t lead, std::size_t count, std::uint64_t offset) const;
 
   const DumpOptions& options() const { return options_; }
 
@@ -57,5 +66,10 @@ class LineFormatter {
 /// Formats one line into the output buffer (no flush).
 Status writeDumpLine(OutputBuffer& out, const LineFormatter& formatter, const std::uint8_t* bytes,
                      const std::uint8_t* slots, std::size_t count, std::uint64_t offset);
+
+/// Formats a line with blank leading cells (formatWithLead) into the buffer.
+Status writeLeadLine(OutputBuffer& out, const LineFormatter& formatter, const std::uint8_t* bytes,
+                     const std::uint8_t* slots, std::size_t lead, std::size_t count,
+                     std::uint64_t offset);
 
 }  // namespace lumo
