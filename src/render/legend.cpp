@@ -84,10 +84,12 @@ std::string legendText(const std::vector<LegendEntry>& entries, const Palette& p
   std::string text = "Legend:\n";
   for (std::size_t i = 0; i < entries.size(); ++i) {
     text += "  ";
-    text += ranges[i];
-    text.append(rangeWidth - ranges[i].size() + 1 + sizeWidth - sizes[i].size(), ' ');
-    text += sizes[i];
-    text += "  ";
+    if (rangeWidth > 0) {
+      text += ranges[i];
+      text.append(rangeWidth - ranges[i].size() + 1 + sizeWidth - sizes[i].size(), ' ');
+      text += sizes[i];
+      text += "  ";
+    }
     if (color) {
       const StyleEscape& escape = escapes[entries[i].slot];
       text.append(escape.bytes.data(), escape.size);
