@@ -2,10 +2,29 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace lumo {
 
 std::size_t FileAccess::readAt(std::uint64_t offset, std::uint8_t* out, std::size_t count) const {
+  const bool cached = offset >= blockStart_ && offset - blockStart_ <= blockSize_ &&
+                      count <= blockSize_ - (offset - blockStart_);
+  if (!cached && count <= kBlock / 16) {
+    if (!block_) block_.reset(new (std::nothrow) std::uint8_t[kBlock]);
+    if (block_) {
+      Result<std::size_t> got = source_.readAt(offset, block_.get(), kBlock);
+      blockStart_ = offset;
+      blockSize_ = got.ok() ? *got : 0;
+      // A short block is the end of the file (or a failure): serve from it.
+      const std::size_t copied = std::min(count, blockSize_);
+      if (copied > 0) std::memcpy(out, block_.get(), copied);
+      return copied;
+    }
+  }
+  if (cached) {
+    std::memcpy(out, block_.get() + (offset - blockStart_), count);
+    return count;
+  }
   Result<std::size_t> got = source_.readAt(offset, out, count);
   return got.ok() ? *got : 0;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "parsers/random_access.h"
 #include "platform/byte_buffer.h"
@@ -9,7 +10,9 @@
 
 namespace lumo {
 
-/// Positioned reads of an opened file, for the parsers' header reads.
+/// Positioned reads of an opened file, for the parsers' header reads. Small
+/// reads go through one read-ahead block, so a table of 65535 entries costs
+/// a few dozen system calls instead of one per entry.
 class FileAccess final : public RandomAccess {
  public:
   explicit FileAccess(platform::InputSource& source) : source_(source) {}
@@ -19,7 +22,12 @@ class FileAccess final : public RandomAccess {
   std::size_t readAt(std::uint64_t offset, std::uint8_t* out, std::size_t count) const override;
 
  private:
+  static constexpr std::size_t kBlock = 64 * 1024;
   platform::InputSource& source_;
+  // The block read last: [blockStart_, blockStart_ + blockSize_).
+  mutable std::unique_ptr<std::uint8_t[]> block_;
+  mutable std::uint64_t blockStart_ = 0;
+  mutable std::size_t blockSize_ = 0;
 };
 
 /// A file front to back through positioned reads, so wherever the parsers
