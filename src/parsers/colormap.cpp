@@ -1,6 +1,7 @@
 #include "parsers/colormap.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <limits>
 #include <queue>
@@ -20,7 +21,9 @@ std::uint64_t endOf(std::uint64_t start, std::uint64_t length) {
 
 PaletteSlot paintSlotAt(const Paint& paint, std::uint64_t offset) {
   if (paint.stride == 0) return paint.slot;
-  return alternatingSlot(paint.slot, paint.entry + (offset - paint.start) / paint.stride);
+  const std::uint64_t into = offset - paint.start;
+  const PaletteSlot base = into % paint.stride < paint.head ? paint.head_slot : paint.slot;
+  return alternatingSlot(base, into / paint.stride);
 }
 
 LabelText& LabelText::operator<<(std::string_view text) {
@@ -51,38 +54,72 @@ std::string_view Colormap::label(std::uint32_t id) const {
   return std::string_view(labels_).substr(id + 1, length);
 }
 
+void Colormap::push(const Paint& paint) {
+  paints_.push_back(paint);
+  for (OpenRow& row : rows_) {
+    if (row.paint == SIZE_MAX || row.paint == paints_.size() - 1) continue;
+    row.after_start = std::min(row.after_start, paint.start);
+    row.after_end = std::max(row.after_end, paint.end);
+  }
+}
+
 void Colormap::paint(std::uint64_t start, std::uint64_t length, PaletteSlot slot,
                      std::string_view label) {
   if (length == 0) return;
-  paints_.push_back(Paint{.start = start,
-                          .end = endOf(start, length),
-                          .label = label.empty() ? kNoLabel : addLabel(label),
-                          .slot = slot});
+  push(Paint{.start = start,
+             .end = endOf(start, length),
+             .label = label.empty() ? kNoLabel : addLabel(label),
+             .slot = slot});
 }
 
 void Colormap::paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot base,
-                          std::uint16_t index, std::string_view label) {
+                          std::uint16_t index, std::string_view label, EntryHead head) {
   if (length == 0) return;
   const std::uint64_t end = endOf(start, length);
-  const bool whole = end - start == length;
-  if (keepNames_ || !whole || length > 0xff) {
-    paint(start, length, alternatingSlot(base, index), label);
-    return;
-  }
-  if (!paints_.empty()) {
-    Paint& last = paints_.back();
-    // The previous paint is the entry just before this one: extend the row.
-    if (last.stride == length && last.slot == base && last.end == start &&
-        last.entry + (last.end - last.start) / length == index) {
-      last.end = end;
-      return;
+  const bool rowable = !keepNames_ && end - start == length && length <= 0xff && head.size < length;
+  if (rowable) {
+    for (OpenRow& row : rows_) {
+      if (row.paint == SIZE_MAX) continue;
+      Paint& last = paints_[row.paint];
+      OpenRow& other = &row == &rows_[0] ? rows_[1] : rows_[0];
+      // The row ends with the entry just before this one, and nothing
+      // painted since touches this entry: extending the row paints the same.
+      const bool disjoint = end <= row.after_start || start >= row.after_end;
+      const bool sameTable = last.stride == length && last.slot == base && last.head == head.size &&
+                             last.head_slot == head.base;
+      if (disjoint && sameTable && last.end == start &&
+          row.first + (last.end - last.start) / length == index) {
+        last.end = end;
+        // For the other row, this entry came after its last one.
+        other.after_start = std::min(other.after_start, start);
+        other.after_end = std::max(other.after_end, end);
+        return;
+      }
     }
   }
-  paints_.push_back(Paint{.start = start,
-                          .end = end,
-                          .entry = index,
-                          .slot = base,
-                          .stride = static_cast<std::uint8_t>(length)});
+  // A row starts with an even entry, so its k-th entry alternates as k does.
+  if (!rowable || index % 2 != 0) {
+    if (head.size > 0) {
+      paint(start, std::min<std::uint64_t>(head.size, length), alternatingSlot(head.base, index),
+            head.label);
+    }
+    if (length > head.size) {
+      paint(start + head.size, length - head.size, alternatingSlot(base, index), label);
+    }
+    return;
+  }
+  push(Paint{.start = start,
+             .end = end,
+             .slot = base,
+             .stride = static_cast<std::uint8_t>(length),
+             .head = head.size,
+             .head_slot = head.base});
+  // The new row replaces the older of the two open ones.
+  OpenRow& replaced = rows_[0].paint == SIZE_MAX        ? rows_[0]
+                      : rows_[1].paint == SIZE_MAX      ? rows_[1]
+                      : rows_[0].paint < rows_[1].paint ? rows_[0]
+                                                        : rows_[1];
+  replaced = OpenRow{.paint = paints_.size() - 1, .first = index};
 }
 
 void Colormap::addSection(std::string_view name, std::uint64_t offset, std::uint64_t size,
@@ -95,12 +132,14 @@ void Colormap::addSection(std::string_view name, std::uint64_t offset, std::uint
 void Colormap::fill(PaletteSlot slot) {
   // Everything painted before is hidden for good.
   paints_.clear();
+  rows_[0] = rows_[1] = OpenRow{};
   paints_.push_back(Paint{.start = 0, .end = kEnd, .slot = slot});
 }
 
 void Colormap::useByteClasses() {
   byteClasses_ = true;
   paints_.clear();
+  rows_[0] = rows_[1] = OpenRow{};
 }
 
 void Colormap::resolve() {

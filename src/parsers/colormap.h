@@ -20,16 +20,26 @@ inline constexpr std::uint32_t kNoPaint = 0xffffffff;
 /// own, so a table of 65535 entries stays small.
 ///
 /// A paint with a `stride` is a row of table entries of `stride` bytes each,
-/// numbered from `entry`: entry k has alternatingSlot(slot, k). Rows only
-/// form while names are not kept (a named entry is a paint of its own), so
-/// a row never needs a label.
+/// starting with an even-numbered entry: the k-th entry of the row has
+/// alternatingSlot(slot, k), and its first `head` bytes (a PE section's
+/// name) alternatingSlot(head_slot, k). Rows only form while names are not
+/// kept (a named entry is a paint of its own), so a row never needs a label.
 struct Paint {
   std::uint64_t start = 0;
   std::uint64_t end = 0;
   std::uint32_t label = kNoLabel;
-  std::uint16_t entry = 0;
   PaletteSlot slot = kNormalAlt;
   std::uint8_t stride = 0;
+  std::uint8_t head = 0;
+  PaletteSlot head_slot = kNormalAlt;
+};
+
+/// The first bytes of a table entry painted apart from the rest: `size`
+/// bytes with the alternating slots of `base`, named `label`.
+struct EntryHead {
+  std::uint8_t size = 0;
+  PaletteSlot base = kNormalAlt;
+  std::string_view label{};
 };
 
 /// The slot that `paint` gives the byte at `offset` (inside the paint).
@@ -81,9 +91,10 @@ class LabelText {
 /// For parser authors, the whole interface is:
 ///   - paint(start, length, slot, label) for one structure (a header, a
 ///     segment's contents); the label is only read when keepsNames();
-///   - paintEntry(start, length, base, index, label) for entry `index` of a
-///     table whose entries alternate between `base` and the same slot of the
-///     next group (alternatingSlot);
+///   - paintEntry(start, length, base, index, label, head) for entry `index`
+///     of a table whose entries alternate between `base` and the same slot
+///     of the next group (alternatingSlot); `head` paints the entry's first
+///     bytes apart (PE: the section name);
 ///   - addSection(name, offset, size, has_bytes) for every structure that
 ///     `--section NAME` may select, including those with no bytes in the
 ///     file (SHT_NOBITS, size 0): record them with has_bytes false;
@@ -109,10 +120,11 @@ class Colormap {
              std::string_view label = {});
 
   /// Records entry `index` of a table, painted alternatingSlot(base, index).
-  /// Without names, adjacent entries of one table painted one after the
-  /// other share one paint.
+  /// Without names, the adjacent entries of one table share one paint, also
+  /// when other paints come between them, as long as those lie outside the
+  /// entries (so the order of painting still decides nothing).
   void paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot base, std::uint16_t index,
-                  std::string_view label = {});
+                  std::string_view label = {}, EntryHead head = {});
 
   /// Records a selectable section (only when keepsNames()).
   void addSection(std::string_view name, std::uint64_t offset, std::uint64_t size, bool has_bytes);
@@ -157,11 +169,23 @@ class Colormap {
 
  private:
   std::uint32_t addLabel(std::string_view text);
+  void push(const Paint& paint);
+
+  // A row of entries that may still grow, and the hull of the paints made
+  // after its last entry: a new entry outside that hull may join the row.
+  struct OpenRow {
+    std::size_t paint = SIZE_MAX;
+    std::uint16_t first = 0;  // the number of the row's first entry
+    std::uint64_t after_start = UINT64_MAX;
+    std::uint64_t after_end = 0;
+  };
   PaletteSlot runSlot(const PaintRun& run, std::uint64_t offset) const {
     return run.paint == kNoPaint ? kNormalAlt : paintSlotAt(paints_[run.paint], offset);
   }
 
   std::vector<Paint> paints_;
+  // Two, for tables whose entries are painted in two parts (PE).
+  OpenRow rows_[2];
   std::vector<PaintRun> runs_;
   std::vector<NamedSection> sections_;
   // Every label and name, each as one length byte and its text.

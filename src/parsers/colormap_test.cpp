@@ -106,10 +106,13 @@ TEST(ColormapTest, EntriesShareOnePaintWithoutNamesAndColorTheSame) {
     for (std::uint16_t i = 0; i < 1000; ++i) {
       colormap.paintEntry(64 + 56 * std::uint64_t{i}, 56, kC2, i, "entry");
     }
-    // A break in the row (another paint) starts a new one.
+    // A paint elsewhere leaves the row open; one where the next entry goes
+    // starts a new row, since that entry must win over it.
     colormap.paint(5, 3, kC1);
     colormap.paintEntry(64 + 56 * 1000, 56, kC2, 1000);
-    EXPECT_EQ(colormap.paints().size(), keepNames ? 1002u : 3u);
+    colormap.paint(64 + 56 * 1001 + 10, 3, kC1);
+    colormap.paintEntry(64 + 56 * 1001, 56, kC2, 1001);
+    EXPECT_EQ(colormap.paints().size(), keepNames ? 1004u : 4u);
     colormap.resolve();
     masks[keepNames] = testing::maskOf(colormap, ByteSpan(std::vector<std::uint8_t>(60000)));
   }
@@ -137,6 +140,50 @@ TEST(ColormapTest, LabelTextIsCappedAndCountsInDecimal) {
   text << "section " << std::uint64_t{65535} << ' ' << std::string(400, 'n');
   EXPECT_EQ(text.view().size(), LabelText::kCapacity);
   EXPECT_EQ(text.view().substr(0, 15), "section 65535 n");
+}
+
+}  // namespace
+}  // namespace lumo
+
+namespace lumo {
+namespace {
+
+// Rows of entries grow past paints made in between only where that changes
+// nothing: the colors equal those of one paint per entry (names kept).
+TEST(ColormapTest, RowsAcrossOtherPaintsColorAsSinglePaints) {
+  std::mt19937 random(3);
+  for (int round = 0; round < 3000; ++round) {
+    const std::uint64_t size = 64 + random() % 200;
+    std::string masks[2];
+    std::size_t paintCounts[2] = {};
+    for (bool keepNames : {false, true}) {
+      std::mt19937 same(static_cast<unsigned>(round));
+      Colormap colormap(keepNames);
+      colormap.fill(kNormalAlt);
+      std::uint64_t next[2] = {same() % 64, same() % 64};
+      std::uint16_t index[2] = {0, 0};
+      const std::uint64_t stride[2] = {1 + same() % 9, 1 + same() % 9};
+      for (int step = 0; step < 40; ++step) {
+        const unsigned what = same() % 4;
+        if (what < 2) {
+          colormap.paintEntry(next[what], stride[what], what == 0 ? kC2 : kC4Accent, index[what]++,
+                              "e");
+          next[what] += stride[what];
+          // Now and then a table is restarted elsewhere.
+          if (same() % 10 == 0) next[what] = same() % size;
+        } else if (what == 2) {
+          colormap.paint(same() % size, 1 + same() % 12, kC1Alt, "p");
+        } else {
+          colormap.paint(size + same() % 40, 1 + same() % 12, kC3, "far");
+        }
+      }
+      paintCounts[keepNames] = colormap.paints().size();
+      colormap.resolve();
+      masks[keepNames] = testing::maskOf(colormap, ByteSpan(std::vector<std::uint8_t>(size + 60)));
+    }
+    ASSERT_EQ(masks[0], masks[1]) << "round " << round;
+    ASSERT_LE(paintCounts[0], paintCounts[1]);
+  }
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ constexpr std::size_t kSizeOfOptionalHeaderOffset = 20;
 // A fixed split, the same for PE32 and PE32+: what lies past it shows as _alt.
 constexpr std::uint64_t kOptionalHeaderSplit = 216;
 constexpr std::uint64_t kSectionHeaderSize = 40;
-constexpr std::uint64_t kSectionNameSize = 8;
+constexpr std::uint8_t kSectionNameSize = 8;
 constexpr std::size_t kSizeOfRawDataOffset = 16;
 constexpr std::size_t kPointerToRawDataOffset = 20;
 
@@ -45,19 +45,19 @@ std::string_view sectionName(ByteSpan record) {
 void paintSection(std::uint64_t start, std::uint16_t i, ByteSpan record, Colormap& colormap) {
   const std::uint64_t offset = loadLe32(record, kPointerToRawDataOffset);
   const std::uint64_t size = loadLe32(record, kSizeOfRawDataOffset);
-  const std::uint64_t rest = kSectionHeaderSize - kSectionNameSize;
   if (!colormap.keepsNames()) {
-    colormap.paintEntry(start, kSectionNameSize, kC4Accent, i);
-    colormap.paintEntry(start + kSectionNameSize, rest, kC4, i);
+    colormap.paintEntry(start, kSectionHeaderSize, kC4, i, {},
+                        {.size = kSectionNameSize, .base = kC4Accent});
     colormap.paint(offset, size, alternatingSlot(kC4Alt, i));
     return;
   }
   const std::string_view name = sectionName(record);
   const auto number = std::uint64_t{i};
-  colormap.paintEntry(start, kSectionNameSize, kC4Accent, i,
-                      (LabelText() << "section header " << number << " name").view());
-  colormap.paintEntry(start + kSectionNameSize, rest, kC4, i,
-                      (LabelText() << "section header " << number << ' ' << name).view());
+  LabelText head;
+  head << "section header " << number << " name";
+  colormap.paintEntry(start, kSectionHeaderSize, kC4, i,
+                      (LabelText() << "section header " << number << ' ' << name).view(),
+                      {.size = kSectionNameSize, .base = kC4Accent, .label = head.view()});
   colormap.paint(offset, size, alternatingSlot(kC4Alt, i),
                  (LabelText() << "PE section " << name).view());
   if (!name.empty()) colormap.addSection(name, offset, size, size > 0);
