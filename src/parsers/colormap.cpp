@@ -171,7 +171,6 @@ void Colormap::resolve() {
     }
     at = until;
   }
-  runs_.shrink_to_fit();
 }
 
 PaletteSlot Colormap::slotAt(std::uint64_t offset, std::uint8_t byte) const {
@@ -190,7 +189,7 @@ void Colormap::Reader::slots(std::uint64_t offset, const std::uint8_t* bytes, st
     for (std::size_t i = 0; i < count; ++i) out[i] = byteClassSlot(bytes[i]);
     return;
   }
-  const std::vector<PaintRun>& runs = colormap_.runs_;
+  const RunList& runs = colormap_.runs_;
   // Lines come in increasing offsets; anything else (the first line of a
   // window far into the input) searches anew.
   if (run_ >= runs.size() || runs[run_].start > offset) {

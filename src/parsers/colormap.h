@@ -3,6 +3,7 @@
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <deque>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -41,6 +42,13 @@ struct EntryHead {
   PaletteSlot base = kNormalAlt;
   std::string_view label{};
 };
+
+/// Paints and runs live in blocks, not one array: a table of 65535 entries
+/// never needs a copy of everything while it grows.
+struct Paint;
+struct PaintRun;
+using PaintList = std::deque<Paint>;
+using RunList = std::deque<PaintRun>;
 
 /// The slot that `paint` gives the byte at `offset` (inside the paint).
 PaletteSlot paintSlotAt(const Paint& paint, std::uint64_t offset);
@@ -142,10 +150,10 @@ class Colormap {
 
   bool byteClasses() const { return byteClasses_; }
   /// The paints in the order they were made.
-  const std::vector<Paint>& paints() const { return paints_; }
+  const PaintList& paints() const { return paints_; }
   /// Sorted, non-overlapping runs (after resolve()); offsets outside every
   /// run are `normal_alt`.
-  const std::vector<PaintRun>& runs() const { return runs_; }
+  const RunList& runs() const { return runs_; }
   const std::vector<NamedSection>& sections() const { return sections_; }
   /// The text of a label or section name; empty for kNoLabel.
   std::string_view label(std::uint32_t id) const;
@@ -183,10 +191,10 @@ class Colormap {
     return run.paint == kNoPaint ? kNormalAlt : paintSlotAt(paints_[run.paint], offset);
   }
 
-  std::vector<Paint> paints_;
+  PaintList paints_;
   // Two, for tables whose entries are painted in two parts (PE).
   OpenRow rows_[2];
-  std::vector<PaintRun> runs_;
+  RunList runs_;
   std::vector<NamedSection> sections_;
   // Every label and name, each as one length byte and its text.
   std::string labels_;

@@ -36,12 +36,12 @@ TEST(ColormapTest, LaterPaintsWinLikeAByteArray) {
                                        : random() % (size + 4);
       colormap.paint(start, length, static_cast<PaletteSlot>(random() % kSlotCount));
     }
-    const std::vector<Paint> recorded = colormap.paints();
+    const PaintList recorded = colormap.paints();
     colormap.resolve();
     ASSERT_EQ(resolvedMask(colormap, size), replayedMask(recorded, size, kNormalAlt))
         << "round " << round;
     // The runs are sorted, disjoint, and adjacent neighbours have different owners.
-    const std::vector<PaintRun>& runs = colormap.runs();
+    const RunList& runs = colormap.runs();
     for (std::size_t i = 1; i < runs.size(); ++i) {
       ASSERT_LE(runs[i - 1].end, runs[i].start);
       if (runs[i - 1].end == runs[i].start) {

@@ -38,8 +38,7 @@ inline std::string maskOf(const Colormap& colormap, ByteSpan bytes) {
 
 /// What painting a byte array with `paints` in order gives: the
 /// straightforward form the resolved runs must equal.
-inline std::string replayedMask(const std::vector<Paint>& paints, std::uint64_t size,
-                                std::uint8_t initial) {
+inline std::string replayedMask(const PaintList& paints, std::uint64_t size, std::uint8_t initial) {
   std::string mask(static_cast<std::size_t>(size), slotChar(initial));
   for (const Paint& paint : paints) {
     for (std::uint64_t k = paint.start; k < size && k < paint.end; ++k) {
@@ -78,7 +77,7 @@ inline std::string colorize(void (*parser)(const RandomAccess&, Colormap&), cons
     Colormap colormap(keepNames);
     colormap.fill(kC5Accent);
     parser(MemoryAccess(input), colormap);
-    const std::vector<Paint> paints = colormap.paints();
+    const PaintList paints = colormap.paints();
     const bool byteClasses = colormap.byteClasses();
     colormap.resolve();
     masks[keepNames] = maskOf(colormap, input);

@@ -31,8 +31,8 @@ std::vector<LegendEntry> legendEntries(const Colormap& colormap, std::uint64_t s
     entries.push_back({.slot = kNormalAlt, .name = "other bytes", .has_range = false});
     return entries;
   }
-  const std::vector<PaintRun>& runs = colormap.runs();
-  const std::vector<Paint>& paints = colormap.paints();
+  const RunList& runs = colormap.runs();
+  const PaintList& paints = colormap.paints();
   std::vector<std::uint32_t> owners;
   std::uint64_t named = 0;
   auto run =
