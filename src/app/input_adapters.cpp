@@ -7,23 +7,30 @@
 namespace lumo {
 
 std::size_t FileAccess::readAt(std::uint64_t offset, std::uint8_t* out, std::size_t count) const {
-  const bool cached = offset >= blockStart_ && offset - blockStart_ <= blockSize_ &&
-                      count <= blockSize_ - (offset - blockStart_);
-  if (!cached && count <= kBlock / 16) {
-    if (!block_) block_.reset(new (std::nothrow) std::uint8_t[kBlock]);
-    if (block_) {
-      Result<std::size_t> got = source_.readAt(offset, block_.get(), kBlock);
-      blockStart_ = offset;
-      blockSize_ = got.ok() ? *got : 0;
-      // A short block is the end of the file (or a failure): serve from it.
-      const std::size_t copied = std::min(count, blockSize_);
-      if (copied > 0) std::memcpy(out, block_.get(), copied);
-      return copied;
+  for (std::size_t b = 0; b < 2; ++b) {
+    const Block& block = blocks_[b];
+    if (block.bytes && offset >= block.start && offset - block.start <= block.size &&
+        count <= block.size - (offset - block.start)) {
+      std::memcpy(out, block.bytes.get() + (offset - block.start), count);
+      lastUsed_ = b;
+      return count;
     }
   }
-  if (cached) {
-    std::memcpy(out, block_.get() + (offset - blockStart_), count);
-    return count;
+  if (count <= kBlock / 16) {
+    // Refill the block not used last.
+    const std::size_t b = 1 - lastUsed_;
+    Block& block = blocks_[b];
+    if (!block.bytes) block.bytes.reset(new (std::nothrow) std::uint8_t[kBlock]);
+    if (block.bytes) {
+      Result<std::size_t> got = source_.readAt(offset, block.bytes.get(), kBlock);
+      block.start = offset;
+      block.size = got.ok() ? *got : 0;
+      lastUsed_ = b;
+      // A short block is the end of the file (or a failure): serve from it.
+      const std::size_t copied = std::min(count, block.size);
+      if (copied > 0) std::memcpy(out, block.bytes.get(), copied);
+      return copied;
+    }
   }
   Result<std::size_t> got = source_.readAt(offset, out, count);
   return got.ok() ? *got : 0;

@@ -11,8 +11,9 @@
 namespace lumo {
 
 /// Positioned reads of an opened file, for the parsers' header reads. Small
-/// reads go through one read-ahead block, so a table of 65535 entries costs
-/// a few dozen system calls instead of one per entry.
+/// reads go through two read-ahead blocks (a table, and the string table its
+/// entries name), so a table of 65535 entries costs a few dozen system calls
+/// instead of one per entry.
 class FileAccess final : public RandomAccess {
  public:
   explicit FileAccess(platform::InputSource& source) : source_(source) {}
@@ -23,11 +24,15 @@ class FileAccess final : public RandomAccess {
 
  private:
   static constexpr std::size_t kBlock = 64 * 1024;
+  // Bytes [start, start + size) of the file.
+  struct Block {
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::uint64_t start = 0;
+    std::size_t size = 0;
+  };
   platform::InputSource& source_;
-  // The block read last: [blockStart_, blockStart_ + blockSize_).
-  mutable std::unique_ptr<std::uint8_t[]> block_;
-  mutable std::uint64_t blockStart_ = 0;
-  mutable std::size_t blockSize_ = 0;
+  mutable Block blocks_[2];
+  mutable std::size_t lastUsed_ = 0;
 };
 
 /// A file front to back through positioned reads, so wherever the parsers
