@@ -68,7 +68,8 @@ struct NamesCase {
 };
 
 TEST(ElfNames, HostileStringTablesReadOnlyWhatIsThere) {
-  const std::string table = std::string("\0.text\0.data\0", 13) + "\x1b]0;owned\x07\0";
+  const std::string table =
+      std::string("\0.text\0.data\0", 13) + std::string("\x1b]0;owned\x07\0", 11);
   const std::string unterminated = std::string("\0.text\0", 7) + "abcdef";
   const std::vector<NamesCase> cases = {
       {"plain names", elfWithNames(table, 0x400, table.size(), {1, 7, 0}), {".text", ".data"}},
@@ -89,7 +90,7 @@ TEST(ElfNames, HostileStringTablesReadOnlyWhatIsThere) {
       {"table offset wraps", elfWithNames("", 0xfffffffffffffff0, 0x100, {0x20}), {}},
       {"no string table", elfWithNames(table, 0x400, table.size(), {1}, 9), {}},
       {"capped at 128 bytes",
-       elfWithNames("\0" + std::string(300, 'n'), 0x400, 301, {1}),
+       elfWithNames(std::string(1, '\0') + std::string(300, 'n'), 0x400, 301, {1}),
        {std::string(128, 'n')}},
   };
   for (const NamesCase& c : cases) {
@@ -113,7 +114,7 @@ TEST(ElfNames, LabelsNameSectionsAndKeepColors) {
 TEST(ElfNames, ManyEntriesNamingOneLongUnterminatedNameStayCheap) {
   // 65534 sections all named by a name that runs to the end of a large
   // table: each read stops at the cap, so the work is linear in the entries.
-  const std::string table = "\0" + std::string(1 << 20, 'x');
+  const std::string table = std::string(1, '\0') + std::string(1 << 20, 'x');
   const Bytes input =
       elfWithNames(table, 0x100 + 64 * 65535, table.size(), std::vector<std::uint32_t>(65534, 1));
   Colormap colormap(true);
