@@ -6,8 +6,11 @@ Needs GNU time (Debian package `time`).
 Prints peak resident memory for 64 MiB and 1 GiB inputs (random bytes, and
 random bytes behind a real ELF header), plain and colored, read as a file and
 the ELF also from a pipe (`cat FILE | lumo -`, which lumo copies to a spill
-file in $TMPDIR), and the time until the first line of
-`lumo FILE | head -n 1` arrives on a 4 GiB sparse file.
+file in $TMPDIR); the time until the first line of `lumo FILE | head -n 1`
+arrives on a 4 GiB sparse file, from its start and with --skip near its end;
+and the peak memory and first-line time of the worst ELF and PE tables (65535
+program headers and 65535 section headers; 65535 sections), with and without
+contents for every entry.
 The inputs are written to --folder (default: a temporary folder); 1 GiB of
 free space per file is needed, and as much again in $TMPDIR (else /tmp) for
 the pipe's spill file.
@@ -15,6 +18,7 @@ the pipe's spill file.
 import argparse
 import itertools
 import os
+import struct
 import statistics
 import subprocess
 import sys
@@ -62,6 +66,49 @@ def first_line_seconds(command):
     return elapsed
 
 
+def worst_elf(path, with_contents):
+    """ELF64 with 65535 program headers and 65535 section headers; with
+    contents, every entry names 16 bytes of its own after the tables."""
+    count = 65535
+    phoff = 64
+    shoff = phoff + 56 * count
+    data = shoff + 64 * count
+    header = bytearray(64)
+    header[0:4] = b"\x7fELF"
+    header[4], header[5], header[6] = 2, 1, 1
+    struct.pack_into("<QQIHHHHHH", header, 32, phoff, shoff, 0, 64, 56, count, 64, count, 0)
+    with open(path, "wb") as f:
+        f.write(header)
+        for i in range(count):
+            offset, size = (data + 16 * i, 16) if with_contents else (0, 0)
+            f.write(struct.pack("<IIQQQQQQ", 1, 5, offset, 0, 0, size, size, 0x1000))
+        for i in range(count):
+            offset, size = (data + 16 * i, 16) if with_contents else (0, 0)
+            f.write(struct.pack("<IIQQQQIIQQ", 0, 1, 0, 0, offset, size, 0, 0, 1, 0))
+        f.write(bytes(16 * count))
+
+
+def worst_pe(path, with_contents):
+    """PE with 65535 section headers; with contents, each names 16 bytes."""
+    count = 65535
+    lfanew = 64
+    table = lfanew + 24 + 240
+    data = table + 40 * count
+    out = bytearray(data + 16 * count)
+    out[0:2] = b"MZ"
+    struct.pack_into("<I", out, 60, lfanew)
+    out[lfanew:lfanew + 4] = b"PE\0\0"
+    struct.pack_into("<HH", out, lfanew + 4, 0x8664, count)
+    struct.pack_into("<H", out, lfanew + 20, 240)
+    for i in range(count):
+        at = table + 40 * i
+        out[at:at + 8] = b".s%05d" % i
+        if with_contents:
+            struct.pack_into("<II", out, at + 16, 16, data + 16 * i)
+    with open(path, "wb") as f:
+        f.write(out)
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser()
@@ -93,9 +140,30 @@ def main():
         sparse = os.path.join(folder, "sparse.bin")
         with open(sparse, "wb") as f:
             f.truncate(4 << 30)
-        times = [first_line_seconds([lumo, sparse]) for _ in range(5)]
-        print(f"\nFirst line of `lumo FILE | head -n 1` on a 4 GiB sparse file: "
-              f"median {statistics.median(times) * 1000:.1f} ms over 5 runs")
+        print("\n| 4 GiB sparse file | first line, median of 5 |")
+        print("|---|---:|")
+        for name, flags in (("from the start", []),
+                            ("--skip -4096", ["--skip", "-4096"]),
+                            ("--skip 0xfffff003", ["--skip", "0xfffff003"])):
+            times = [first_line_seconds([lumo] + flags + [sparse]) for _ in range(5)]
+            print(f"| {name} | {statistics.median(times) * 1000:.1f} ms |")
+        os.remove(sparse)
+
+        print("\n| worst-case tables | mode | peak RSS MiB | first line, median of 5 |")
+        print("|---|---|---:|---:|")
+        for name, writer in (("ELF 65535+65535", worst_elf), ("PE 65535 sections", worst_pe)):
+            for contents in (False, True):
+                path = os.path.join(folder, "worst.bin")
+                writer(path, contents)
+                label = f"{name}, {'with' if contents else 'no'} contents"
+                for mode, flags in (("plain", ["--no-color"]), ("colored", ["--color"]),
+                                    ("legend", ["--no-color", "--legend", "--length", "4096"])):
+                    rss = peak_rss_kib([lumo] + flags + [path])
+                    times = [first_line_seconds([lumo] + flags + [path]) for _ in range(5)]
+                    shown = f"{rss / 1024:.1f}" if rss else "failed"
+                    print(f"| {label} | {mode} | {shown} | "
+                          f"{statistics.median(times) * 1000:.1f} ms |")
+                os.remove(path)
 
 
 if __name__ == "__main__":

@@ -13,6 +13,11 @@ _lumo() {
     COMPREPLY=($(compgen -W 'elf pe qoi data' -- "$cur"))
     return
   fi
+  # A byte count or a section name: nothing to offer.
+  if [[ $prev == --skip || $prev == --length || $prev == --section ]]; then
+    COMPREPLY=()
+    return
+  fi
   if [[ $cur != -* ]]; then
     COMPREPLY=() # readline completes a file name (complete -o default)
     return
@@ -28,11 +33,14 @@ _lumo() {
     '--skip-lines --no-skip-lines'
     '--raw'
     '--show-palette'
+    '--legend'
   )
-  local flags='-h --help -v --version --parser' switch i
+  local flags='-h --help -v --version --skip --length --section --parser' switch i
   for switch in "${switches[@]}"; do
     for ((i = 1; i < COMP_CWORD; i++)); do
-      [[ ${COMP_WORDS[i - 1]} == --parser ]] && continue # a value, not a flag
+      case ${COMP_WORDS[i - 1]} in # a value, not a flag
+        --parser | --skip | --length | --section) continue ;;
+      esac
       [[ " $switch " == *" ${COMP_WORDS[i]} "* ]] && continue 2
     done
     flags+=" $switch"

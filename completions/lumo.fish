@@ -18,6 +18,10 @@ complete -c lumo -l skip-lines -n 'not __fish_seen_argument -l skip-lines -l no-
 complete -c lumo -l no-skip-lines -n 'not __fish_seen_argument -l skip-lines -l no-skip-lines' -d 'Show identical lines'
 complete -c lumo -l raw -n 'not __fish_seen_argument -l raw' -d 'Output in raw format (disables most features)'
 complete -c lumo -l show-palette -n 'not __fish_seen_argument -l show-palette' -d 'Print the color palette being used'
+complete -c lumo -l legend -n 'not __fish_seen_argument -l legend' -d 'Explain the colors after the dump'
+complete -c lumo -l skip -x -d 'Start at this byte offset (negative: from the end)'
+complete -c lumo -l length -x -d 'Show at most this many bytes'
+complete -c lumo -l section -x -d 'Show only the named ELF or PE section'
 complete -c lumo -l parser -x -d 'Specify the parser to use' -a "
     elf\t'32-bit and 64-bit ELF files'
     pe\t'PE (portable executable) files'

@@ -59,6 +59,16 @@ void checkRun(const std::vector<std::string>& arguments, const lumo::Args& args)
   checkSwitch(arguments, args.show_palette, "show-palette", "");
   if (args.raw) FUZZ_CHECK(*args.raw);
   if (args.show_palette) FUZZ_CHECK(*args.show_palette);
+  checkSwitch(arguments, args.legend, "legend", "");
+  if (args.window.skip) FUZZ_CHECK(has(arguments, "--skip"));
+  if (args.window.length) {
+    FUZZ_CHECK(has(arguments, "--length"));
+    FUZZ_CHECK(!args.window.length->from_end);
+  }
+  if (args.window.section) {
+    FUZZ_CHECK(has(arguments, "--section") && has(arguments, *args.window.section));
+    FUZZ_CHECK(args.window.section->empty() || (*args.window.section)[0] != '-');
+  }
   if (args.parser) {
     FUZZ_CHECK(has(arguments, "--parser"));
     FUZZ_CHECK(has(arguments, std::string(lumo::parserName(*args.parser))));
@@ -94,8 +104,13 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto byte = static_cast<unsigned char>(message[i]);
         FUZZ_CHECK(byte >= 0x20 && byte != 0x7f);
       }
-      // The parser name is looked up only after the last argument.
-      if (outcome.error == lumo::ErrorMessage::NoParserNamed) return 0;
+      // The parser name and the byte counts are looked up only after the
+      // last argument.
+      if (outcome.error == lumo::ErrorMessage::NoParserNamed ||
+          outcome.error == lumo::ErrorMessage::NotAByteCount ||
+          outcome.error == lumo::ErrorMessage::NegativeLength) {
+        return 0;
+      }
       break;
     }
   }

@@ -7,9 +7,11 @@
 #include <string_view>
 #include <utility>
 
+#include "core/printable_name.h"
 #include "fuzz_check.h"
 #include "parsers/parsers.h"
 #include "parsers/registry.h"
+#include "render/legend.h"
 
 namespace lumo::fuzz {
 namespace {
@@ -98,12 +100,44 @@ void checkResolve(ParserKind kind, ByteSpan input, const std::vector<std::uint8_
   kParsers[static_cast<std::size_t>(kind)](MemoryAccess(input), colormap);
   if (colormap.byteClasses()) return;
   std::vector<std::uint8_t> painted(input.size(), kNormalAlt);
-  for (const SlotRun& paint : colormap.paints()) {
+  for (const Paint& paint : colormap.paints()) {
     const std::uint64_t end = std::min<std::uint64_t>(paint.end, input.size());
     for (std::uint64_t k = paint.start; k < end; ++k)
-      painted[static_cast<std::size_t>(k)] = paint.slot;
+      painted[static_cast<std::size_t>(k)] = paintSlotAt(paint, k);
   }
   FUZZ_CHECK(painted == slots);
+}
+
+// With names kept, the colors are the same; every label and name is short;
+// the legend of the whole input names every owner of a labelled run, and
+// prints nothing outside printable ASCII but its swatches.
+void checkNames(ByteSpan input, std::optional<ParserKind> forced,
+                const std::vector<std::uint8_t>& slots) {
+  Result<Colormap> named = buildColormap(input, forced, true);
+  FUZZ_CHECK(named.ok());
+  FUZZ_CHECK(slotsOf(*named, input) == slots);
+  for (const Paint& paint : named->paints()) {
+    FUZZ_CHECK(paint.stride == 0);
+    FUZZ_CHECK(named->label(paint.label).size() <= LabelText::kCapacity);
+  }
+  for (const NamedSection& section : named->sections()) {
+    const std::string_view name = named->label(section.name);
+    FUZZ_CHECK(!name.empty() && name.size() <= 128);
+    FUZZ_CHECK(name.find('\0') == std::string_view::npos);
+  }
+  const std::vector<LegendEntry> legend = legendEntries(*named, 0, input.size(), input.size());
+  for (const PaintRun& run : named->runs()) {
+    if (run.start >= input.size() || run.paint == kNoPaint) continue;
+    const std::string_view label = named->label(named->paints()[run.paint].label);
+    if (label.empty()) continue;
+    FUZZ_CHECK(std::any_of(legend.begin(), legend.end(),
+                           [&](const LegendEntry& entry) { return entry.name == label; }));
+  }
+  const std::string text = legendText(legend, defaultPalette(), false);
+  FUZZ_CHECK(std::all_of(text.begin(), text.end(), [](char c) {
+    return c == '\n' ||
+           (static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7f);
+  }));
 }
 
 }  // namespace
@@ -115,6 +149,7 @@ Colormap checkedColormap(ByteSpan input, std::vector<std::uint8_t>& slots) {
   slots = slotsOf(*colormap, input);
   checkSlots(detected, input, slots);
   checkResolve(detected, input, slots);
+  checkNames(input, std::nullopt, slots);
 
   for (ParserKind forced : kParserKinds) {
     Result<Colormap> forcedMap = buildColormap(input, forced);

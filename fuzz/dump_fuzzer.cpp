@@ -102,7 +102,7 @@ lumo::DumpResult dumpAndCompare(lumo::InputStream& stream, lumo::ByteSpan shown,
   // bound overflows the allocation, and every line boundary is exercised.
   lumo::OutputBuffer out(sink, lumo::kMaxLineSize);
   const lumo::DumpResult result =
-      lumo::writeDump(stream, colormap, options, out, dumpCase.chunkBytes);
+      lumo::writeDump(stream, colormap, options, out, {}, dumpCase.chunkBytes);
   FUZZ_CHECK(result.written.ok());
   FUZZ_CHECK(out.flush().ok());
   FUZZ_CHECK(result.size == shown.size());

@@ -8,6 +8,8 @@ packages=(
   cmake ninja-build g++ libgtest-dev googletest binutils
   # clang for the sanitizer build and the fuzzers, its tools for the lint
   clang libclang-rt-14-dev clang-tidy clang-format
+  # llvm-readobj: the raw section sizes of PE images, truth for --section
+  llvm
   # the man page test, the package test and the completion tests
   groff-base dpkg-dev file zsh fish
   # the lint's scripts; tmux for the interrupted dump in a real terminal

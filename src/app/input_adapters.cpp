@@ -2,10 +2,36 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
 
 namespace lumo {
 
 std::size_t FileAccess::readAt(std::uint64_t offset, std::uint8_t* out, std::size_t count) const {
+  for (std::size_t b = 0; b < 2; ++b) {
+    const Block& block = blocks_[b];
+    if (block.bytes && offset >= block.start && offset - block.start <= block.size &&
+        count <= block.size - (offset - block.start)) {
+      std::memcpy(out, block.bytes.get() + (offset - block.start), count);
+      lastUsed_ = b;
+      return count;
+    }
+  }
+  if (count <= kBlock / 16) {
+    // Refill the block not used last.
+    const std::size_t b = 1 - lastUsed_;
+    Block& block = blocks_[b];
+    if (!block.bytes) block.bytes.reset(new (std::nothrow) std::uint8_t[kBlock]);
+    if (block.bytes) {
+      Result<std::size_t> got = source_.readAt(offset, block.bytes.get(), kBlock);
+      block.start = offset;
+      block.size = got.ok() ? *got : 0;
+      lastUsed_ = b;
+      // A short block is the end of the file (or a failure): serve from it.
+      const std::size_t copied = std::min(count, block.size);
+      if (copied > 0) std::memcpy(out, block.bytes.get(), copied);
+      return copied;
+    }
+  }
   Result<std::size_t> got = source_.readAt(offset, out, count);
   return got.ok() ? *got : 0;
 }
@@ -22,6 +48,16 @@ Result<std::size_t> PrefixedStream::read(std::uint8_t* out, std::size_t count) {
   std::memcpy(out, prefix_.data(), copied);
   prefix_ = prefix_.subspan(copied);
   return copied;
+}
+
+Result<std::size_t> DroppingStream::read(std::uint8_t* out, std::size_t count) {
+  while (left_ > 0) {
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, left_));
+    Result<std::size_t> got = inner_.read(out, want);
+    if (!got || *got == 0) return got;
+    left_ -= *got;
+  }
+  return inner_.read(out, count);
 }
 
 Status readAtLeast(platform::InputSource& source, ByteBuffer& buffer, std::size_t count) {

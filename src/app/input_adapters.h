@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 
 #include "parsers/random_access.h"
 #include "platform/byte_buffer.h"
@@ -9,7 +10,10 @@
 
 namespace lumo {
 
-/// Positioned reads of an opened file, for the parsers' header reads.
+/// Positioned reads of an opened file, for the parsers' header reads. Small
+/// reads go through two read-ahead blocks (a table, and the string table its
+/// entries name), so a table of 65535 entries costs a few dozen system calls
+/// instead of one per entry.
 class FileAccess final : public RandomAccess {
  public:
   explicit FileAccess(platform::InputSource& source) : source_(source) {}
@@ -19,7 +23,16 @@ class FileAccess final : public RandomAccess {
   std::size_t readAt(std::uint64_t offset, std::uint8_t* out, std::size_t count) const override;
 
  private:
+  static constexpr std::size_t kBlock = 64 * 1024;
+  // Bytes [start, start + size) of the file.
+  struct Block {
+    std::unique_ptr<std::uint8_t[]> bytes;
+    std::uint64_t start = 0;
+    std::size_t size = 0;
+  };
   platform::InputSource& source_;
+  mutable Block blocks_[2];
+  mutable std::size_t lastUsed_ = 0;
 };
 
 /// A file front to back through positioned reads, so wherever the parsers
@@ -27,7 +40,9 @@ class FileAccess final : public RandomAccess {
 /// until its size at opening: a file that shrinks or grows is shown as it is.
 class FileStream final : public InputStream {
  public:
-  explicit FileStream(platform::InputSource& source) : source_(source) {}
+  /// Reads from `start` on: the bytes before a window are never read.
+  explicit FileStream(platform::InputSource& source, std::uint64_t start = 0)
+      : source_(source), offset_(start) {}
   Result<std::size_t> read(std::uint8_t* out, std::size_t count) override;
   bool mayWait() const override { return false; }
 
@@ -47,6 +62,19 @@ class PrefixedStream final : public InputStream {
  private:
   ByteSpan prefix_;
   platform::InputSource& source_;
+};
+
+/// A stream without its first `count` bytes: they are read into the
+/// caller's buffer and dropped, so skipping costs no memory of its own.
+class DroppingStream final : public InputStream {
+ public:
+  DroppingStream(InputStream& inner, std::uint64_t count) : inner_(inner), left_(count) {}
+  Result<std::size_t> read(std::uint8_t* out, std::size_t count) override;
+  bool mayWait() const override { return inner_.mayWait(); }
+
+ private:
+  InputStream& inner_;
+  std::uint64_t left_;
 };
 
 /// Reads from a stream until `buffer` holds at least `count` bytes or the

@@ -1,5 +1,6 @@
 #include "app/run.h"
 
+#include <array>
 #include <new>
 #include <optional>
 #include <span>
@@ -7,13 +8,18 @@
 
 #include "app/input_adapters.h"
 #include "app/whole_stream.h"
+#include "app/window.h"
 #include "cli/args.h"
 #include "cli/error_report.h"
 #include "config/options.h"
+#include "core/printable_name.h"
 #include "parsers/registry.h"
 #include "platform/platform.h"
+#include "platform/stderr_report.h"
 #include "render/dump.h"
+#include "render/dump_line.h"
 #include "render/input_stream.h"
+#include "render/legend.h"
 #include "render/output.h"
 #include "render/palette_listing.h"
 #include "render/size_footer.h"
@@ -54,14 +60,55 @@ platform::InputSource acquireInput(const std::string& file) {
   }
 }
 
-Colormap colorize(const RandomAccess& input, std::optional<ParserKind> forced,
-                  std::string_view displayName) {
-  Result<Colormap> colormap = buildColormap(input, forced);
+// The readers of the colormap: colored bytes, the legend and --section.
+// Without them the parser need not run at all.
+bool needsColormap(const Options& options) {
+  const DumpOptions shown = effectiveOptions(options);
+  return shown.color || shown.legend || options.window.section;
+}
+
+bool needsNames(const Options& options) {
+  return effectiveOptions(options).legend || options.window.section;
+}
+
+Colormap colorize(const RandomAccess& input, const Options& options, std::string_view displayName) {
+  const std::optional<ParserKind> forced = options.parser;
+  if (!needsColormap(options)) {
+    // A forced parser must still match, as it would if the parser ran.
+    std::array<std::uint8_t, kMagicPrefix> prefix{};
+    const ByteSpan start(prefix.data(), input.readAt(0, prefix.data(), prefix.size()));
+    if (forced && !matchesMagic(*forced, start)) {
+      fatal(ErrorMessage::NonMatchingParser, displayName, parserName(*forced));
+    }
+    return Colormap();
+  }
+  Result<Colormap> colormap = buildColormap(input, forced, needsNames(options));
   if (colormap.ok()) return std::move(colormap).value();
   if (colormap.failure() == Failure::NonMatchingParser) {
     fatal(ErrorMessage::NonMatchingParser, displayName, parserName(*forced));
   }
   fatal(ErrorMessage::OutOfMemory);
+}
+
+// Ends the run when the window cannot be shown; a section without bytes is
+// said on standard error, and nothing is shown (status 0).
+DumpWindow windowOrExit(const Options& options, std::optional<std::uint64_t> size,
+                        const Colormap& colormap, std::string_view displayName) {
+  const WindowChoice choice = chooseWindow(options.window, size, colormap);
+  switch (choice.problem) {
+    case WindowProblem::None: return choice.window;
+    case WindowProblem::SkipFromEndWithoutSize:
+      fatal(ErrorMessage::SkipFromEndOfStream, displayName);
+    case WindowProblem::NoNamedSections: fatal(ErrorMessage::NoNamedSections, displayName);
+    case WindowProblem::UnknownSection:
+      fatal(ErrorMessage::NoSectionNamed, escapedName(*options.window.section),
+            sectionNameList(colormap));
+    case WindowProblem::SectionWithoutBytes:
+      writeToStderr("lumo: section " + escapedName(*options.window.section) +
+                    " has no bytes in the file\n");
+      platform::exitProcess(0);
+  }
+  return choice.window;
 }
 
 [[noreturn]] void listPalette(const Options& options) {
@@ -72,18 +119,32 @@ Colormap colorize(const RandomAccess& input, std::optional<ParserKind> forced,
   platform::exitProcess(0);
 }
 
+// `total` is the input's size when known; a window's size line names it.
 void writeOutput(InputStream& input, const Colormap& colormap, const Options& options,
-                 std::string_view displayName) {
+                 std::string_view displayName, DumpWindow window,
+                 std::optional<std::uint64_t> total) {
   StdoutSink sink;
   OutputBuffer out(sink);
-  DumpResult dumped = writeDump(input, colormap, options, out);
+  DumpResult dumped = writeDump(input, colormap, options, out, window);
   switch (reportedFailure(dumped)) {
     case DumpFailure::Write: failWriting(dumped.written.failure());
     case DumpFailure::Read: failReading(dumped.read.failure(), displayName);
     case DumpFailure::None: break;
   }
-  if (options.show_size && !options.raw) {
-    if (Status footer = writeSizeFooter(dumped.size, out); !footer) failWriting(footer.failure());
+  const DumpOptions shown = effectiveOptions(options);
+  if (shown.legend) {
+    const std::uint64_t end = window.start + dumped.size;
+    const std::vector<LegendEntry> entries =
+        legendEntries(colormap, window.start, end, total.value_or(end));
+    if (Status legend = writeLegend(entries, options.palette, shown.color, out); !legend) {
+      failWriting(legend.failure());
+    }
+  }
+  if (shown.show_size) {
+    Status footer = options.window.any()
+                        ? out.append(windowFooterText(window.start, dumped.size, total))
+                        : writeSizeFooter(dumped.size, out);
+    if (!footer) failWriting(footer.failure());
   }
   if (Status flushed = out.flush(); !flushed) failWriting(flushed.failure());
 }
@@ -92,15 +153,17 @@ void writeOutput(InputStream& input, const Colormap& colormap, const Options& op
 // in place and the dump reads it front to back.
 void dumpFile(platform::InputSource& source, const Options& options, std::string_view displayName) {
   const FileAccess access(source);
-  const Colormap colormap = colorize(access, options.parser, displayName);
-  FileStream stream(source);
-  writeOutput(stream, colormap, options, displayName);
+  const Colormap colormap = colorize(access, options, displayName);
+  const DumpWindow window = windowOrExit(options, source.size(), colormap, displayName);
+  FileStream stream(source, window.start);
+  writeOutput(stream, colormap, options, displayName, window, source.size());
 }
 
-// A stream's first bytes decide the parser. Plain data and QOI need nothing
-// more, so the rest streams through; ELF and PE headers may point anywhere,
-// so only for them is the whole input read first: into a spill file, which
-// is then dumped like any file, or into memory where none can be made.
+// A stream's first bytes decide the parser. Most need nothing more, so the
+// rest streams through; a parser whose headers may point anywhere (the
+// registry says which) gets the whole input read first when its colors are
+// needed: into a spill file, which is then dumped like any file, or into
+// memory where none can be made.
 void dumpStream(platform::InputSource& source, const Options& options,
                 std::string_view displayName) {
   ByteBuffer head;
@@ -108,19 +171,25 @@ void dumpStream(platform::InputSource& source, const Options& options,
     failReading(read.failure(), displayName);
   }
   const ParserKind kind = options.parser.value_or(detectParser(head.bytes()));
-  const bool structured = kind == ParserKind::Elf || kind == ParserKind::Pe;
-  if (structured && matchesMagic(kind, head.bytes())) {
+  // A negative skip needs the end, which a stream does not know in advance.
+  if (options.window.skip && options.window.skip->from_end) {
+    fatal(ErrorMessage::SkipFromEndOfStream, displayName);
+  }
+  if (parserReadsAnywhere(kind) && matchesMagic(kind, head.bytes()) && needsColormap(options)) {
     Result<std::optional<platform::InputSource>> whole = readWholeStream(source, head);
     if (!whole) failReading(whole.failure(), displayName);
     if (*whole) return dumpFile(**whole, options, displayName);
-    const Colormap colormap = colorize(MemoryAccess(head.bytes()), options.parser, displayName);
-    MemoryStream stream(head.bytes());
-    writeOutput(stream, colormap, options, displayName);
+    const Colormap colormap = colorize(MemoryAccess(head.bytes()), options, displayName);
+    const DumpWindow window = windowOrExit(options, head.size(), colormap, displayName);
+    MemoryStream stream(head.bytes().subspan(static_cast<std::size_t>(window.start)));
+    writeOutput(stream, colormap, options, displayName, window, head.size());
     return;
   }
-  const Colormap colormap = colorize(MemoryAccess(head.bytes()), options.parser, displayName);
+  const Colormap colormap = colorize(MemoryAccess(head.bytes()), options, displayName);
+  const DumpWindow window = windowOrExit(options, std::nullopt, colormap, displayName);
   PrefixedStream stream(head.bytes(), source);
-  writeOutput(stream, colormap, options, displayName);
+  DroppingStream windowed(stream, window.start);
+  writeOutput(windowed, colormap, options, displayName, window, std::nullopt);
 }
 
 void dump(const Args& args, const Options& options) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <string_view>
 
+#include "cli/byte_count.h"
 #include "parsers/registry.h"
 
 namespace lumo {
@@ -27,8 +28,12 @@ constexpr FlagEntry toggle(std::string_view positive, std::string_view negative,
   return {FlagEntry::Kind::Switch, positive, negative, field, ArgsOutcome::Action::Run};
 }
 
+constexpr FlagEntry option(std::string_view name) {
+  return {FlagEntry::Kind::Option, name, {}, nullptr, ArgsOutcome::Action::Run};
+}
+
 // Searched in this order; no name is a prefix match, none takes "=value".
-constexpr std::array<FlagEntry, 11> kFlagTable = {
+constexpr std::array<FlagEntry, 15> kFlagTable = {
     action("help", ArgsOutcome::Action::Help),
     action("version", ArgsOutcome::Action::Version),
     toggle("color", "no-color", &Args::color),
@@ -39,7 +44,11 @@ constexpr std::array<FlagEntry, 11> kFlagTable = {
     toggle("skip-lines", "no-skip-lines", &Args::skip_lines),
     toggle("raw", {}, &Args::raw),
     toggle("show-palette", {}, &Args::show_palette),
-    FlagEntry{FlagEntry::Kind::Option, "parser", {}, nullptr, ArgsOutcome::Action::Run},
+    toggle("legend", {}, &Args::legend),
+    option("skip"),
+    option("length"),
+    option("section"),
+    option("parser"),
 };
 
 struct FlagMatch {
@@ -72,24 +81,37 @@ ArgsOutcome actionOutcome(ArgsOutcome::Action action) {
 }
 
 /// The walk over the arguments: the Args under construction, the latest
-/// --parser text and whether the previous argument was --parser.
+/// text of each option and which option, if any, waits for its value.
 class ArgsWalk {
  public:
   /// Takes one argument; an outcome other than Run ends the walk.
   std::optional<ArgsOutcome> take(const std::string& argument) {
-    if (pendingValue_) return takeParserValue(argument);
+    if (!pending_.empty()) return takeValue(argument);
     if (argument.size() < 2 || argument[0] != '-') return takeFile(argument);
     if (argument[1] != '-') return takeShortFlag(argument);
     if (argument.size() == 2) return errorOutcome(ErrorMessage::ExpectedFlag);
     return takeLongFlag(argument);
   }
 
-  /// Ends the walk: a trailing --parser without a value is dropped, and the
-  /// latest --parser text must name a parser.
+  /// Ends the walk: a trailing option without a value is dropped, and the
+  /// latest texts must be a parser name and byte counts.
   ArgsOutcome finish() {
     if (parserText_) {
       args_.parser = parserByName(*parserText_);
       if (!args_.parser) return errorOutcome(ErrorMessage::NoParserNamed, *parserText_);
+    }
+    if (skipText_) {
+      args_.window.skip = parseByteCount(*skipText_);
+      if (!args_.window.skip) return errorOutcome(ErrorMessage::NotAByteCount, "skip", *skipText_);
+    }
+    if (lengthText_) {
+      args_.window.length = parseByteCount(*lengthText_);
+      if (!args_.window.length) {
+        return errorOutcome(ErrorMessage::NotAByteCount, "length", *lengthText_);
+      }
+      if (args_.window.length->from_end) {
+        return errorOutcome(ErrorMessage::NegativeLength, *lengthText_);
+      }
     }
     ArgsOutcome outcome;
     outcome.args = std::move(args_);
@@ -97,12 +119,17 @@ class ArgsWalk {
   }
 
  private:
-  std::optional<ArgsOutcome> takeParserValue(const std::string& argument) {
-    if (!argument.empty() && argument[0] == '-') {
+  // A value never starts with "-", except a number after --skip or --length.
+  std::optional<ArgsOutcome> takeValue(const std::string& argument) {
+    const bool numeric = pending_ == "skip" || pending_ == "length";
+    if (!argument.empty() && argument[0] == '-' && !(numeric && looksNegativeNumber(argument))) {
       return errorOutcome(ErrorMessage::ExpectedArgString);
     }
-    parserText_ = argument;
-    pendingValue_ = false;
+    if (pending_ == "parser") parserText_ = argument;
+    if (pending_ == "skip") skipText_ = argument;
+    if (pending_ == "length") lengthText_ = argument;
+    if (pending_ == "section") args_.window.section = argument;
+    pending_ = {};
     return std::nullopt;
   }
 
@@ -125,7 +152,7 @@ class ArgsWalk {
     if (match.entry == nullptr) return errorOutcome(ErrorMessage::InvalidFlag, argument);
     switch (match.entry->kind) {
       case FlagEntry::Kind::Action: return actionOutcome(match.entry->action);
-      case FlagEntry::Kind::Option: pendingValue_ = true; return std::nullopt;
+      case FlagEntry::Kind::Option: pending_ = match.entry->name; return std::nullopt;
       case FlagEntry::Kind::Switch: return setSwitch(*match.entry, match.positive);
     }
     return std::nullopt;
@@ -146,7 +173,9 @@ class ArgsWalk {
 
   Args args_;
   std::optional<std::string> parserText_;
-  bool pendingValue_ = false;
+  std::optional<std::string> skipText_;
+  std::optional<std::string> lengthText_;
+  std::string_view pending_;  // the option waiting for its value; empty when none
 };
 
 }  // namespace

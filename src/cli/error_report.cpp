@@ -31,6 +31,12 @@ constexpr std::string_view messageFormat(ErrorMessage message) {
     case ErrorMessage::InvalidFlag: return ": invalid flag `{s}`\n";
     case ErrorMessage::MultipleFiles: return ": multiple files specified\n";
     case ErrorMessage::NoParserNamed: return ": no parser named {s}\n";
+    case ErrorMessage::NotAByteCount: return ": `--{s}` value `{s}` is not a byte count\n";
+    case ErrorMessage::NegativeLength: return ": `--length` value `{s}` is negative\n";
+    case ErrorMessage::SkipFromEndOfStream:
+      return ": `--skip` from the end needs a file, not {s}\n";
+    case ErrorMessage::NoNamedSections: return ": {s} has no named sections\n";
+    case ErrorMessage::NoSectionNamed: return ": no section named {s} (sections: {s})\n";
   }
   return ": {s}\n";
 }

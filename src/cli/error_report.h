@@ -29,6 +29,11 @@ enum class ErrorMessage : std::uint8_t {
   InvalidFlag,             // ": invalid flag `{s}`\n"
   MultipleFiles,           // ": multiple files specified\n"
   NoParserNamed,           // ": no parser named {s}\n"
+  NotAByteCount,           // ": `--{s}` value `{s}` is not a byte count\n"
+  NegativeLength,          // ": `--length` value `{s}` is negative\n"
+  SkipFromEndOfStream,     // ": `--skip` from the end needs a file, not {s}\n"
+  NoNamedSections,         // ": {s} has no named sections\n"
+  NoSectionNamed,          // ": no section named {s} (sections: {s})\n"
 };
 
 /// The message text with its placeholders filled: each value byte for byte,

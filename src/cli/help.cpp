@@ -30,6 +30,10 @@ constexpr std::string_view kUsage =
     "  --skip-lines, --no-skip-lines   Enable or disable skipping of identical lines\n"
     "  --raw                           Output in raw format (disables most features)\n"
     "  --show-palette                  Print the color palette being used\n"
+    "  --skip                          Start at this byte offset (negative: from the end)\n"
+    "  --length                        Show at most this many bytes\n"
+    "  --section                       Show only the named ELF or PE section\n"
+    "  --legend                        Explain the colors after the dump\n"
     "  --parser                        Specify the parser to use. Available parsers:\n";
 
 // Parser list entries hang under the description column of --parser.

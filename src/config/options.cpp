@@ -45,6 +45,8 @@ void applyFlags(Options& options, const Args& args) {
     if (const std::optional<bool>& value = args.*entry.fromFlags) options.*entry.option = *value;
   }
   options.parser = args.parser;
+  options.window = args.window;
+  options.legend = args.legend.value_or(false);
 }
 
 }  // namespace

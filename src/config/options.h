@@ -20,6 +20,8 @@ struct Options {
   bool skip_lines = true;
   bool raw = false;
   std::optional<ParserKind> parser{};
+  WindowSpec window{};
+  bool legend = false;
   Palette palette = defaultPalette();
 
   friend bool operator==(const Options&, const Options&) = default;

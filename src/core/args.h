@@ -4,6 +4,7 @@
 #include <string>
 
 #include "core/parser_kind.h"
+#include "core/window_spec.h"
 
 namespace lumo {
 
@@ -21,6 +22,9 @@ struct Args {
   std::optional<bool> raw{};
   std::optional<bool> show_palette{};
   std::optional<ParserKind> parser{};
+  /// `--skip`, `--length`, `--section`: the last value of each.
+  WindowSpec window{};
+  std::optional<bool> legend{};
 
   friend bool operator==(const Args&, const Args&) = default;
 };

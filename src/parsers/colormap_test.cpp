@@ -36,18 +36,18 @@ TEST(ColormapTest, LaterPaintsWinLikeAByteArray) {
       const std::uint64_t length = random() % 5 == 0
                                        ? std::numeric_limits<std::uint64_t>::max() - random() % 3
                                        : random() % (size + 4);
-      colormap.paintRegion(start, length, static_cast<PaletteSlot>(random() % kSlotCount));
+      colormap.paint(start, length, static_cast<PaletteSlot>(random() % kSlotCount));
     }
-    const std::vector<SlotRun> recorded = colormap.paints();
+    const PaintList recorded = colormap.paints();
     colormap.resolve();
     ASSERT_EQ(resolvedMask(colormap, size), replayedMask(recorded, size, kNormalAlt))
         << "round " << round;
-    // The runs are sorted, disjoint, and neighbours differ.
-    const std::vector<SlotRun>& runs = colormap.runs();
+    // The runs are sorted, disjoint, and adjacent neighbours have different owners.
+    const RunList& runs = colormap.runs();
     for (std::size_t i = 1; i < runs.size(); ++i) {
       ASSERT_LE(runs[i - 1].end, runs[i].start);
       if (runs[i - 1].end == runs[i].start) {
-        ASSERT_NE(runs[i - 1].slot, runs[i].slot);
+        ASSERT_NE(runs[i - 1].paint, runs[i].paint);
       }
     }
   }
@@ -56,7 +56,7 @@ TEST(ColormapTest, LaterPaintsWinLikeAByteArray) {
 TEST(ColormapTest, ReaderAgreesWithSlotAtAcrossJumps) {
   Colormap colormap;
   colormap.fill(kNormalAlt);
-  for (std::uint64_t i = 0; i < 50; ++i) colormap.paintRegion(i * 7, 3, alternating(i));
+  for (std::uint64_t i = 0; i < 50; ++i) colormap.paint(i * 7, 3, alternating(i));
   colormap.resolve();
   Colormap::Reader reader(colormap);
   const std::uint8_t bytes[16] = {};
@@ -75,10 +75,17 @@ TEST(ColormapTest, LineSlotsAgreeWithSlotAtAndShareOnlyWhatIsShared) {
   for (int round = 0; round < 300; ++round) {
     Colormap colormap;
     const bool classes = round % 5 == 0;
-    // Long runs cover whole lines, short ones split them, gaps stay unpainted.
+    // Long runs cover whole lines, short ones split them, gaps stay unpainted,
+    // and rows of table entries alternate inside one run.
     for (int i = 0; i < 20; ++i) {
-      colormap.paintRegion(random() % 2000, 1 + random() % (i % 2 ? 8 : 200),
-                           static_cast<PaletteSlot>(random() % kSlotCount));
+      if (i % 4 == 3) {
+        const std::uint64_t start = random() % 2000;
+        const std::uint64_t size = 4 + random() % 40;
+        for (std::uint16_t k = 0; k < 6; ++k) colormap.paintEntry(start + k * size, size, kC1, k);
+        continue;
+      }
+      colormap.paint(random() % 2000, 1 + random() % (i % 2 ? 8 : 200),
+                     static_cast<PaletteSlot>(random() % kSlotCount));
     }
     if (classes) colormap.useByteClasses();
     colormap.resolve();
@@ -112,7 +119,7 @@ TEST(ColormapTest, LineSlotsAgreeWithSlotAtAndShareOnlyWhatIsShared) {
 
 TEST(ColormapTest, ByteClassesNeedNoStorage) {
   Colormap colormap;
-  colormap.paintRegion(0, 100, kC1);
+  colormap.paint(0, 100, kC1);
   colormap.useByteClasses();
   colormap.resolve();
   EXPECT_TRUE(colormap.runs().empty());
@@ -129,10 +136,103 @@ TEST(ColormapTest, ManyOverlappingPaintsResolveQuickly) {
   Colormap colormap;
   colormap.fill(kNormalAlt);
   for (std::uint64_t i = 0; i < 4 * 65535; ++i) {
-    colormap.paintRegion(i % 3, std::numeric_limits<std::uint64_t>::max(), alternating(i));
+    colormap.paint(i % 3, std::numeric_limits<std::uint64_t>::max(), alternating(i));
   }
   colormap.resolve();
   EXPECT_LE(colormap.runs().size(), 4u);
+}
+
+}  // namespace
+}  // namespace lumo
+
+namespace lumo {
+namespace {
+
+TEST(ColormapTest, EntriesShareOnePaintWithoutNamesAndColorTheSame) {
+  std::string masks[2];
+  for (bool keepNames : {false, true}) {
+    Colormap colormap(keepNames);
+    for (std::uint16_t i = 0; i < 1000; ++i) {
+      colormap.paintEntry(64 + 56 * std::uint64_t{i}, 56, kC2, i, "entry");
+    }
+    // A paint elsewhere leaves the row open; one where the next entry goes
+    // starts a new row, since that entry must win over it.
+    colormap.paint(5, 3, kC1);
+    colormap.paintEntry(64 + 56 * 1000, 56, kC2, 1000);
+    colormap.paint(64 + 56 * 1001 + 10, 3, kC1);
+    colormap.paintEntry(64 + 56 * 1001, 56, kC2, 1001);
+    EXPECT_EQ(colormap.paints().size(), keepNames ? 1004u : 4u);
+    colormap.resolve();
+    masks[keepNames] = testing::maskOf(colormap, ByteSpan(std::vector<std::uint8_t>(60000)));
+  }
+  EXPECT_EQ(masks[0], masks[1]);
+  EXPECT_EQ(masks[0].substr(64, 112), std::string(56, '2') + std::string(56, '3'));
+}
+
+TEST(ColormapTest, LabelsAndSectionsAreKeptOnlyWhenAskedFor) {
+  for (bool keepNames : {false, true}) {
+    Colormap colormap(keepNames);
+    colormap.paint(0, 4, kC1, "QOI magic");
+    colormap.addSection(".bss", 100, 0, false);
+    ASSERT_EQ(colormap.paints().size(), 1u);
+    EXPECT_EQ(colormap.label(colormap.paints()[0].label), keepNames ? "QOI magic" : "");
+    ASSERT_EQ(colormap.sections().size(), keepNames ? 1u : 0u);
+    if (keepNames) {
+      EXPECT_EQ(colormap.label(colormap.sections()[0].name), ".bss");
+      EXPECT_FALSE(colormap.sections()[0].has_bytes);
+    }
+  }
+}
+
+TEST(ColormapTest, LabelTextIsCappedAndCountsInDecimal) {
+  LabelText text;
+  text << "section " << std::uint64_t{65535} << ' ' << std::string(400, 'n');
+  EXPECT_EQ(text.view().size(), LabelText::kCapacity);
+  EXPECT_EQ(text.view().substr(0, 15), "section 65535 n");
+}
+
+}  // namespace
+}  // namespace lumo
+
+namespace lumo {
+namespace {
+
+// Rows of entries grow past paints made in between only where that changes
+// nothing: the colors equal those of one paint per entry (names kept).
+TEST(ColormapTest, RowsAcrossOtherPaintsColorAsSinglePaints) {
+  std::mt19937 random(3);
+  for (int round = 0; round < 3000; ++round) {
+    const std::uint64_t size = 64 + random() % 200;
+    std::string masks[2];
+    std::size_t paintCounts[2] = {};
+    for (bool keepNames : {false, true}) {
+      std::mt19937 same(static_cast<unsigned>(round));
+      Colormap colormap(keepNames);
+      colormap.fill(kNormalAlt);
+      std::uint64_t next[2] = {same() % 64, same() % 64};
+      std::uint16_t index[2] = {0, 0};
+      const std::uint64_t stride[2] = {1 + same() % 9, 1 + same() % 9};
+      for (int step = 0; step < 40; ++step) {
+        const unsigned what = same() % 4;
+        if (what < 2) {
+          colormap.paintEntry(next[what], stride[what], what == 0 ? kC2 : kC4Accent, index[what]++,
+                              "e");
+          next[what] += stride[what];
+          // Now and then a table is restarted elsewhere.
+          if (same() % 10 == 0) next[what] = same() % size;
+        } else if (what == 2) {
+          colormap.paint(same() % size, 1 + same() % 12, kC1Alt, "p");
+        } else {
+          colormap.paint(size + same() % 40, 1 + same() % 12, kC3, "far");
+        }
+      }
+      paintCounts[keepNames] = colormap.paints().size();
+      colormap.resolve();
+      masks[keepNames] = testing::maskOf(colormap, ByteSpan(std::vector<std::uint8_t>(size + 60)));
+    }
+    ASSERT_EQ(masks[0], masks[1]) << "round " << round;
+    ASSERT_LE(paintCounts[0], paintCounts[1]);
+  }
 }
 
 }  // namespace

@@ -13,15 +13,16 @@ struct ParserInfo {
   std::string_view name;
   std::string_view description;
   std::string_view magic;  // empty: matches every input
+  bool reads_anywhere;
   void (*colorize)(const RandomAccess&, Colormap&);
 };
 
 // Indexed by ParserKind.
 constexpr std::array<ParserInfo, kParserKinds.size()> kParsers = {{
-    {"elf", "32-bit and 64-bit ELF files", "\177ELF", colorizeElf},  // \177 is DEL, 0x7f
-    {"pe", "PE (portable executable) files", "MZ", colorizePe},
-    {"qoi", "QOI (Quite OK Image)", "qoif", colorizeQoi},
-    {"data", "Binary or ASCII data", "", colorizeData},
+    {"elf", "32-bit and 64-bit ELF files", "\177ELF", true, colorizeElf},  // \177 is DEL, 0x7f
+    {"pe", "PE (portable executable) files", "MZ", true, colorizePe},
+    {"qoi", "QOI (Quite OK Image)", "qoif", false, colorizeQoi},
+    {"data", "Binary or ASCII data", "", false, colorizeData},
 }};
 
 const ParserInfo& infoOf(ParserKind kind) { return kParsers[static_cast<std::size_t>(kind)]; }
@@ -31,6 +32,8 @@ const ParserInfo& infoOf(ParserKind kind) { return kParsers[static_cast<std::siz
 std::string_view parserName(ParserKind kind) { return infoOf(kind).name; }
 
 std::string_view parserDescription(ParserKind kind) { return infoOf(kind).description; }
+
+bool parserReadsAnywhere(ParserKind kind) { return infoOf(kind).reads_anywhere; }
 
 std::optional<ParserKind> parserByName(std::string_view name) {
   for (ParserKind kind : kParserKinds) {
@@ -55,12 +58,13 @@ ParserKind detectParser(ByteSpan input) {
   return ParserKind::Data;  // not reached: data matches every input
 }
 
-Result<Colormap> buildColormap(const RandomAccess& input, std::optional<ParserKind> forced) {
+Result<Colormap> buildColormap(const RandomAccess& input, std::optional<ParserKind> forced,
+                               bool keepNames) {
   std::array<std::uint8_t, kMagicPrefix> prefix{};
   const ByteSpan start(prefix.data(), input.readAt(0, prefix.data(), prefix.size()));
   if (forced && !matchesMagic(*forced, start)) return Failure::NonMatchingParser;
   const ParserKind kind = forced.value_or(detectParser(start));
-  Colormap colormap;
+  Colormap colormap(keepNames);
   try {
     infoOf(kind).colorize(input, colormap);
     colormap.resolve();
@@ -70,8 +74,8 @@ Result<Colormap> buildColormap(const RandomAccess& input, std::optional<ParserKi
   return colormap;
 }
 
-Result<Colormap> buildColormap(ByteSpan input, std::optional<ParserKind> forced) {
-  return buildColormap(MemoryAccess(input), forced);
+Result<Colormap> buildColormap(ByteSpan input, std::optional<ParserKind> forced, bool keepNames) {
+  return buildColormap(MemoryAccess(input), forced, keepNames);
 }
 
 }  // namespace lumo

@@ -25,10 +25,19 @@ bool matchesMagic(ParserKind kind, ByteSpan input);
 /// The first of elf, pe, qoi whose magic matches, else data.
 ParserKind detectParser(ByteSpan input);
 
+/// True when the parser may read anywhere in the input (its headers point
+/// anywhere), so a stream must be held whole before it runs; false when the
+/// first kMagicPrefix bytes are all it needs.
+bool parserReadsAnywhere(ParserKind kind);
+
 /// Chooses the parser by the input's first bytes (a forced one must match
 /// its magic: NonMatchingParser otherwise), runs it and resolves the paints.
-/// Fails only with OutOfMemory or NonMatchingParser.
-Result<Colormap> buildColormap(const RandomAccess& input, std::optional<ParserKind> forced);
-Result<Colormap> buildColormap(ByteSpan input, std::optional<ParserKind> forced);
+/// With `keepNames` the paints carry labels and the sections are recorded
+/// (for the legend and `--section`). Fails only with OutOfMemory or
+/// NonMatchingParser.
+Result<Colormap> buildColormap(const RandomAccess& input, std::optional<ParserKind> forced,
+                               bool keepNames = false);
+Result<Colormap> buildColormap(ByteSpan input, std::optional<ParserKind> forced,
+                               bool keepNames = false);
 
 }  // namespace lumo

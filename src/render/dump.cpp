@@ -28,8 +28,11 @@ class DumpWalk {
       : colormap_(colormap), formatter_(formatter), out_(out) {}
 
   // A chunk holds at least one line, so a read always has room.
-  DumpResult run(InputStream& input, std::size_t chunkBytes) {
+  DumpResult run(InputStream& input, DumpWindow window, std::size_t chunkBytes) {
     DumpResult result;
+    offset_ = window.start;
+    start_ = window.start;
+    std::uint64_t left = window.length;
     const std::size_t capacity = std::max(chunkBytes, kLineBytes);
     std::unique_ptr<std::uint8_t[]> chunk(new (std::nothrow) std::uint8_t[capacity]);
     if (!chunk) {
@@ -40,20 +43,24 @@ class DumpWalk {
     bool atEnd = false;
     while (!atEnd || have > 0) {
       if (!atEnd) {
-        Result<std::size_t> got = input.read(chunk.get() + have, capacity - have);
+        const std::size_t want =
+            static_cast<std::size_t>(std::min<std::uint64_t>(capacity - have, left));
+        Result<std::size_t> got =
+            want == 0 ? Result<std::size_t>(std::size_t{0}) : input.read(chunk.get() + have, want);
         if (!got) {
           // The whole lines read before the failure are shown first.
-          if (Status shown = takeLines(chunk.get(), have - have % kLineBytes); !shown) {
+          if (Status shown = takeLines(chunk.get(), wholeLines(have)); !shown) {
             return fail(result, shown, {});
           }
           return fail(result, {}, got.status());
         }
         atEnd = *got == 0;
         have += *got;
+        left -= *got;
         if (!atEnd && have < capacity && !input.mayWait()) continue;
       }
       // Whole lines only, until the input ends and the short line follows.
-      const std::size_t usable = atEnd ? have : have - have % kLineBytes;
+      const std::size_t usable = atEnd ? have : wholeLines(have);
       if (Status shown = takeLines(chunk.get(), usable); !shown) return fail(result, shown, {});
       std::memmove(chunk.get(), chunk.get() + usable, have - usable);
       have -= usable;
@@ -63,14 +70,20 @@ class DumpWalk {
       if (Status flushed = out_.flush(); !flushed) return fail(result, flushed, {});
     }
     result.written = closeRun();
-    result.size = offset_;
+    result.size = offset_ - start_;
     return result;
   }
 
  private:
+  // How many of `have` bytes from offset_ end on a line boundary of the input.
+  std::size_t wholeLines(std::size_t have) const {
+    const std::uint64_t end = (offset_ + have) & ~std::uint64_t{kLineBytes - 1};
+    return end > offset_ ? static_cast<std::size_t>(end - offset_) : 0;
+  }
+
   // A failed read still shows everything before it; a failed write ends at once.
   DumpResult fail(DumpResult result, Status written, Status read) {
-    result.size = offset_;
+    result.size = offset_ - start_;
     result.read = read;
     result.written = written;
     if (written.ok()) {
@@ -80,9 +93,15 @@ class DumpWalk {
     return result;
   }
 
-  // The lines of `count` bytes; only the last may be short.
+  // The lines of `count` bytes; only the first (of a window that starts
+  // inside a line) and the last may be short.
   Status takeLines(const std::uint8_t* bytes, std::size_t count) {
-    for (std::size_t at = 0; at < count; at += kLineBytes) {
+    std::size_t at = 0;
+    if (count > 0 && offset_ % kLineBytes != 0) {
+      at = std::min(kLineBytes - offset_ % kLineBytes, count);
+      if (Status shown = leadLine(bytes, at); !shown) return shown;
+    }
+    for (; at < count; at += kLineBytes) {
       if (Status shown = takeLine(bytes + at, std::min(kLineBytes, count - at)); !shown) {
         return shown;
       }
@@ -107,6 +126,17 @@ class DumpWalk {
       }
     }
     Status shown = line(bytes, length, offset_);
+    offset_ += length;
+    return shown;
+  }
+
+  // Starts no run of repeats: it is never shown the way a whole line is.
+  Status leadLine(const std::uint8_t* bytes, std::size_t length) {
+    std::array<std::uint8_t, kLineBytes> slots{};
+    if (formatter_.options().color) reader_.slots(offset_, bytes, length, slots.data());
+    const std::size_t lead = offset_ % kLineBytes;
+    Status shown =
+        writeLeadLine(out_, formatter_, bytes, slots.data(), lead, length, offset_ - lead);
     offset_ += length;
     return shown;
   }
@@ -139,6 +169,7 @@ class DumpWalk {
   const LineFormatter& formatter_;
   OutputBuffer& out_;
   std::uint64_t offset_ = 0;
+  std::uint64_t start_ = 0;
   bool held_ = false;
   std::array<std::uint8_t, kLineBytes> heldBytes_{};
   std::size_t heldLength_ = 0;
@@ -163,9 +194,9 @@ DumpFailure reportedFailure(const DumpResult& result) {
 }
 
 DumpResult writeDump(InputStream& input, const Colormap& colormap, const Options& options,
-                     OutputBuffer& out, std::size_t chunkBytes) {
+                     OutputBuffer& out, DumpWindow window, std::size_t chunkBytes) {
   const LineFormatter formatter(effectiveOptions(options), options.palette);
-  return DumpWalk(colormap, formatter, out).run(input, chunkBytes);
+  return DumpWalk(colormap, formatter, out).run(input, window, chunkBytes);
 }
 
 DumpResult writeDump(std::span<const std::uint8_t> input, const Colormap& colormap,

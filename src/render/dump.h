@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <limits>
 #include <span>
 
 #include "config/options.h"
@@ -10,6 +11,14 @@
 #include "render/output.h"
 
 namespace lumo {
+
+/// The stretch of the input a dump shows: `length` bytes (or fewer, where
+/// the input ends) from offset `start`. The input stream handed to writeDump
+/// begins at `start`; offsets stay those of the whole input.
+struct DumpWindow {
+  std::uint64_t start = 0;
+  std::uint64_t length = std::numeric_limits<std::uint64_t>::max();
+};
 
 /// How a dump ended: how many input bytes it showed, the first failure of
 /// writing the output, and the failure of reading the input. A failed write
@@ -38,9 +47,13 @@ inline constexpr std::size_t kDumpChunkBytes = std::size_t{1} << 20;
 /// `chunkBytes` (at least one line's worth) as it goes and collapsing runs
 /// of three or more identical lines into a skip message. When reading fails,
 /// the lines before the failure are written out first. Leaves the last lines
-/// in the buffer; the caller writes the footer and flushes.
+/// in the buffer; the caller writes the footer and flushes. Lines stay on
+/// 16-byte boundaries of the whole input: a window that starts inside a line
+/// shows that line with blank cells before its start. Reading stops at the
+/// window's end.
 DumpResult writeDump(InputStream& input, const Colormap& colormap, const Options& options,
-                     OutputBuffer& out, std::size_t chunkBytes = kDumpChunkBytes);
+                     OutputBuffer& out, DumpWindow window = {},
+                     std::size_t chunkBytes = kDumpChunkBytes);
 DumpResult writeDump(std::span<const std::uint8_t> input, const Colormap& colormap,
                      const Options& options, OutputBuffer& out);
 

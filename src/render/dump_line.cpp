@@ -132,12 +132,15 @@ char* fillHexTemplate(char* out, const char* digits, const HexTemplate& line) {
 
 DumpOptions effectiveOptions(const Options& options) {
   DumpOptions effective{options.color,      options.uppercase,  options.show_offset,
-                        options.show_ascii, options.skip_lines, options.raw};
+                        options.show_ascii, options.skip_lines, options.raw,
+                        options.show_size,  options.legend};
   if (options.raw) {
     effective.color = false;
     effective.show_offset = false;
     effective.show_ascii = false;
     effective.skip_lines = false;
+    effective.show_size = false;
+    effective.legend = false;
   }
   return effective;
 }
@@ -314,6 +317,57 @@ std::size_t LineFormatter::formatUniform(char* out, const std::uint8_t* bytes, P
   std::uint8_t slots[16];
   std::memset(slots, slot, sizeof slots);
   return formatColored16(out, bytes, slots, &hexTemplates_[slot], offset);
+}
+
+// Cell by cell: this line occurs once per dump, so it needs no fast path.
+std::size_t LineFormatter::formatWithLead(char* out, const std::uint8_t* bytes,
+                                          const std::uint8_t* slots, std::size_t lead,
+                                          std::size_t count, std::uint64_t offset) const {
+  char* const start = out;
+  if (options_.show_offset) out = writeOffset(out, offset);
+  if (!options_.raw) out = put(out, options_.color ? kOpenColored : kOpenPlain);
+  for (std::size_t cell = 0; cell < 16; ++cell) {
+    if (cell < lead || cell >= lead + count) {
+      out = putSpaces(out, 2);
+    } else {
+      const std::size_t i = cell - lead;
+      if (options_.color) out = putEscape(out, escapes_[slots[i]]);
+      std::memcpy(out, digits_ + 2 * bytes[i], 2);
+      out += 2;
+      if (options_.color) out = put(out, kReset);
+    }
+    if (cell & 1) *out++ = ' ';
+  }
+  if (!options_.raw) out = put(out, options_.color ? kCloseColored : kClosePlain);
+  if (options_.show_ascii) {
+    *out++ = ' ';
+    out = putSpaces(out, lead);
+    for (std::size_t i = 0; i < count; ++i) {
+      if (!options_.color) {
+        *out++ = kAsciiChars[bytes[i]];
+        continue;
+      }
+      if (isPrintable(bytes[i])) {
+        out = putEscape(out, escapes_[slots[i]]);
+        *out++ = static_cast<char>(bytes[i]);
+      } else {
+        out = put(out, "\x1b[2m.");
+      }
+      out = put(out, kReset);
+    }
+    out = putSpaces(out, 16 - lead - count);
+    out = put(out, options_.color ? kAsciiEndColored : kAsciiEndPlain);
+  }
+  *out++ = '\n';
+  return static_cast<std::size_t>(out - start);
+}
+
+Status writeLeadLine(OutputBuffer& out, const LineFormatter& formatter, const std::uint8_t* bytes,
+                     const std::uint8_t* slots, std::size_t lead, std::size_t count,
+                     std::uint64_t offset) {
+  if (Status room = out.reserve(kMaxLineSize); !room) return room;
+  out.commit(formatter.formatWithLead(out.cursor(), bytes, slots, lead, count, offset));
+  return {};
 }
 
 }  // namespace lumo

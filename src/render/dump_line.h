@@ -19,10 +19,13 @@ struct DumpOptions {
   bool show_ascii = true;
   bool skip_lines = true;
   bool raw = false;
+  bool show_size = true;
+  bool legend = false;
 };
 
-/// Raw mode turns color, offset, ASCII column and skipping off and keeps
-/// uppercase; the caller's Options are not changed.
+/// Raw mode's rules, in this one place: raw mode turns color, offset, ASCII
+/// column, skipping, the size line and the legend off and keeps uppercase;
+/// the caller's Options are not changed.
 DumpOptions effectiveOptions(const Options& options);
 
 /// Upper bound of one formatted line: every byte with the longest possible
@@ -51,6 +54,12 @@ class LineFormatter {
   /// paths must write exactly this; the tests hold them to it.
   std::size_t formatEachByte(char* out, const std::uint8_t* bytes, const std::uint8_t* slots,
                              std::size_t count, std::uint64_t offset) const;
+
+  /// The first line of a window that starts inside a line: `offset` is the
+  /// line's 16-aligned start, the first `lead` cells stay blank and the
+  /// `count` bytes follow (lead + count <= 16).
+  std::size_t formatWithLead(char* out, const std::uint8_t* bytes, const std::uint8_t* slots,
+                             std::size_t lead, std::size_t count, std::uint64_t offset) const;
 
   const DumpOptions& options() const { return options_; }
 
@@ -116,5 +125,10 @@ inline Status writeUniformLine(OutputBuffer& out, const LineFormatter& formatter
   out.commit(formatter.formatUniform(out.cursor(), bytes, slot, offset));
   return {};
 }
+
+/// Formats a line with blank leading cells (formatWithLead) into the buffer.
+Status writeLeadLine(OutputBuffer& out, const LineFormatter& formatter, const std::uint8_t* bytes,
+                     const std::uint8_t* slots, std::size_t lead, std::size_t count,
+                     std::uint64_t offset);
 
 }  // namespace lumo

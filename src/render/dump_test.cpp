@@ -129,7 +129,7 @@ TEST(Dump, RunIsCollapsedDespiteDifferentColorsAndShowsItsOwn) {
   std::vector<std::uint8_t> input(48, 'A');
   Colormap colormap;
   colormap.fill(kNormalAlt);
-  colormap.paintRegion(32, 16, kC1);
+  colormap.paint(32, 16, kC1);
   colormap.resolve();
   Options options;
   options.color = true;
@@ -268,7 +268,7 @@ TEST(Dump, EveryChunkSizeGivesTheSameDump) {
     MemoryStream input(bytes);
     StringSink sink;
     OutputBuffer out(sink);
-    DumpResult result = writeDump(input, plainColormap(), plain(), out, chunk);
+    DumpResult result = writeDump(input, plainColormap(), plain(), out, {}, chunk);
     ASSERT_TRUE(result.written.ok());
     EXPECT_EQ(result.size, bytes.size());
     ASSERT_TRUE(out.flush().ok());

@@ -67,6 +67,33 @@ std::string sizeFooterText(std::uint64_t size) {
   return text;
 }
 
+std::string windowFooterText(std::uint64_t start, std::uint64_t shown,
+                             std::optional<std::uint64_t> total) {
+  auto hex = [](std::uint64_t value) {
+    std::array<char, 20> digits{};
+    char* end = std::to_chars(digits.data(), digits.data() + digits.size(), value, 16).ptr;
+    return "0x" + std::string(digits.data(), end);
+  };
+  std::string text;
+  if (shown == 0) {
+    text = "No bytes at " + hex(start);
+  } else {
+    std::array<char, 24> count{};
+    char* end = std::to_chars(count.data(), count.data() + count.size(), shown).ptr;
+    text = "Bytes " + hex(start) + "-" + hex(start + shown - 1) + " (" +
+           std::string(count.data(), end) + " bytes)";
+  }
+  if (total) {
+    constexpr std::string_view kLead = "File size: ";
+    const std::string whole = sizeFooterText(*total);
+    text += " of ";
+    text.append(whole, kLead.size(), std::string::npos);
+  } else {
+    text += "\n";
+  }
+  return text;
+}
+
 Status writeSizeFooter(std::uint64_t size, OutputBuffer& out) {
   return out.append(sizeFooterText(size));
 }

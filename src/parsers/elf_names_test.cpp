@@ -1,0 +1,135 @@
+// Section names from hostile string tables: every read stays inside the
+// table and the input, under a length cap, and names go in raw (escaping is
+// the printer's job, tested with escapedName).
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "core/printable_name.h"
+#include "parsers/parser_test_support.h"
+#include "parsers/parsers.h"
+
+namespace lumo {
+namespace {
+
+using testing::Bytes;
+using testing::put;
+
+constexpr std::uint64_t kShoff = 0x100;
+constexpr std::uint32_t kShtProgbits = 1;
+constexpr std::uint32_t kShtStrtab = 3;
+
+// A 64-bit little-endian ELF with `names.size() + 1` section headers at
+// kShoff: entry 0 is the string table (at `table_offset`, `table_size`
+// bytes), entry i + 1 a PROGBITS section of 16 bytes named by offset
+// names[i] into that table.
+Bytes elfWithNames(const std::string& table, std::uint64_t table_offset, std::uint64_t table_size,
+                   const std::vector<std::uint32_t>& names, std::uint16_t shstrndx = 0) {
+  Bytes bytes(64);
+  bytes[0] = 0x7f, bytes[1] = 'E', bytes[2] = 'L', bytes[3] = 'F', bytes[4] = 2, bytes[5] = 1;
+  const auto count = static_cast<std::uint16_t>(names.size() + 1);
+  put(bytes, 40, kShoff, 8);
+  put(bytes, 60, count, 2);
+  put(bytes, 62, shstrndx, 2);
+  auto entry = [&](std::uint64_t i, std::uint32_t name, std::uint32_t type, std::uint64_t offset,
+                   std::uint64_t size) {
+    const std::uint64_t at = kShoff + 64 * i;
+    put(bytes, at, name, 4);
+    put(bytes, at + 4, type, 4);
+    put(bytes, at + 24, offset, 8);
+    put(bytes, at + 32, size, 8);
+  };
+  entry(0, 0, kShtStrtab, table_offset, table_size);
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    entry(i + 1, names[i], kShtProgbits, 0x40 + 16 * i, 16);
+  }
+  if (!table.empty()) {
+    if (bytes.size() < table_offset + table.size()) bytes.resize(table_offset + table.size());
+    std::copy(table.begin(), table.end(), bytes.begin() + static_cast<long>(table_offset));
+  }
+  return bytes;
+}
+
+std::vector<std::string> recordedNames(const Bytes& input) {
+  Colormap colormap(true);
+  colorizeElf(MemoryAccess(input), colormap);
+  std::vector<std::string> names;
+  for (const NamedSection& section : colormap.sections()) {
+    names.emplace_back(colormap.label(section.name));
+  }
+  return names;
+}
+
+struct NamesCase {
+  const char* what;
+  Bytes input;
+  std::vector<std::string> expected;
+};
+
+TEST(ElfNames, HostileStringTablesReadOnlyWhatIsThere) {
+  const std::string table =
+      std::string("\0.text\0.data\0", 13) + std::string("\x1b]0;owned\x07\0", 11);
+  const std::string unterminated = std::string("\0.text\0", 7) + "abcdef";
+  const std::vector<NamesCase> cases = {
+      {"plain names", elfWithNames(table, 0x400, table.size(), {1, 7, 0}), {".text", ".data"}},
+      {"escape bytes go in raw",
+       elfWithNames(table, 0x400, table.size(), {13}),
+       {"\x1b]0;owned\x07"}},
+      // The table ends before the terminator: the name ends with the table.
+      {"no terminator",
+       elfWithNames(unterminated + "gh", 0x400, unterminated.size(), {7}),
+       {"abcdef"}},
+      // ... or with the input.
+      {"no terminator at the end of the input",
+       elfWithNames(unterminated, 0x400, 0x1000, {7}),
+       {"abcdef"}},
+      {"name offset past the table", elfWithNames(table, 0x400, table.size(), {500}), {}},
+      {"name offset wraps", elfWithNames(table, 0x400, 0xffffffffffffffff, {0xffffffff}), {}},
+      {"table past the end of the input", elfWithNames("", 0x100000, 64, {1}), {}},
+      {"table offset wraps", elfWithNames("", 0xfffffffffffffff0, 0x100, {0x20}), {}},
+      {"no string table", elfWithNames(table, 0x400, table.size(), {1}, 9), {}},
+      {"capped at 128 bytes",
+       elfWithNames(std::string(1, '\0') + std::string(300, 'n'), 0x400, 301, {1}),
+       {std::string(128, 'n')}},
+  };
+  for (const NamesCase& c : cases) {
+    EXPECT_EQ(recordedNames(c.input), c.expected) << c.what;
+  }
+}
+
+TEST(ElfNames, LabelsNameSectionsAndKeepColors) {
+  const std::string table = std::string("\0.text\0", 7);
+  const Bytes input = elfWithNames(table, 0x400, table.size(), {1});
+  // Keeping names must not change a color (colorize compares both).
+  testing::colorize(colorizeElf, input);
+  Colormap colormap(true);
+  colorizeElf(MemoryAccess(input), colormap);
+  std::vector<std::string> labels;
+  for (const Paint& paint : colormap.paints()) labels.emplace_back(colormap.label(paint.label));
+  EXPECT_EQ(labels, (std::vector<std::string>{"", "ELF header", "section header 0", "section 0",
+                                              "section header 1 .text", "section 1 .text"}));
+}
+
+TEST(ElfNames, ManyEntriesNamingOneLongUnterminatedNameStayCheap) {
+  // 65534 sections all named by a name that runs to the end of a large
+  // table: each read stops at the cap, so the work is linear in the entries.
+  const std::string table = std::string(1, '\0') + std::string(1 << 20, 'x');
+  const Bytes input =
+      elfWithNames(table, 0x100 + 64 * 65535, table.size(), std::vector<std::uint32_t>(65534, 1));
+  Colormap colormap(true);
+  colorizeElf(MemoryAccess(input), colormap);
+  ASSERT_EQ(colormap.sections().size(), 65534u);
+  EXPECT_EQ(colormap.label(colormap.sections().back().name), std::string(128, 'x'));
+}
+
+TEST(EscapedName, EscapesEveryByteOutsidePrintableAscii) {
+  EXPECT_EQ(escapedName(".text"), ".text");
+  EXPECT_EQ(escapedName("a\x1b[2Jb"), "a\\x1b[2Jb");
+  EXPECT_EQ(escapedName(std::string("\0\n\x7f\x80\xff", 5)), "\\x00\\x0a\\x7f\\x80\\xff");
+  EXPECT_EQ(escapedName("caf\xc3\xa9"), "caf\\xc3\\xa9");
+  EXPECT_EQ(escapedName("a\\b ~"), "a\\b ~");
+}
+
+}  // namespace
+}  // namespace lumo

@@ -1,0 +1,80 @@
+// The largest tables the 16-bit counts allow stay a handful of paints when
+// their entries hold nothing, and one paint per content otherwise: memory
+// follows what is painted, not the counts. (That rows color as single
+// paints is checked on small tables in colormap_test.)
+#include <gtest/gtest.h>
+
+#include "parsers/parser_test_support.h"
+#include "parsers/registry.h"
+
+namespace lumo {
+namespace {
+
+using testing::Bytes;
+using testing::put;
+
+constexpr std::uint64_t kCount = 65535;
+
+// ELF64 with 65535 program and 65535 section headers; with contents each
+// entry names 16 bytes of its own after the tables.
+Bytes worstElf(bool contents) {
+  const std::uint64_t phoff = 64;
+  const std::uint64_t shoff = phoff + 56 * kCount;
+  const std::uint64_t data = shoff + 64 * kCount;
+  Bytes bytes(data + 16 * kCount);
+  bytes[0] = 0x7f, bytes[1] = 'E', bytes[2] = 'L', bytes[3] = 'F', bytes[4] = 2, bytes[5] = 1;
+  put(bytes, 32, phoff, 8);
+  put(bytes, 40, shoff, 8);
+  put(bytes, 56, kCount, 2);
+  put(bytes, 60, kCount, 2);
+  for (std::uint64_t i = 0; contents && i < kCount; ++i) {
+    put(bytes, phoff + 56 * i, 1, 4);                  // PT_LOAD
+    put(bytes, phoff + 56 * i + 8, data + 16 * i, 8);  // p_offset
+    put(bytes, phoff + 56 * i + 32, 16, 8);            // p_filesz
+    put(bytes, shoff + 64 * i + 4, 1, 4);              // SHT_PROGBITS
+    put(bytes, shoff + 64 * i + 24, data + 16 * i, 8);
+    put(bytes, shoff + 64 * i + 32, 16, 8);
+  }
+  return bytes;
+}
+
+// PE with 65535 section headers.
+Bytes worstPe(bool contents) {
+  const std::uint64_t lfanew = 64;
+  const std::uint64_t table = lfanew + 24 + 240;
+  const std::uint64_t data = table + 40 * kCount;
+  Bytes bytes(data + 16 * kCount);
+  bytes[0] = 'M', bytes[1] = 'Z';
+  put(bytes, 60, lfanew, 4);
+  bytes[lfanew] = 'P', bytes[lfanew + 1] = 'E';
+  put(bytes, lfanew + 6, kCount, 2);
+  put(bytes, lfanew + 20, 240, 2);
+  for (std::uint64_t i = 0; contents && i < kCount; ++i) {
+    put(bytes, table + 40 * i + 16, 16, 4);
+    put(bytes, table + 40 * i + 20, data + 16 * i, 4);
+  }
+  return bytes;
+}
+
+TEST(HostileTables, PaintsFollowWhatIsPaintedNotTheCounts) {
+  struct Case {
+    const char* what;
+    Bytes input;
+    std::size_t most_paints;
+  };
+  const Case cases[] = {
+      {"ELF, empty entries", worstElf(false), 4},
+      {"ELF, every entry with contents", worstElf(true), 2 * kCount + 4},
+      {"PE, empty entries", worstPe(false), 10},
+      {"PE, every section with contents", worstPe(true), kCount + 10},
+  };
+  for (const Case& c : cases) {
+    Result<Colormap> colormap = buildColormap(ByteSpan(c.input), std::nullopt);
+    ASSERT_TRUE(colormap.ok()) << c.what;
+    EXPECT_LE(colormap->paints().size(), c.most_paints) << c.what;
+    EXPECT_LE(colormap->runs().size(), c.most_paints + 1) << c.what;
+  }
+}
+
+}  // namespace
+}  // namespace lumo
