@@ -22,4 +22,6 @@ complete -c lumo -l parser -x -d 'Specify the parser to use' -a "
     elf\t'32-bit and 64-bit ELF files'
     pe\t'PE (portable executable) files'
     qoi\t'QOI (Quite OK Image)'
+    macho\t'Mach-O files, thin and universal'
+    wasm\t'WebAssembly modules'
     data\t'Binary or ASCII data'"

@@ -94,8 +94,8 @@ void dumpFile(platform::InputSource& source, const Options& options, std::string
 }
 
 // A stream's first bytes decide the parser. Plain data and QOI need nothing
-// more, so the rest streams through; ELF and PE headers may point anywhere,
-// so only for them is the whole input read first.
+// more, so the rest streams through; the headers of the executable formats
+// may point anywhere, so only for them is the whole input read first.
 void dumpStream(platform::InputSource& source, const Options& options,
                 std::string_view displayName) {
   ByteBuffer head;
@@ -103,8 +103,7 @@ void dumpStream(platform::InputSource& source, const Options& options,
     failReading(read.failure(), displayName);
   }
   const ParserKind kind = options.parser.value_or(detectParser(head.bytes()));
-  const bool structured = kind == ParserKind::Elf || kind == ParserKind::Pe;
-  if (structured && matchesMagic(kind, head.bytes())) {
+  if (readsTables(kind) && matchesMagic(kind, head.bytes())) {
     if (Status read = readRest(source, head); !read) failReading(read.failure(), displayName);
     const Colormap colormap = colorize(MemoryAccess(head.bytes()), options.parser, displayName);
     MemoryStream stream(head.bytes());

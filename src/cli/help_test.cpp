@@ -46,6 +46,8 @@ TEST(HelpText, IsTheUsageTheParserListAndTheAuthorLine) {
       "                                    - elf    32-bit and 64-bit ELF files\n"
       "                                    - pe     PE (portable executable) files\n"
       "                                    - qoi    QOI (Quite OK Image)\n"
+      "                                    - macho  Mach-O files, thin and universal\n"
+      "                                    - wasm   WebAssembly modules\n"
       "                                    - data   Binary or ASCII data\n"
       "\n"
       "Made by Tovrel\n";

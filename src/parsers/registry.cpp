@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <new>
 
+#include "parsers/macho_layout.h"
 #include "parsers/parsers.h"
 
 namespace lumo {
@@ -12,15 +13,26 @@ namespace {
 struct ParserInfo {
   std::string_view name;
   std::string_view description;
-  std::string_view magic;  // empty: matches every input
+  std::string_view magic;  // empty: matches every input, unless `matches` decides
   void (*colorize)(const RandomAccess&, Colormap&);
+  // For a format with more than one magic number, or one that needs more
+  // than a byte comparison; replaces `magic`.
+  bool (*matches)(ByteSpan) = nullptr;
+  // Whether the parser reads beyond the first bytes, so that a stream must
+  // be read whole before it is colored.
+  bool reads_tables = false;
 };
 
 // Indexed by ParserKind.
 constexpr std::array<ParserInfo, kParserKinds.size()> kParsers = {{
-    {"elf", "32-bit and 64-bit ELF files", "\177ELF", colorizeElf},  // \177 is DEL, 0x7f
-    {"pe", "PE (portable executable) files", "MZ", colorizePe},
+    // \177 is DEL, 0x7f
+    {"elf", "32-bit and 64-bit ELF files", "\177ELF", colorizeElf, nullptr, true},
+    {"pe", "PE (portable executable) files", "MZ", colorizePe, nullptr, true},
     {"qoi", "QOI (Quite OK Image)", "qoif", colorizeQoi},
+    {"macho", "Mach-O files, thin and universal", "", colorizeMachO, looksLikeMachO, true},
+    // "\0asm" and version 1
+    {"wasm", "WebAssembly modules", std::string_view("\0asm\1\0\0\0", 8), colorizeWasm, nullptr,
+     true},
     {"data", "Binary or ASCII data", "", colorizeData},
 }};
 
@@ -39,7 +51,10 @@ std::optional<ParserKind> parserByName(std::string_view name) {
   return std::nullopt;
 }
 
+bool readsTables(ParserKind kind) { return infoOf(kind).reads_tables; }
+
 bool matchesMagic(ParserKind kind, ByteSpan input) {
+  if (infoOf(kind).matches != nullptr) return infoOf(kind).matches(input);
   const std::string_view magic = infoOf(kind).magic;
   if (input.size() < magic.size()) return false;
   return std::equal(magic.begin(), magic.end(), input.begin(),
