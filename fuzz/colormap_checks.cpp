@@ -137,10 +137,10 @@ void checkResolve(ParserKind kind, ByteSpan input, const std::vector<std::uint8_
   // once more.
   FUZZ_CHECK(colormap.paints().size() <= 64 + 8 * input.size());
   std::vector<std::uint8_t> painted(input.size(), kNormalAlt);
-  for (const SlotRun& paint : colormap.paints()) {
+  for (const Paint& paint : colormap.paints()) {
     const std::uint64_t end = std::min<std::uint64_t>(paint.end, input.size());
     for (std::uint64_t k = paint.start; k < end; ++k)
-      painted[static_cast<std::size_t>(k)] = paint.slot;
+      painted[static_cast<std::size_t>(k)] = paintSlotAt(paint, k);
   }
   FUZZ_CHECK(painted == slots);
 }

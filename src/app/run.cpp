@@ -93,9 +93,9 @@ void dumpFile(platform::InputSource& source, const Options& options, std::string
   writeOutput(stream, colormap, options, displayName);
 }
 
-// A stream's first bytes decide the parser. Plain data and QOI need nothing
-// more, so the rest streams through; the headers of the executable formats
-// may point anywhere, so only for them is the whole input read first.
+// A stream's first bytes decide the parser. Most need nothing more, so the
+// rest streams through; a parser whose headers may point anywhere (the
+// registry says which) gets the whole input read first.
 void dumpStream(platform::InputSource& source, const Options& options,
                 std::string_view displayName) {
   ByteBuffer head;
@@ -103,7 +103,7 @@ void dumpStream(platform::InputSource& source, const Options& options,
     failReading(read.failure(), displayName);
   }
   const ParserKind kind = options.parser.value_or(detectParser(head.bytes()));
-  if (readsTables(kind) && matchesMagic(kind, head.bytes())) {
+  if (parserReadsAnywhere(kind) && matchesMagic(kind, head.bytes())) {
     if (Status read = readRest(source, head); !read) failReading(read.failure(), displayName);
     const Colormap colormap = colorize(MemoryAccess(head.bytes()), options.parser, displayName);
     MemoryStream stream(head.bytes());

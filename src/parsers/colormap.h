@@ -1,34 +1,121 @@
 #pragma once
 
+#include <charconv>
 #include <cstddef>
 #include <cstdint>
+#include <string>
+#include <string_view>
 #include <vector>
 
 #include "core/palette_slot.h"
 
 namespace lumo {
 
-/// A stretch [start, end) of input offsets painted with one slot.
-struct SlotRun {
+/// No label, no paint: the "none" value of the 32-bit references below.
+inline constexpr std::uint32_t kNoLabel = 0xffffffff;
+inline constexpr std::uint32_t kNoPaint = 0xffffffff;
+
+/// One recorded paint: [start, end) of input offsets, painted with `slot`,
+/// named by `label` when names are kept. 24 bytes and no heap object of its
+/// own, so a table of 65535 entries stays small.
+///
+/// A paint with a `stride` is a row of table entries of `stride` bytes each,
+/// numbered from `entry`: entry k has alternatingSlot(slot, k). Rows only
+/// form while names are not kept (a named entry is a paint of its own), so
+/// a row never needs a label.
+struct Paint {
   std::uint64_t start = 0;
   std::uint64_t end = 0;
+  std::uint32_t label = kNoLabel;
+  std::uint16_t entry = 0;
   PaletteSlot slot = kNormalAlt;
-  friend bool operator==(const SlotRun&, const SlotRun&) = default;
+  std::uint8_t stride = 0;
 };
 
-/// The palette slot of every input byte, without one entry per byte: the
-/// structured parsers record their paints in order, and resolve() turns them
-/// into non-overlapping runs in which the later paint wins, exactly as
-/// painting a byte array would. For plain data the slot follows from each
-/// byte's value and nothing is stored at all. Neither form depends on the
-/// input's length, so the input can be streamed.
+/// The slot that `paint` gives the byte at `offset` (inside the paint).
+PaletteSlot paintSlotAt(const Paint& paint, std::uint64_t offset);
+
+/// A stretch of the resolved colormap owned by one paint (or by none:
+/// `paint` is kNoPaint, the bytes are `normal_alt`).
+struct PaintRun {
+  std::uint64_t start = 0;
+  std::uint64_t end = 0;
+  std::uint32_t paint = kNoPaint;
+  friend bool operator==(const PaintRun&, const PaintRun&) = default;
+};
+
+/// A structure that `--section` can select by name. `has_bytes` is false for
+/// sections that occupy nothing in the file (SHT_NOBITS, or size 0).
+struct NamedSection {
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;
+  std::uint32_t name = kNoLabel;
+  bool has_bytes = false;
+};
+
+/// Builds a short label on the stack (so a parser that keeps no names pays
+/// nothing): `LabelText() << "section " << 14 << ' ' << name`. Text beyond
+/// kCapacity bytes is dropped.
+class LabelText {
+ public:
+  static constexpr std::size_t kCapacity = 255;
+  LabelText& operator<<(std::string_view text);
+  LabelText& operator<<(char c) { return *this << std::string_view(&c, 1); }
+  LabelText& operator<<(std::uint64_t number);
+  std::string_view view() const { return {text_, size_}; }
+
+ private:
+  char text_[kCapacity] = {};
+  std::size_t size_ = 0;
+};
+
+/// The palette slot of every input byte, without one entry per byte, and,
+/// when asked for, what each painted stretch is.
+///
+/// Parsers record paints in order; resolve() turns them into runs in which
+/// the later paint wins, exactly as painting a byte array would. For plain
+/// data the slot follows from each byte's value and nothing is stored at
+/// all. Neither form depends on the input's length, so the input can be
+/// streamed.
+///
+/// For parser authors, the whole interface is:
+///   - paint(start, length, slot, label) for one structure (a header, a
+///     segment's contents); the label is only read when keepsNames();
+///   - paintEntry(start, length, base, index, label) for entry `index` of a
+///     table whose entries alternate between `base` and the same slot of the
+///     next group (alternatingSlot);
+///   - addSection(name, offset, size, has_bytes) for every structure that
+///     `--section NAME` may select, including those with no bytes in the
+///     file (SHT_NOBITS, size 0): record them with has_bytes false;
+///   - keepsNames(): build label text and names only when this is true
+///     (use LabelText for it); without it names cost nothing.
+/// Labels are short human names: "ELF header", "program header 2 (LOAD)",
+/// "section 14 .text", "PE section .rdata". Names read from the input go in
+/// raw; whoever prints them escapes them (escapedName).
 class Colormap {
  public:
+  Colormap() = default;
+  explicit Colormap(bool keepNames) : keepNames_(keepNames) {}
+
+  /// Whether labels and sections are recorded: only when the legend or
+  /// `--section` will read them.
+  bool keepsNames() const { return keepNames_; }
+
   /// Records a paint of [start, start + length). The sum never wraps: a
   /// region that reaches past 2^64 simply reaches past the end. Regions past
   /// the end of the input are harmless: those offsets are never looked up.
   /// May throw std::bad_alloc; buildColormap turns that into OutOfMemory.
-  void paintRegion(std::uint64_t start, std::uint64_t length, PaletteSlot slot);
+  void paint(std::uint64_t start, std::uint64_t length, PaletteSlot slot,
+             std::string_view label = {});
+
+  /// Records entry `index` of a table, painted alternatingSlot(base, index).
+  /// Without names, adjacent entries of one table painted one after the
+  /// other share one paint.
+  void paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot base, std::uint16_t index,
+                  std::string_view label = {});
+
+  /// Records a selectable section (only when keepsNames()).
+  void addSection(std::string_view name, std::uint64_t offset, std::uint64_t size, bool has_bytes);
 
   /// Paints every offset.
   void fill(PaletteSlot slot);
@@ -37,15 +124,19 @@ class Colormap {
   /// anything else `normal_alt`. Earlier paints no longer matter.
   void useByteClasses();
 
-  /// Turns the recorded paints into runs; called once, after the parser.
+  /// Turns the recorded paints into runs: one sort of the paints by start,
+  /// then one sweep. Called once, after the parser.
   void resolve();
 
   bool byteClasses() const { return byteClasses_; }
-  /// The paints in the order they were made (until resolve()).
-  const std::vector<SlotRun>& paints() const { return paints_; }
-  /// Sorted, non-overlapping, adjacent runs of different slots (after
-  /// resolve()). Offsets no paint reached are `normal_alt`.
-  const std::vector<SlotRun>& runs() const { return runs_; }
+  /// The paints in the order they were made.
+  const std::vector<Paint>& paints() const { return paints_; }
+  /// Sorted, non-overlapping runs (after resolve()); offsets outside every
+  /// run are `normal_alt`.
+  const std::vector<PaintRun>& runs() const { return runs_; }
+  const std::vector<NamedSection>& sections() const { return sections_; }
+  /// The text of a label or section name; empty for kNoLabel.
+  std::string_view label(std::uint32_t id) const;
 
   /// The slot of the byte at `offset`, whose value is `byte`.
   PaletteSlot slotAt(std::uint64_t offset, std::uint8_t byte) const;
@@ -65,8 +156,17 @@ class Colormap {
   };
 
  private:
-  std::vector<SlotRun> paints_;
-  std::vector<SlotRun> runs_;
+  std::uint32_t addLabel(std::string_view text);
+  PaletteSlot runSlot(const PaintRun& run, std::uint64_t offset) const {
+    return run.paint == kNoPaint ? kNormalAlt : paintSlotAt(paints_[run.paint], offset);
+  }
+
+  std::vector<Paint> paints_;
+  std::vector<PaintRun> runs_;
+  std::vector<NamedSection> sections_;
+  // Every label and name, each as one length byte and its text.
+  std::string labels_;
+  bool keepNames_ = false;
   bool byteClasses_ = false;
 };
 

@@ -1,3 +1,6 @@
+#include <algorithm>
+#include <array>
+
 #include "parsers/alternating_slot.h"
 #include "parsers/elf_layout.h"
 #include "parsers/input_cursor.h"
@@ -9,6 +12,8 @@ namespace {
 constexpr std::uint32_t kPtPhdr = 6;
 constexpr std::uint32_t kShtNull = 0;
 constexpr std::uint32_t kShtNobits = 8;
+// Longer section names are cut: no name read from a file costs more.
+constexpr std::uint64_t kNameCap = 128;
 
 // The segment at offset 0 holds the headers and PT_PHDR is the program
 // header table itself; painting either would hide the tables.
@@ -20,6 +25,60 @@ bool sectionHasFileContents(const ElfEntry& entry) {
   return entry.offset != 0 && entry.type != kShtNull && entry.type != kShtNobits;
 }
 
+std::string_view segmentTypeName(std::uint32_t type) {
+  switch (type) {
+    case 0: return "NULL";
+    case 1: return "LOAD";
+    case 2: return "DYNAMIC";
+    case 3: return "INTERP";
+    case 4: return "NOTE";
+    case 5: return "SHLIB";
+    case 6: return "PHDR";
+    case 7: return "TLS";
+    case 0x6474e550: return "GNU_EH_FRAME";
+    case 0x6474e551: return "GNU_STACK";
+    case 0x6474e552: return "GNU_RELRO";
+    case 0x6474e553: return "GNU_PROPERTY";
+    default: return {};
+  }
+}
+
+LabelText& withSegmentType(LabelText& text, std::uint32_t type) {
+  const std::string_view name = segmentTypeName(type);
+  if (!name.empty()) return text << name;
+  return text << "type " << std::uint64_t{type};
+}
+
+// The section-header string table, where section names live.
+struct StringTable {
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;
+};
+
+// The name at `at` in the table: up to its terminator, the table's end, the
+// input's end or kNameCap bytes, whichever comes first; read through the
+// cursor like every other record, so a hostile offset reads nothing.
+std::string_view readName(const RandomAccess& input, const StringTable& table, std::uint32_t at,
+                          std::array<char, kNameCap>& storage) {
+  if (at >= table.size) return {};
+  const std::uint64_t start = table.offset + at;
+  if (start < table.offset || start >= input.size()) return {};
+  const std::uint64_t limit = std::min({kNameCap, table.size - at, input.size() - start});
+  InputCursor cursor(input);
+  cursor.seek(start);
+  std::size_t length = 0;
+  while (length < limit) {
+    const std::uint64_t piece = std::min<std::uint64_t>(InputCursor::kMaxRecord, limit - length);
+    const Result<ByteSpan> bytes = cursor.readExact(piece);
+    if (!bytes) break;
+    for (std::uint8_t byte : *bytes) {
+      if (byte == 0) return {storage.data(), length};
+      storage[length++] = static_cast<char>(byte);
+    }
+  }
+  return {storage.data(), length};
+}
+
 struct ElfTable {
   std::uint64_t offset = 0;
   std::uint16_t count = 0;
@@ -27,26 +86,123 @@ struct ElfTable {
   PaletteSlot entry_slot = kNormalAlt;
   PaletteSlot contents_slot = kNormalAlt;
   ElfEntry (*decode)(const ElfLayout&, ByteSpan) = nullptr;
-  bool (*paintsContents)(const ElfEntry&) = nullptr;
+  bool sections = false;
 };
+
+// What a table walk needs to name what it paints (used only when the
+// colormap keeps names).
+struct Namer {
+  const RandomAccess& input;
+  StringTable strings;
+};
+
+void paintProgramEntry(Colormap& colormap, const ElfTable& table, std::uint64_t at, std::uint16_t i,
+                       const ElfEntry* entry) {
+  if (!colormap.keepsNames()) {
+    colormap.paintEntry(at, table.entry_size, table.entry_slot, i);
+    return;
+  }
+  LabelText label;
+  label << "program header " << std::uint64_t{i};
+  if (entry != nullptr) withSegmentType(label << " (", entry->type) << ')';
+  colormap.paintEntry(at, table.entry_size, table.entry_slot, i, label.view());
+}
+
+void paintSegment(Colormap& colormap, const ElfTable& table, std::uint16_t i,
+                  const ElfEntry& entry) {
+  const PaletteSlot slot = alternatingSlot(table.contents_slot, i);
+  if (!colormap.keepsNames()) {
+    colormap.paint(entry.offset, entry.size, slot);
+    return;
+  }
+  LabelText label;
+  withSegmentType(label << "segment " << std::uint64_t{i} << " (", entry.type) << ", ";
+  label << ((entry.flags & 4) != 0 ? 'r' : '-') << ((entry.flags & 2) != 0 ? 'w' : '-')
+        << ((entry.flags & 1) != 0 ? 'x' : '-') << ')';
+  colormap.paint(entry.offset, entry.size, slot, label.view());
+}
+
+void paintSectionEntry(Colormap& colormap, const ElfTable& table, const Namer& namer,
+                       std::uint64_t at, std::uint16_t i, const ElfEntry* entry) {
+  if (!colormap.keepsNames()) {
+    colormap.paintEntry(at, table.entry_size, table.entry_slot, i);
+    return;
+  }
+  std::array<char, kNameCap> storage{};
+  LabelText label;
+  label << "section header " << std::uint64_t{i};
+  if (entry != nullptr) {
+    const std::string_view name = readName(namer.input, namer.strings, entry->name, storage);
+    if (!name.empty()) label << ' ' << name;
+  }
+  colormap.paintEntry(at, table.entry_size, table.entry_slot, i, label.view());
+}
+
+void paintSection(Colormap& colormap, const ElfTable& table, const Namer& namer, std::uint16_t i,
+                  const ElfEntry& entry) {
+  const PaletteSlot slot = alternatingSlot(table.contents_slot, i);
+  const bool painted = sectionHasFileContents(entry);
+  if (!colormap.keepsNames()) {
+    if (painted) colormap.paint(entry.offset, entry.size, slot);
+    return;
+  }
+  std::array<char, kNameCap> storage{};
+  const std::string_view name = readName(namer.input, namer.strings, entry.name, storage);
+  if (i != 0 && !name.empty()) {
+    colormap.addSection(name, entry.offset, entry.size,
+                        entry.type != kShtNobits && entry.type != kShtNull && entry.size > 0);
+  }
+  if (!painted) return;
+  LabelText label;
+  label << "section " << std::uint64_t{i};
+  if (!name.empty()) label << ' ' << name;
+  colormap.paint(entry.offset, entry.size, slot, label.view());
+}
 
 // Each entry is painted before it is read, so an entry cut short by the end
 // of the input still shows. Returns false when an entry could not be read
 // whole, which ends the whole parse.
-bool paintTable(const ElfTable& table, const ElfLayout& layout, const RandomAccess& input,
+bool paintTable(const ElfTable& table, const ElfLayout& layout, const Namer& namer,
                 Colormap& colormap) {
-  InputCursor cursor(input);
+  InputCursor cursor(namer.input);
   cursor.seek(table.offset);
   for (std::uint16_t i = 0; i < table.count; ++i) {
-    colormap.paintRegion(cursor.position(), table.entry_size, alternatingSlot(table.entry_slot, i));
+    const std::uint64_t at = cursor.position();
     const Result<ByteSpan> record = cursor.readExact(table.entry_size);
-    if (!record) return false;
+    if (!record) {
+      if (table.sections) {
+        paintSectionEntry(colormap, table, namer, at, i, nullptr);
+      } else {
+        paintProgramEntry(colormap, table, at, i, nullptr);
+      }
+      return false;
+    }
     const ElfEntry entry = table.decode(layout, *record);
-    if (table.paintsContents(entry)) {
-      colormap.paintRegion(entry.offset, entry.size, alternatingSlot(table.contents_slot, i));
+    if (table.sections) {
+      paintSectionEntry(colormap, table, namer, at, i, &entry);
+      paintSection(colormap, table, namer, i, entry);
+    } else {
+      paintProgramEntry(colormap, table, at, i, &entry);
+      if (segmentHasOwnContents(entry)) paintSegment(colormap, table, i, entry);
     }
   }
   return true;
+}
+
+// The string table's place, from section header e_shstrndx; none when that
+// header cannot be read.
+StringTable findStrings(const ElfLayout& layout, const ElfHeader& header,
+                        const RandomAccess& input) {
+  if (header.shstrndx >= header.shnum) return {};
+  InputCursor cursor(input);
+  const std::uint64_t at =
+      header.shoff + std::uint64_t{header.shstrndx} * layout.section_entry_size;
+  if (at < header.shoff) return {};
+  cursor.seek(at);
+  const Result<ByteSpan> record = cursor.readExact(layout.section_entry_size);
+  if (!record) return {};
+  const ElfEntry entry = decodeSectionEntry(layout, *record);
+  return {entry.offset, entry.size};
 }
 
 }  // namespace
@@ -59,22 +215,23 @@ void colorizeElf(const RandomAccess& input, Colormap& colormap) {
   if (!class_layout) return;
 
   // The header shows even when the input ends inside it.
-  colormap.paintRegion(0, class_layout->header_size, kC1);
+  colormap.paint(0, class_layout->header_size, kC1, "ELF header");
   InputCursor cursor(input);
   const Result<ByteSpan> header_record = cursor.readExact(class_layout->header_size);
   if (!header_record) return;
 
   const ElfLayout layout = withByteOrder(*class_layout, (*header_record)[kElfDataOffset]);
   const ElfHeader header = decodeElfHeader(layout, *header_record);
+  Namer namer{input, {}};
+  if (colormap.keepsNames()) namer.strings = findStrings(layout, header, input);
 
   const ElfTable program_headers = {.offset = header.phoff,
                                     .count = header.phnum,
                                     .entry_size = layout.program_entry_size,
                                     .entry_slot = kC2,
                                     .contents_slot = kC2Alt,
-                                    .decode = decodeProgramEntry,
-                                    .paintsContents = segmentHasOwnContents};
-  if (!paintTable(program_headers, layout, input, colormap)) return;
+                                    .decode = decodeProgramEntry};
+  if (!paintTable(program_headers, layout, namer, colormap)) return;
 
   const ElfTable section_headers = {.offset = header.shoff,
                                     .count = header.shnum,
@@ -82,8 +239,8 @@ void colorizeElf(const RandomAccess& input, Colormap& colormap) {
                                     .entry_slot = kC4,
                                     .contents_slot = kC4Alt,
                                     .decode = decodeSectionEntry,
-                                    .paintsContents = sectionHasFileContents};
-  paintTable(section_headers, layout, input, colormap);
+                                    .sections = true};
+  paintTable(section_headers, layout, namer, colormap);
 }
 
 }  // namespace lumo

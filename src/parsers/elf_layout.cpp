@@ -9,11 +9,14 @@ constexpr ElfLayout kElf64 = {
     .shoff = {40, 8},
     .phnum = {56, 2},
     .shnum = {60, 2},
+    .shstrndx = {62, 2},
     .program_entry_size = 56,
     .p_type = {0, 4},
+    .p_flags = {4, 4},
     .p_offset = {8, 8},
     .p_filesz = {32, 8},
     .section_entry_size = 64,
+    .sh_name = {0, 4},
     .sh_type = {4, 4},
     .sh_offset = {24, 8},
     .sh_size = {32, 8},
@@ -25,11 +28,14 @@ constexpr ElfLayout kElf32 = {
     .shoff = {32, 4},
     .phnum = {44, 2},
     .shnum = {48, 2},
+    .shstrndx = {50, 2},
     .program_entry_size = 32,
     .p_type = {0, 4},
+    .p_flags = {24, 4},
     .p_offset = {4, 4},
     .p_filesz = {16, 4},
     .section_entry_size = 40,
+    .sh_name = {0, 4},
     .sh_type = {4, 4},
     .sh_offset = {16, 4},
     .sh_size = {20, 4},
@@ -58,12 +64,14 @@ ElfHeader decodeElfHeader(const ElfLayout& layout, ByteSpan record) {
       .shoff = loadUnsigned(record, layout.shoff, layout.order),
       .phnum = static_cast<std::uint16_t>(loadUnsigned(record, layout.phnum, layout.order)),
       .shnum = static_cast<std::uint16_t>(loadUnsigned(record, layout.shnum, layout.order)),
+      .shstrndx = static_cast<std::uint16_t>(loadUnsigned(record, layout.shstrndx, layout.order)),
   };
 }
 
 ElfEntry decodeProgramEntry(const ElfLayout& layout, ByteSpan record) {
   return {
       .type = static_cast<std::uint32_t>(loadUnsigned(record, layout.p_type, layout.order)),
+      .flags = static_cast<std::uint32_t>(loadUnsigned(record, layout.p_flags, layout.order)),
       .offset = loadUnsigned(record, layout.p_offset, layout.order),
       .size = loadUnsigned(record, layout.p_filesz, layout.order),
   };
@@ -72,6 +80,7 @@ ElfEntry decodeProgramEntry(const ElfLayout& layout, ByteSpan record) {
 ElfEntry decodeSectionEntry(const ElfLayout& layout, ByteSpan record) {
   return {
       .type = static_cast<std::uint32_t>(loadUnsigned(record, layout.sh_type, layout.order)),
+      .name = static_cast<std::uint32_t>(loadUnsigned(record, layout.sh_name, layout.order)),
       .offset = loadUnsigned(record, layout.sh_offset, layout.order),
       .size = loadUnsigned(record, layout.sh_size, layout.order),
   };

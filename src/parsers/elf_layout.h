@@ -15,13 +15,13 @@ namespace lumo {
 /// not consulted.
 struct ElfLayout {
   std::uint64_t header_size = 0;
-  FieldAt phoff, shoff, phnum, shnum;
+  FieldAt phoff, shoff, phnum, shnum, shstrndx;
 
   std::uint64_t program_entry_size = 0;
-  FieldAt p_type, p_offset, p_filesz;
+  FieldAt p_type, p_flags, p_offset, p_filesz;
 
   std::uint64_t section_entry_size = 0;
-  FieldAt sh_type, sh_offset, sh_size;
+  FieldAt sh_name, sh_type, sh_offset, sh_size;
 
   ByteOrder order = ByteOrder::Little;
 };
@@ -32,12 +32,16 @@ struct ElfHeader {
   std::uint64_t shoff = 0;
   std::uint16_t phnum = 0;
   std::uint16_t shnum = 0;
+  std::uint16_t shstrndx = 0;
 };
 
 /// One program or section header entry: its type and the file stretch of
-/// its contents.
+/// its contents; `name` is sh_name for a section, `flags` p_flags for a
+/// segment.
 struct ElfEntry {
   std::uint32_t type = 0;
+  std::uint32_t name = 0;
+  std::uint32_t flags = 0;
   std::uint64_t offset = 0;
   std::uint64_t size = 0;
 };

@@ -39,6 +39,20 @@ constexpr std::uint32_t kSZerofill = 0x1;
 constexpr std::uint32_t kSGbZerofill = 0xc;
 constexpr std::uint32_t kSThreadLocalZerofill = 0x12;
 
+constexpr std::size_t kSegnameInCommand = 8;
+constexpr std::size_t kSectnameInSection = 0;
+constexpr std::size_t kSegnameInSection = 16;
+
+FixedName nameAt(ByteSpan record, std::size_t offset) {
+  FixedName name;
+  while (name.size < name.text.size() && offset + name.size < record.size()) {
+    const std::uint8_t byte = record[offset + name.size];
+    if (byte == 0) break;
+    name.text[name.size++] = static_cast<char>(byte);
+  }
+  return name;
+}
+
 std::uint32_t bigEndian32(ByteSpan bytes, std::size_t offset) {
   return static_cast<std::uint32_t>(loadUnsigned(bytes, {offset, 4}, ByteOrder::Big));
 }
@@ -77,7 +91,8 @@ std::optional<SegmentLayout> segmentLayoutOf(std::uint32_t cmd) {
 }
 
 MachOSegment decodeSegment(const SegmentLayout& layout, ByteSpan record, ByteOrder order) {
-  return {.fileoff = loadUnsigned(record, layout.fileoff, order),
+  return {.segname = nameAt(record, kSegnameInCommand),
+          .fileoff = loadUnsigned(record, layout.fileoff, order),
           .filesize = loadUnsigned(record, layout.filesize, order),
           .nsects = static_cast<std::uint32_t>(loadUnsigned(record, layout.nsects, order))};
 }
@@ -85,7 +100,9 @@ MachOSegment decodeSegment(const SegmentLayout& layout, ByteSpan record, ByteOrd
 MachOSection decodeSection(const SegmentLayout& layout, ByteSpan record, ByteOrder order) {
   const auto type = static_cast<std::uint32_t>(loadUnsigned(record, layout.section_flags, order)) &
                     kSectionTypeMask;
-  return {.offset = loadUnsigned(record, layout.section_offset, order),
+  return {.sectname = nameAt(record, kSectnameInSection),
+          .segname = nameAt(record, kSegnameInSection),
+          .offset = loadUnsigned(record, layout.section_offset, order),
           .size = loadUnsigned(record, layout.section_size_field, order),
           .zerofill = type == kSZerofill || type == kSGbZerofill || type == kSThreadLocalZerofill};
 }

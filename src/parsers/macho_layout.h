@@ -1,5 +1,6 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <optional>
@@ -45,9 +46,17 @@ inline constexpr std::uint64_t kLoadCommandHeadSize = 8;
 inline constexpr std::uint32_t kLcSegment = 0x1;
 inline constexpr std::uint32_t kLcSegment64 = 0x19;
 
+/// A name field of 16 bytes, up to its first NUL; it need not have one.
+struct FixedName {
+  std::array<char, 16> text{};
+  std::size_t size = 0;
+  std::string_view view() const { return {text.data(), size}; }
+};
+
 /// A segment command's fields that decide the colors, from LC_SEGMENT or
 /// LC_SEGMENT_64 alike.
 struct MachOSegment {
+  FixedName segname;
   std::uint64_t fileoff = 0;
   std::uint64_t filesize = 0;
   std::uint32_t nsects = 0;
@@ -55,6 +64,8 @@ struct MachOSegment {
 
 /// One section(_64) record's file stretch and whether it has one at all.
 struct MachOSection {
+  FixedName sectname;
+  FixedName segname;
   std::uint64_t offset = 0;
   std::uint64_t size = 0;
   bool zerofill = false;

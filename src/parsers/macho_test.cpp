@@ -223,19 +223,24 @@ TEST(HostileMachOTest, HugeCountsAreCappedByTheBytesThatRemain) {
                 200, {{0, 32, kC1}, {32, 152, kC2}, {104, 80, kC4}, {184, 8, kC3}, {192, 8, kC2}}));
 }
 
-// An input made of the most load commands its size allows costs one paint
-// per command: the work grows with the input and no faster.
-TEST(HostileMachOTest, AnInputOfSmallCommandsCostsOnePaintEach) {
+// An input made of the most load commands its size allows costs at most
+// one paint per command, with names or without: the work grows with the
+// input and no faster.
+TEST(HostileMachOTest, AnInputOfSmallCommandsCostsAtMostOnePaintEach) {
   constexpr std::size_t kSize = 2 << 20;
   MachOWriter w;
   w.header(0xffffffff);
   for (std::uint64_t at = 32; at < kSize; at += 8) w.command(at, kLcSymtab, 8);
-  Colormap colormap;
-  colorizeMachO(MemoryAccess(w.bytes), colormap);
-  EXPECT_EQ(colormap.paints().size(), 2 + (kSize - 32) / 8);  // the fill, the header, the commands
-  colormap.resolve();
-  EXPECT_EQ(colormap.slotAt(kSize - 1, 0), kC3);
-  EXPECT_EQ(colormap.slotAt(kSize - 9, 0), kC2);
+  for (bool keepNames : {false, true}) {
+    SCOPED_TRACE(keepNames ? "with names" : "without names");
+    Colormap colormap(keepNames);
+    colorizeMachO(MemoryAccess(w.bytes), colormap);
+    // The fill, the header, the commands.
+    EXPECT_LE(colormap.paints().size(), 2 + (kSize - 32) / 8);
+    colormap.resolve();
+    EXPECT_EQ(colormap.slotAt(kSize - 1, 0), kC3);
+    EXPECT_EQ(colormap.slotAt(kSize - 9, 0), kC2);
+  }
 }
 
 TEST(HostileMachOTest, OffsetsNearTheTopOfTheRangeDoNotWrap) {

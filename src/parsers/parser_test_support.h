@@ -38,12 +38,12 @@ inline std::string maskOf(const Colormap& colormap, ByteSpan bytes) {
 
 /// What painting a byte array with `paints` in order gives: the
 /// straightforward form the resolved runs must equal.
-inline std::string replayedMask(const std::vector<SlotRun>& paints, std::uint64_t size,
+inline std::string replayedMask(const std::vector<Paint>& paints, std::uint64_t size,
                                 std::uint8_t initial) {
   std::string mask(static_cast<std::size_t>(size), slotChar(initial));
-  for (const SlotRun& paint : paints) {
+  for (const Paint& paint : paints) {
     for (std::uint64_t k = paint.start; k < size && k < paint.end; ++k) {
-      mask[static_cast<std::size_t>(k)] = slotChar(paint.slot);
+      mask[static_cast<std::size_t>(k)] = slotChar(paintSlotAt(paint, k));
     }
   }
   return mask;
@@ -71,20 +71,24 @@ inline std::string expectedMask(std::uint64_t size, const std::vector<Region>& r
 /// Runs a parser on `input` over a colormap prefilled with a slot that no
 /// parser uses as its background, so an entry a parser forgets to paint shows
 /// up. Also checks that the resolved runs equal a byte array painted with the
-/// same paints.
+/// same paints, and that keeping names changes no color.
 inline std::string colorize(void (*parser)(const RandomAccess&, Colormap&), const Bytes& input) {
-  Colormap colormap;
-  colormap.fill(kC5Accent);
-  parser(MemoryAccess(input), colormap);
-  const std::vector<SlotRun> paints = colormap.paints();
-  const bool byteClasses = colormap.byteClasses();
-  colormap.resolve();
-  std::string mask = maskOf(colormap, input);
-  if (!byteClasses) {
-    EXPECT_EQ(mask, replayedMask(paints, input.size(), kNormalAlt))
-        << "resolved runs differ from painting a byte array";
+  std::string masks[2];
+  for (bool keepNames : {false, true}) {
+    Colormap colormap(keepNames);
+    colormap.fill(kC5Accent);
+    parser(MemoryAccess(input), colormap);
+    const std::vector<Paint> paints = colormap.paints();
+    const bool byteClasses = colormap.byteClasses();
+    colormap.resolve();
+    masks[keepNames] = maskOf(colormap, input);
+    if (!byteClasses) {
+      EXPECT_EQ(masks[keepNames], replayedMask(paints, input.size(), kNormalAlt))
+          << "resolved runs differ from painting a byte array";
+    }
   }
-  return mask;
+  EXPECT_EQ(masks[0], masks[1]) << "keeping names changed the colors";
+  return masks[0];
 }
 
 inline Bytes bytesOf(std::string_view text) { return Bytes(text.begin(), text.end()); }

@@ -1,3 +1,5 @@
+#include <array>
+
 #include "parsers/alternating_slot.h"
 #include "parsers/byte_order.h"
 #include "parsers/input_cursor.h"
@@ -20,16 +22,45 @@ constexpr std::size_t kSizeOfRawDataOffset = 16;
 constexpr std::size_t kPointerToRawDataOffset = 20;
 
 void paintDosHeader(Colormap& colormap) {
-  colormap.paintRegion(0, 2, kC1Accent);
-  colormap.paintRegion(2, kLfanewOffset - 2, kC1);
-  colormap.paintRegion(kLfanewOffset, 4, kC1Accent);
+  colormap.paint(0, 2, kC1Accent, "DOS header e_magic");
+  colormap.paint(2, kLfanewOffset - 2, kC1, "DOS header");
+  colormap.paint(kLfanewOffset, 4, kC1Accent, "DOS header e_lfanew");
 }
 
 void paintOptionalHeader(std::uint64_t start, std::uint16_t size, Colormap& colormap) {
-  colormap.paintRegion(start, size, kC3);
+  colormap.paint(start, size, kC3, "PE optional header");
   if (size > kOptionalHeaderSplit) {
-    colormap.paintRegion(start + kOptionalHeaderSplit, size - kOptionalHeaderSplit, kC3Alt);
+    colormap.paint(start + kOptionalHeaderSplit, size - kOptionalHeaderSplit, kC3Alt,
+                   "PE optional header data directories");
   }
+}
+
+// The name field up to its first NUL.
+std::string_view sectionName(ByteSpan record) {
+  std::size_t length = 0;
+  while (length < kSectionNameSize && record[length] != 0) ++length;
+  return {reinterpret_cast<const char*>(record.data()), length};
+}
+
+void paintSection(std::uint64_t start, std::uint16_t i, ByteSpan record, Colormap& colormap) {
+  const std::uint64_t offset = loadLe32(record, kPointerToRawDataOffset);
+  const std::uint64_t size = loadLe32(record, kSizeOfRawDataOffset);
+  const std::uint64_t rest = kSectionHeaderSize - kSectionNameSize;
+  if (!colormap.keepsNames()) {
+    colormap.paintEntry(start, kSectionNameSize, kC4Accent, i);
+    colormap.paintEntry(start + kSectionNameSize, rest, kC4, i);
+    colormap.paint(offset, size, alternatingSlot(kC4Alt, i));
+    return;
+  }
+  const std::string_view name = sectionName(record);
+  const auto number = std::uint64_t{i};
+  colormap.paintEntry(start, kSectionNameSize, kC4Accent, i,
+                      (LabelText() << "section header " << number << " name").view());
+  colormap.paintEntry(start + kSectionNameSize, rest, kC4, i,
+                      (LabelText() << "section header " << number << ' ' << name).view());
+  colormap.paint(offset, size, alternatingSlot(kC4Alt, i),
+                 (LabelText() << "PE section " << name).view());
+  if (!name.empty()) colormap.addSection(name, offset, size, size > 0);
 }
 
 // Reading comes before painting here: an entry cut short stays unpainted.
@@ -38,11 +69,7 @@ void paintSections(InputCursor& cursor, std::uint16_t count, Colormap& colormap)
     const std::uint64_t start = cursor.position();
     const Result<ByteSpan> record = cursor.readExact(kSectionHeaderSize);
     if (!record) return;
-    colormap.paintRegion(start, kSectionNameSize, alternatingSlot(kC4Accent, i));
-    colormap.paintRegion(start + kSectionNameSize, kSectionHeaderSize - kSectionNameSize,
-                         alternatingSlot(kC4, i));
-    colormap.paintRegion(loadLe32(*record, kPointerToRawDataOffset),
-                         loadLe32(*record, kSizeOfRawDataOffset), alternatingSlot(kC4Alt, i));
+    paintSection(start, i, *record, colormap);
   }
 }
 
@@ -58,8 +85,9 @@ void colorizePe(const RandomAccess& input, Colormap& colormap) {
   // A 32-bit offset: every sum below stays far from wrapping.
   const std::uint64_t lfanew = loadLe32(*dos_header, kLfanewOffset);
   cursor.seek(lfanew);
-  colormap.paintRegion(lfanew, kSignatureSize, kC2Accent);
-  colormap.paintRegion(lfanew + kSignatureSize, kCoffRecordSize - kSignatureSize, kC2);
+  colormap.paint(lfanew, kSignatureSize, kC2Accent, "PE signature");
+  colormap.paint(lfanew + kSignatureSize, kCoffRecordSize - kSignatureSize, kC2,
+                 "COFF file header");
   const Result<ByteSpan> coff = cursor.readExact(kCoffRecordSize);
   if (!coff) return;
   const std::uint16_t section_count = loadLe16(*coff, kNumberOfSectionsOffset);

@@ -6,8 +6,8 @@ namespace lumo {
 // after it is not interpreted.
 void colorizeQoi(const RandomAccess& /*input*/, Colormap& colormap) {
   colormap.fill(kNormalAlt);
-  colormap.paintRegion(4, 10, kC1);
-  colormap.paintRegion(0, 4, kC1Accent);
+  colormap.paint(4, 10, kC1, "QOI header");
+  colormap.paint(0, 4, kC1Accent, "QOI magic");
 }
 
 }  // namespace lumo

@@ -14,26 +14,22 @@ struct ParserInfo {
   std::string_view name;
   std::string_view description;
   std::string_view magic;  // empty: matches every input, unless `matches` decides
+  bool reads_anywhere;
   void (*colorize)(const RandomAccess&, Colormap&);
   // For a format with more than one magic number, or one that needs more
   // than a byte comparison; replaces `magic`.
   bool (*matches)(ByteSpan) = nullptr;
-  // Whether the parser reads beyond the first bytes, so that a stream must
-  // be read whole before it is colored.
-  bool reads_tables = false;
 };
 
 // Indexed by ParserKind.
 constexpr std::array<ParserInfo, kParserKinds.size()> kParsers = {{
-    // \177 is DEL, 0x7f
-    {"elf", "32-bit and 64-bit ELF files", "\177ELF", colorizeElf, nullptr, true},
-    {"pe", "PE (portable executable) files", "MZ", colorizePe, nullptr, true},
-    {"qoi", "QOI (Quite OK Image)", "qoif", colorizeQoi},
-    {"macho", "Mach-O files, thin and universal", "", colorizeMachO, looksLikeMachO, true},
+    {"elf", "32-bit and 64-bit ELF files", "\177ELF", true, colorizeElf},  // \177 is DEL, 0x7f
+    {"pe", "PE (portable executable) files", "MZ", true, colorizePe},
+    {"qoi", "QOI (Quite OK Image)", "qoif", false, colorizeQoi},
+    {"macho", "Mach-O files, thin and universal", "", true, colorizeMachO, looksLikeMachO},
     // "\0asm" and version 1
-    {"wasm", "WebAssembly modules", std::string_view("\0asm\1\0\0\0", 8), colorizeWasm, nullptr,
-     true},
-    {"data", "Binary or ASCII data", "", colorizeData},
+    {"wasm", "WebAssembly modules", std::string_view("\0asm\1\0\0\0", 8), true, colorizeWasm},
+    {"data", "Binary or ASCII data", "", false, colorizeData},
 }};
 
 const ParserInfo& infoOf(ParserKind kind) { return kParsers[static_cast<std::size_t>(kind)]; }
@@ -44,14 +40,14 @@ std::string_view parserName(ParserKind kind) { return infoOf(kind).name; }
 
 std::string_view parserDescription(ParserKind kind) { return infoOf(kind).description; }
 
+bool parserReadsAnywhere(ParserKind kind) { return infoOf(kind).reads_anywhere; }
+
 std::optional<ParserKind> parserByName(std::string_view name) {
   for (ParserKind kind : kParserKinds) {
     if (infoOf(kind).name == name) return kind;
   }
   return std::nullopt;
 }
-
-bool readsTables(ParserKind kind) { return infoOf(kind).reads_tables; }
 
 bool matchesMagic(ParserKind kind, ByteSpan input) {
   if (infoOf(kind).matches != nullptr) return infoOf(kind).matches(input);
@@ -70,12 +66,13 @@ ParserKind detectParser(ByteSpan input) {
   return ParserKind::Data;  // not reached: data matches every input
 }
 
-Result<Colormap> buildColormap(const RandomAccess& input, std::optional<ParserKind> forced) {
+Result<Colormap> buildColormap(const RandomAccess& input, std::optional<ParserKind> forced,
+                               bool keepNames) {
   std::array<std::uint8_t, kMagicPrefix> prefix{};
   const ByteSpan start(prefix.data(), input.readAt(0, prefix.data(), prefix.size()));
   if (forced && !matchesMagic(*forced, start)) return Failure::NonMatchingParser;
   const ParserKind kind = forced.value_or(detectParser(start));
-  Colormap colormap;
+  Colormap colormap(keepNames);
   try {
     infoOf(kind).colorize(input, colormap);
     colormap.resolve();
@@ -85,8 +82,8 @@ Result<Colormap> buildColormap(const RandomAccess& input, std::optional<ParserKi
   return colormap;
 }
 
-Result<Colormap> buildColormap(ByteSpan input, std::optional<ParserKind> forced) {
-  return buildColormap(MemoryAccess(input), forced);
+Result<Colormap> buildColormap(ByteSpan input, std::optional<ParserKind> forced, bool keepNames) {
+  return buildColormap(MemoryAccess(input), forced, keepNames);
 }
 
 }  // namespace lumo

@@ -1,3 +1,5 @@
+#include <algorithm>
+#include <array>
 #include <limits>
 #include <optional>
 
@@ -12,17 +14,24 @@ constexpr std::uint64_t kPreambleSize = 8;  // "\0asm" and the version
 constexpr std::uint8_t kCustomSectionId = 0;
 // An unsigned 32-bit LEB128 number takes at most five bytes.
 constexpr std::size_t kMaxLeb32Bytes = 5;
+// Longer custom section names are cut: no name read from a file costs more.
+constexpr std::uint64_t kNameCap = 128;
 
-// Every paint of this parser goes through here.
-class WasmPainter {
- public:
-  explicit WasmPainter(Colormap& colormap) : colormap_(colormap) {}
-  void paint(std::uint64_t start, std::uint64_t length, PaletteSlot slot) const {
-    colormap_.paintRegion(start, length, slot);
-  }
+constexpr std::array<std::string_view, 14> kSectionNames = {
+    "custom", "type",  "import",  "function", "table", "memory",    "global",
+    "export", "start", "element", "code",     "data",  "datacount", "tag"};
 
- private:
-  Colormap& colormap_;
+std::string_view sectionName(std::uint8_t id) {
+  return id < kSectionNames.size() ? kSectionNames[id] : std::string_view{};
+}
+
+// One section as the walk found it.
+struct WasmSection {
+  std::uint64_t index = 0;
+  std::uint8_t id = 0;
+  std::uint64_t start = 0;     // the id byte
+  std::uint64_t contents = 0;  // after the size
+  std::uint64_t size = 0;
 };
 
 // Nothing when the input ends inside the number, when it runs past its
@@ -41,39 +50,109 @@ std::optional<std::uint32_t> readLeb32(InputCursor& cursor) {
   return std::nullopt;
 }
 
+// The first `length` bytes of the name at the cursor, at most kNameCap,
+// read through the cursor like every other record.
+std::string_view readName(InputCursor& cursor, std::uint64_t length,
+                          std::array<char, kNameCap>& storage) {
+  const std::uint64_t limit = std::min(length, kNameCap);
+  std::size_t size = 0;
+  while (size < limit) {
+    const std::uint64_t piece = std::min<std::uint64_t>(InputCursor::kMaxRecord, limit - size);
+    const Result<ByteSpan> bytes = cursor.readExact(piece);
+    if (!bytes) break;
+    for (std::uint8_t byte : *bytes) storage[size++] = static_cast<char>(byte);
+  }
+  return {storage.data(), size};
+}
+
+void paintHeader(Colormap& colormap, const WasmSection& s) {
+  const std::uint64_t length = s.contents - s.start;
+  if (!colormap.keepsNames()) {
+    // 65536 is even: the low 16 bits of the index keep the alternation.
+    colormap.paintEntry(s.start, length, kC2, static_cast<std::uint16_t>(s.index));
+    return;
+  }
+  LabelText label;
+  label << "section header " << s.index << " (";
+  if (sectionName(s.id).empty()) {
+    label << "id " << std::uint64_t{s.id};
+  } else {
+    label << sectionName(s.id);
+  }
+  colormap.paintEntry(s.start, length, kC2, static_cast<std::uint16_t>(s.index),
+                      (label << ')').view());
+}
+
+void paintContents(Colormap& colormap, const WasmSection& s) {
+  const PaletteSlot slot = alternatingSlot(kC2Alt, s.index);
+  if (!colormap.keepsNames()) {
+    colormap.paint(s.contents, s.size, slot);
+    return;
+  }
+  const std::string_view name = sectionName(s.id);
+  LabelText label;
+  label << "section " << s.index << " (";
+  if (name.empty()) {
+    label << "id " << std::uint64_t{s.id};
+  } else {
+    label << name;
+  }
+  colormap.paint(s.contents, s.size, slot, (label << ')').view());
+  if (!name.empty()) colormap.addSection(name, s.contents, s.size, s.size > 0);
+}
+
 // A custom section's contents begin with its name: a LEB128 length and the
-// bytes. Only what lies inside the section is painted.
-void paintCustomName(InputCursor& cursor, std::uint64_t contents, std::uint64_t size,
-                     const WasmPainter& painter) {
-  const std::uint64_t end = contents + size;
+// bytes. Only what lies inside the section is painted; the later paint of
+// the name wins over the contents.
+void paintCustomSection(InputCursor& cursor, Colormap& colormap, const WasmSection& s) {
+  const std::uint64_t end = s.contents + s.size;
   const std::optional<std::uint32_t> length = readLeb32(cursor);
-  if (!length || cursor.position() > end) return;
+  if (!length || cursor.position() > end) {
+    colormap.paint(s.contents, s.size, alternatingSlot(kC2Alt, s.index), "custom section");
+    return;
+  }
   const std::uint64_t name_end = std::min(cursor.position() + *length, end);
-  painter.paint(contents, name_end - contents, kC4);
+  if (!colormap.keepsNames()) {
+    colormap.paint(s.contents, s.size, alternatingSlot(kC2Alt, s.index));
+    colormap.paint(s.contents, name_end - s.contents, kC4);
+    return;
+  }
+  std::array<char, kNameCap> storage{};
+  const std::string_view name = readName(cursor, name_end - cursor.position(), storage);
+  LabelText label;
+  label << "custom section \"" << name << '"';
+  colormap.paint(s.contents, s.size, alternatingSlot(kC2Alt, s.index), label.view());
+  LabelText name_label;
+  name_label << "name of custom section \"" << name << '"';
+  colormap.paint(s.contents, name_end - s.contents, kC4, name_label.view());
+  if (!name.empty()) colormap.addSection(name, s.contents, s.size, s.size > 0);
 }
 
 }  // namespace
 
 void colorizeWasm(const RandomAccess& input, Colormap& colormap) {
   colormap.fill(kNormalAlt);
-  const WasmPainter painter(colormap);
-  painter.paint(0, kPreambleSize, kC1);
+  colormap.paint(0, kPreambleSize, kC1, "wasm preamble");
   InputCursor cursor(input);
   if (!cursor.skip(kPreambleSize)) return;
   // Each section takes at least two bytes, so the walk is linear.
   for (std::uint64_t index = 0; cursor.position() < input.size(); ++index) {
-    const std::uint64_t start = cursor.position();
+    WasmSection s{.index = index, .start = cursor.position()};
     const Result<ByteSpan> id = cursor.readExact(1);
     if (!id) return;
-    const std::uint8_t section_id = (*id)[0];
+    s.id = (*id)[0];
     const std::optional<std::uint32_t> size = readLeb32(cursor);
     if (!size) return;
-    const std::uint64_t contents = cursor.position();
-    painter.paint(start, contents - start, alternatingSlot(kC2, index));
-    painter.paint(contents, *size, alternatingSlot(kC2Alt, index));
-    if (section_id == kCustomSectionId) paintCustomName(cursor, contents, *size, painter);
+    s.contents = cursor.position();
+    s.size = *size;
+    paintHeader(colormap, s);
+    if (s.id == kCustomSectionId) {
+      paintCustomSection(cursor, colormap, s);
+    } else {
+      paintContents(colormap, s);
+    }
     // `contents` lies inside the input and the size has 32 bits: no wrap.
-    cursor.seek(contents + *size);
+    cursor.seek(s.contents + s.size);
   }
 }
 

@@ -129,7 +129,7 @@ TEST(Dump, RunIsCollapsedDespiteDifferentColorsAndShowsItsOwn) {
   std::vector<std::uint8_t> input(48, 'A');
   Colormap colormap;
   colormap.fill(kNormalAlt);
-  colormap.paintRegion(32, 16, kC1);
+  colormap.paint(32, 16, kC1);
   colormap.resolve();
   Options options;
   options.color = true;
