@@ -48,6 +48,13 @@ struct MachOWriter {
     field(16, ncmds, 4);
   }
 
+  // A 16-byte name field; a name of 16 characters has no NUL.
+  void name(std::uint64_t at, std::string_view text) {
+    for (std::size_t k = 0; k < text.size(); ++k) {
+      put(bytes, at + k, static_cast<std::uint8_t>(text[k]), 1);
+    }
+  }
+
   void command(std::uint64_t at, std::uint32_t cmd, std::uint32_t cmdsize) {
     field(at, cmd, 4);
     field(at + 4, cmdsize, 4);
@@ -58,9 +65,7 @@ struct MachOWriter {
                         std::uint64_t filesize, std::uint32_t nsects) {
     const std::uint64_t size = segmentSize() + nsects * sectionSize();
     command(at, is64 ? kLcSegment64 : kLcSegment, static_cast<std::uint32_t>(size));
-    for (std::size_t k = 0; k < name.size(); ++k) {
-      put(bytes, at + 8 + k, static_cast<std::uint8_t>(name[k]), 1);
-    }
+    this->name(at + 8, name);
     field(at + (is64 ? 40 : 32), fileoff, is64 ? 8 : 4);
     field(at + (is64 ? 48 : 36), filesize, is64 ? 8 : 4);
     field(at + (is64 ? 64 : 48), nsects, 4);
@@ -73,8 +78,10 @@ struct MachOWriter {
   }
 
   void section(std::uint64_t segment_at, std::uint64_t k, std::uint64_t offset, std::uint64_t size,
-               std::uint32_t flags) {
+               std::uint32_t flags, std::string_view segname = "", std::string_view sectname = "") {
     const std::uint64_t at = sectionAt(segment_at, k);
+    name(at, sectname);
+    name(at + 16, segname);
     field(at + (is64 ? 40 : 36), size, is64 ? 8 : 4);
     field(at + (is64 ? 48 : 40), offset, 4);
     field(at + (is64 ? 64 : 56), flags, 4);
@@ -95,10 +102,10 @@ ThinFixture thinFile(bool is64, bool big_endian) {
   const std::uint64_t data = w.segment(text, "__TEXT", 0, 0x1000, 2);
   const std::uint64_t symtab = w.segment(data, "__DATA", 560, 32, 2);
   w.command(symtab, kLcSymtab, 24);
-  w.section(text, 0, 528, 16, kSRegular | kPureInstructions);
-  w.section(text, 1, 548, 8, kSRegular);
-  w.section(data, 0, 560, 8, kSRegular);
-  w.section(data, 1, 0, 64, kSZerofill);
+  w.section(text, 0, 528, 16, kSRegular | kPureInstructions, "__TEXT", "__text");
+  w.section(text, 1, 548, 8, kSRegular, "__TEXT", "__cstring");
+  w.section(data, 0, 560, 8, kSRegular, "__DATA", "__data");
+  w.section(data, 1, 0, 64, kSZerofill, "__DATA", "__bss");
   w.bytes.resize(600);
   const std::uint64_t seg = w.segmentSize(), sec = w.sectionSize();
   return {w.bytes,
@@ -166,8 +173,8 @@ TEST(MachOTest, SectionsAlternateAcrossSegments) {
   w.header(2);
   const std::uint64_t second = w.segment(32, "__A", 400, 8, 1);
   w.segment(second, "__B", 408, 8, 1);
-  w.section(32, 0, 400, 4, kSRegular);
-  w.section(second, 0, 408, 4, kSRegular);
+  w.section(32, 0, 400, 4, kSRegular, "__A", "__text");
+  w.section(second, 0, 408, 4, kSRegular, "__B", "__text");
   w.bytes.resize(416);
   EXPECT_EQ(colorize(colorizeMachO, w.bytes), expectedMask(416, {{0, 32, kC1},
                                                                  {32, 152, kC2},
@@ -374,6 +381,78 @@ TEST(HostileMachOUniversalTest, RecordsCutShortStopTheParser) {
   std::vector<Region> regions = {{0, 8, kC1}};
   for (std::uint64_t k = 0; k < 5; ++k) regions.push_back({8 + 20 * k, 20, kC1});
   EXPECT_EQ(colorize(colorizeMachO, w.bytes), expectedMask(100, regions));
+}
+
+// The labels of the paints in the order they were made, and the sections
+// recorded for --section, when names are kept.
+struct Names {
+  std::vector<std::string> labels;
+  std::vector<std::string> sections;  // "name offset size" and "-" without bytes
+};
+
+Names namesOf(const Bytes& input) {
+  Colormap colormap(true);
+  colorizeMachO(MemoryAccess(input), colormap);
+  Names names;
+  for (const Paint& paint : colormap.paints()) {
+    if (paint.label != kNoLabel) names.labels.emplace_back(colormap.label(paint.label));
+  }
+  for (const NamedSection& section : colormap.sections()) {
+    names.sections.push_back(std::string(colormap.label(section.name)) + " " +
+                             std::to_string(section.offset) + " " + std::to_string(section.size) +
+                             (section.has_bytes ? "" : " -"));
+  }
+  return names;
+}
+
+TEST(MachONamesTest, CommandsSegmentsSectionsAndUniqueShortNames) {
+  const Names names = namesOf(thinFile(true, false).bytes);
+  EXPECT_EQ(
+      names.labels,
+      (std::vector<std::string>{
+          "Mach-O header", "load command 0 (LC_SEGMENT_64)", "section header 0 __TEXT,__text",
+          "section __TEXT,__text", "section header 1 __TEXT,__cstring", "section __TEXT,__cstring",
+          "load command 1 (LC_SEGMENT_64)", "segment __DATA", "section header 2 __DATA,__data",
+          "section __DATA,__data", "section header 3 __DATA,__bss", "load command 2 (LC_SYMTAB)"}));
+  EXPECT_EQ(names.sections,
+            (std::vector<std::string>{"__TEXT,__text 528 16", "__TEXT,__cstring 548 8",
+                                      "__DATA,__data 560 8", "__DATA,__bss 0 64 -", "__bss 0 64 -",
+                                      "__cstring 548 8", "__data 560 8", "__text 528 16"}));
+}
+
+TEST(MachONamesTest, AShortNameInTwoSegmentsSelectsNeither) {
+  MachOWriter w;
+  w.header(2);
+  const std::uint64_t second = w.segment(32, "__A", 400, 8, 1);
+  w.segment(second, "__B", 408, 8, 1);
+  w.section(32, 0, 400, 4, kSRegular, "__A", "__text");
+  w.section(second, 0, 408, 4, kSRegular, "__B", "__text");
+  // Names of 16 characters fill their fields with no NUL; an unknown command.
+  w.name(32 + 8, "__SIXTEEN_CHARS_");
+  w.bytes.resize(416);
+  w.command(336, 0x7777, 8);
+  w.field(16, 3, 4);
+  const Names names = namesOf(w.bytes);
+  EXPECT_EQ(names.sections, (std::vector<std::string>{"__A,__text 400 4", "__B,__text 408 4"}));
+  EXPECT_EQ(names.labels[2], "segment __SIXTEEN_CHARS_");
+  EXPECT_EQ(names.labels.back(), "load command 2 (cmd 30583)");
+}
+
+TEST(MachONamesTest, UniversalHeaderAndSlices) {
+  const ThinFixture thin = thinFile(true, false);
+  FatWriter w;
+  w.header(3);
+  w.arch(0, 0x0100000c, 128, thin.bytes.size());
+  w.arch(1, 0x01000007, 800, 4);
+  w.arch(2, 0x12345, 800, 4);
+  w.place(128, thin.bytes);
+  const Names names = namesOf(w.bytes);
+  ASSERT_GE(names.labels.size(), 5u);
+  EXPECT_EQ(std::vector<std::string>(names.labels.begin(), names.labels.begin() + 5),
+            (std::vector<std::string>{"universal header", "slice 0 (arm64)", "slice 1 (x86_64)",
+                                      "slice 2 (cputype 74565)", "Mach-O header"}));
+  // A slice's sections lie at their offsets in the whole file.
+  EXPECT_EQ(names.sections.front(), "__TEXT,__text 656 16");
 }
 
 }  // namespace
