@@ -30,7 +30,7 @@ struct CommandReport {
   std::uint64_t cmdsize = 0;
   std::uint64_t fileoff = 0, filesize = 0;
   struct Section {
-    std::string name;
+    std::string name, segment;
     std::uint64_t offset = 0, size = 0;
     std::string type;
   };
@@ -78,6 +78,7 @@ ThinReport parsePrivateHeaders(const std::string& output) {
     if (in_section) {
       CommandReport::Section& section = command.sections.back();
       if (words[0] == "sectname") section.name = words[1];
+      if (words[0] == "segname") section.segment = words[1];
       if (words[0] == "offset") section.offset = number(words[1]);
       if (words[0] == "size") section.size = number(words[1]);
       if (words[0] == "type") section.type = words[1];
@@ -128,6 +129,29 @@ std::vector<Region> expectedRegions(const ThinReport& r) {
     at += c.cmdsize;
   }
   return regions;
+}
+
+// Every section the report lists can be selected as "SEGMENT,section", at
+// its offset and size; a zero-fill section is recorded with no bytes.
+void expectSectionsRecorded(const ThinReport& r, const Bytes& bytes) {
+  const Result<Colormap> colormap = buildColormap(bytes, ParserKind::Macho, true);
+  ASSERT_TRUE(colormap.ok());
+  for (const CommandReport& command : r.commands) {
+    for (const CommandReport::Section& s : command.sections) {
+      const std::string name = s.segment + "," + s.name;
+      bool found = false;
+      for (const NamedSection& recorded : colormap->sections()) {
+        if (colormap->label(recorded.name) != name) continue;
+        found = true;
+        EXPECT_EQ(recorded.size, s.size) << name;
+        EXPECT_EQ(recorded.has_bytes, !isZeroFill(s.type) && s.size > 0) << name;
+        if (recorded.has_bytes) {
+          EXPECT_EQ(recorded.offset, s.offset) << name;
+        }
+      }
+      EXPECT_TRUE(found) << name;
+    }
+  }
 }
 
 // The files are built once for all tests, in a folder of their own.
@@ -228,6 +252,7 @@ TEST_F(MachORealFileTest, ThinFilesMatchTheLoadCommandsLlvmObjdumpReports) {
       }
     }
     EXPECT_TRUE(found_text);
+    expectSectionsRecorded(r, *bytes);
   }
 }
 

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cctype>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -173,6 +174,24 @@ TEST_F(WasmRealFileTest, SectionsMatchTheTableWasmObjdumpReports) {
     const std::string actual = colorize(colorizeWasm, *bytes);
     EXPECT_EQ(describeMismatch(actual, expectedMask(bytes->size(), expectedRegions(sections))), "");
     EXPECT_EQ(actual.substr(0, 8), "11111111");
+
+    // Each section can be selected by its name: the kind in lower case, or
+    // a custom section's own name.
+    const Result<Colormap> named = buildColormap(*bytes, ParserKind::Wasm, true);
+    ASSERT_TRUE(named.ok());
+    ASSERT_EQ(named->sections().size(), sections.size());
+    for (std::size_t i = 0; i < sections.size(); ++i) {
+      std::string expected = sections[i].custom_name.value_or(sections[i].kind);
+      if (!sections[i].custom_name) {
+        for (char& ch : expected)
+          ch = static_cast<char>(std::tolower(static_cast<unsigned char>(ch)));
+        if (expected == "elem") expected = "element";
+      }
+      const NamedSection& recorded = named->sections()[i];
+      EXPECT_EQ(named->label(recorded.name), expected);
+      EXPECT_EQ(recorded.offset, sections[i].start) << expected;
+      EXPECT_EQ(recorded.size, sections[i].end - sections[i].start) << expected;
+    }
   }
 }
 
