@@ -154,6 +154,10 @@ Colormap checkedColormap(ByteSpan input, std::vector<std::uint8_t>& slots) {
   slots = slotsOf(*colormap, input);
   checkSlots(detected, input, slots);
   checkResolve(detected, input, slots);
+  // Keeping names for the legend and --section changes no color.
+  Result<Colormap> named = buildColormap(input, std::nullopt, /*keepNames=*/true);
+  FUZZ_CHECK(named.ok());
+  FUZZ_CHECK(slotsOf(*named, input) == slots);
 
   for (ParserKind forced : kParserKinds) {
     Result<Colormap> forcedMap = buildColormap(input, forced);
