@@ -1,14 +1,12 @@
 #include <algorithm>
 #include <array>
 #include <limits>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "parsers/alternating_slot.h"
 #include "parsers/input_cursor.h"
 #include "parsers/macho_layout.h"
 #include "parsers/macho_names.h"
+#include "parsers/macho_painter.h"
 #include "parsers/parsers.h"
 #include "parsers/slice_access.h"
 
@@ -23,66 +21,6 @@ constexpr FieldAt kNfatArch = {4, 4};
 constexpr FieldAt kCpuType = {0, 4};
 constexpr FieldAt kCpuSubtype = {4, 4};
 constexpr std::uint64_t kCommandAlignment = 4;
-
-// Every paint and section of this parser goes through here. A slice of a
-// universal file is painted with offsets from its own start, and nothing
-// it paints leaves it.
-class MachOPainter {
- public:
-  MachOPainter(Colormap& colormap, std::uint64_t base, std::uint64_t limit)
-      : colormap_(colormap), base_(base), limit_(limit) {}
-
-  bool keepsNames() const { return colormap_.keepsNames(); }
-
-  void paint(std::uint64_t start, std::uint64_t length, PaletteSlot slot,
-             std::string_view label = {}) const {
-    if (start >= limit_) return;
-    colormap_.paint(base_ + start, std::min(length, limit_ - start), slot, label);
-  }
-
-  // The colormap numbers table entries with 16 bits; 65536 is even, so the
-  // low bits keep the alternation.
-  void paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot base, std::uint64_t index,
-                  std::string_view label = {}) const {
-    if (start >= limit_) return;
-    colormap_.paintEntry(base_ + start, std::min(length, limit_ - start), base,
-                         static_cast<std::uint16_t>(index), label);
-  }
-
-  void addSection(std::string_view name, std::uint64_t offset, std::uint64_t size,
-                  bool has_bytes) const {
-    const std::uint64_t start = std::min(offset, limit_);
-    const std::uint64_t inside = std::min(size, limit_ - start);
-    colormap_.addSection(name, base_ + start, inside, has_bytes && inside > 0);
-  }
-
-  // `__text` also selects `__TEXT,__text` when no other section of the file
-  // recorded since `first` has that name.
-  void addUniqueShortNames(std::size_t first) const {
-    std::vector<std::pair<std::string, std::size_t>> short_names;
-    for (std::size_t k = first; k < colormap_.sections().size(); ++k) {
-      const std::string_view name = colormap_.label(colormap_.sections()[k].name);
-      const std::size_t comma = name.find(',');
-      if (comma + 1 < name.size()) short_names.emplace_back(name.substr(comma + 1), k);
-    }
-    std::sort(short_names.begin(), short_names.end());
-    for (std::size_t i = 0; i < short_names.size(); ++i) {
-      const bool unique =
-          (i == 0 || short_names[i - 1].first != short_names[i].first) &&
-          (i + 1 == short_names.size() || short_names[i + 1].first != short_names[i].first);
-      if (!unique) continue;
-      const NamedSection section = colormap_.sections()[short_names[i].second];
-      colormap_.addSection(short_names[i].first, section.offset, section.size, section.has_bytes);
-    }
-  }
-
-  std::size_t sectionCount() const { return colormap_.sections().size(); }
-
- private:
-  Colormap& colormap_;
-  std::uint64_t base_;
-  std::uint64_t limit_;
-};
 
 struct ThinFile {
   const MachOKind& kind;
