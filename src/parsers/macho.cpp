@@ -9,6 +9,7 @@
 #include "parsers/macho_painter.h"
 #include "parsers/parsers.h"
 #include "parsers/slice_access.h"
+#include "parsers/windowed_access.h"
 
 namespace lumo {
 namespace {
@@ -219,8 +220,9 @@ void paintUniversal(const RandomAccess& input, const FatKind& fat, Colormap& col
 
 }  // namespace
 
-void colorizeMachO(const RandomAccess& input, Colormap& colormap) {
+void colorizeMachO(const RandomAccess& whole, Colormap& colormap) {
   colormap.fill(kNormalAlt);
+  const WindowedAccess input(whole);
   std::array<std::uint8_t, kFatHeaderSize> start{};
   const std::size_t got = input.readAt(0, start.data(), start.size());
   if (const std::optional<FatKind> fat = fatKindOf(ByteSpan(start.data(), got))) {

@@ -6,6 +6,7 @@
 #include "parsers/alternating_slot.h"
 #include "parsers/input_cursor.h"
 #include "parsers/parsers.h"
+#include "parsers/windowed_access.h"
 
 namespace lumo {
 namespace {
@@ -130,7 +131,8 @@ void paintCustomSection(InputCursor& cursor, Colormap& colormap, const WasmSecti
 
 }  // namespace
 
-void colorizeWasm(const RandomAccess& input, Colormap& colormap) {
+void colorizeWasm(const RandomAccess& whole, Colormap& colormap) {
+  const WindowedAccess input(whole);
   colormap.fill(kNormalAlt);
   colormap.paint(0, kPreambleSize, kC1, "wasm preamble");
   InputCursor cursor(input);
