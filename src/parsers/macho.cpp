@@ -220,16 +220,16 @@ void paintUniversal(const RandomAccess& input, const FatKind& fat, Colormap& col
 
 }  // namespace
 
-void colorizeMachO(const RandomAccess& whole, Colormap& colormap) {
+void colorizeMachO(const RandomAccess& input, Colormap& colormap) {
   colormap.fill(kNormalAlt);
-  const WindowedAccess input(whole);
+  const WindowedAccess windowed(input);
   std::array<std::uint8_t, kFatHeaderSize> start{};
-  const std::size_t got = input.readAt(0, start.data(), start.size());
+  const std::size_t got = windowed.readAt(0, start.data(), start.size());
   if (const std::optional<FatKind> fat = fatKindOf(ByteSpan(start.data(), got))) {
-    paintUniversal(input, *fat, colormap);
+    paintUniversal(windowed, *fat, colormap);
     return;
   }
-  paintThin(input, MachOPainter(colormap, 0, kNoLimit));
+  paintThin(windowed, MachOPainter(colormap, 0, kNoLimit));
 }
 
 }  // namespace lumo

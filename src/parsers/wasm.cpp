@@ -131,14 +131,14 @@ void paintCustomSection(InputCursor& cursor, Colormap& colormap, const WasmSecti
 
 }  // namespace
 
-void colorizeWasm(const RandomAccess& whole, Colormap& colormap) {
-  const WindowedAccess input(whole);
+void colorizeWasm(const RandomAccess& input, Colormap& colormap) {
+  const WindowedAccess windowed(input);
   colormap.fill(kNormalAlt);
   colormap.paint(0, kPreambleSize, kC1, "wasm preamble");
-  InputCursor cursor(input);
+  InputCursor cursor(windowed);
   if (!cursor.skip(kPreambleSize)) return;
   // Each section takes at least two bytes, so the walk is linear.
-  for (std::uint64_t index = 0; cursor.position() < input.size(); ++index) {
+  for (std::uint64_t index = 0; cursor.position() < windowed.size(); ++index) {
     WasmSection s{.index = index, .start = cursor.position()};
     const Result<ByteSpan> id = cursor.readExact(1);
     if (!id) return;

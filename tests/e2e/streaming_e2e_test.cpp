@@ -53,7 +53,7 @@ TEST(Streaming, StructuredFormatsFromStandardInputMatchTheFile) {
 TEST(Streaming, MachOAndWasmFromStandardInputMatchTheFile) {
   // Structure far past the first bytes: a universal file's slice and a
   // wasm custom section after a large data section.
-  std::string universal("\xca\xfe\xba\xbe\0\0\0\x01\x01\0\0\x0c\0\0\0\0\0\x02\0\0\0\0\0\x20", 28);
+  std::string universal("\xca\xfe\xba\xbe\0\0\0\x01\x01\0\0\x0c\0\0\0\0\0\x02\0\0\0\0\0\x20", 24);
   universal.resize(0x20000, '\0');
   universal += std::string("\xcf\xfa\xed\xfe", 4) + std::string(28, '\0');
   std::string wasm("\0asm\x01\0\0\0\x0b\xf0\xa2\x04", 12);  // a data section of 70000 bytes
