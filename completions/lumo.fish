@@ -21,9 +21,11 @@ complete -c lumo -l show-palette -n 'not __fish_seen_argument -l show-palette' -
 complete -c lumo -l legend -n 'not __fish_seen_argument -l legend' -d 'Explain the colors after the dump'
 complete -c lumo -l skip -x -d 'Start at this byte offset (negative: from the end)'
 complete -c lumo -l length -x -d 'Show at most this many bytes'
-complete -c lumo -l section -x -d 'Show only the named ELF or PE section'
+complete -c lumo -l section -x -d 'Show only the named section'
 complete -c lumo -l parser -x -d 'Specify the parser to use' -a "
     elf\t'32-bit and 64-bit ELF files'
     pe\t'PE (portable executable) files'
     qoi\t'QOI (Quite OK Image)'
+    macho\t'Mach-O files, thin and universal'
+    wasm\t'WebAssembly modules'
     data\t'Binary or ASCII data'"

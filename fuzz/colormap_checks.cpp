@@ -24,6 +24,26 @@ std::vector<std::uint8_t> slotsOf(const Colormap& colormap, ByteSpan input) {
   return slots;
 }
 
+std::uint32_t bigEndianWord(ByteSpan input, std::size_t at) {
+  return std::uint32_t{input[at]} << 24 | std::uint32_t{input[at + 1]} << 16 |
+         std::uint32_t{input[at + 2]} << 8 | input[at + 3];
+}
+
+// feedface or feedfacf in either byte order, or a universal header
+// (cafebabe or cafebabf) with 1 to 30 slices.
+bool isUniversal(ByteSpan input) {
+  if (input.size() < 8) return false;
+  const std::uint32_t magic = bigEndianWord(input, 0), count = bigEndianWord(input, 4);
+  return (magic == 0xcafebabe || magic == 0xcafebabf) && count >= 1 && count <= 30;
+}
+
+bool isMachO(ByteSpan input) {
+  if (isUniversal(input)) return true;
+  if (input.size() < 4) return false;
+  const std::uint32_t magic = bigEndianWord(input, 0);
+  return magic == 0xfeedface || magic == 0xfeedfacf || magic == 0xcefaedfe || magic == 0xcffaedfe;
+}
+
 // Written out here rather than taken from the registry.
 bool magicMatches(ParserKind kind, ByteSpan input) {
   std::string_view magic;
@@ -35,6 +55,8 @@ bool magicMatches(ParserKind kind, ByteSpan input) {
       break;
     case ParserKind::Pe: magic = "MZ"; break;
     case ParserKind::Qoi: magic = "qoif"; break;
+    case ParserKind::Macho: return isMachO(input);
+    case ParserKind::Wasm: magic = std::string_view("\0asm\x01\0\0\0", 8); break;
     case ParserKind::Data: return true;
   }
   return input.size() >= magic.size() &&
@@ -58,6 +80,10 @@ SlotSet slotsUsedBy(ParserKind kind) {
            kC5Alt, kC5Accent});
       break;
     case ParserKind::Qoi: add({kNormalAlt, kC1, kC1Accent}); break;
+    case ParserKind::Macho:
+      add({kNormalAlt, kC1, kC2, kC2Alt, kC3, kC3Alt, kC4, kC4Alt, kC5, kC5Alt});
+      break;
+    case ParserKind::Wasm: add({kNormalAlt, kC1, kC2, kC2Alt, kC3, kC3Alt, kC4}); break;
     case ParserKind::Data: add({kNormal, kNormalAlt}); break;
   }
   return set;
@@ -75,6 +101,15 @@ std::optional<PaletteSlot> fixedSlot(ParserKind kind, ByteSpan input, std::size_
     case ParserKind::Pe:
       // Without a whole MS-DOS header nothing is painted.
       if (input.size() < 64) return kNormalAlt;
+      return std::nullopt;
+    case ParserKind::Macho:
+      // No slice can begin inside a universal header as a Mach-O file, so
+      // nothing paints over it.
+      if (isUniversal(input) && k < 8) return kC1;
+      return std::nullopt;
+    case ParserKind::Wasm:
+      // Sections begin after the preamble.
+      if (k < 8) return kC1;
       return std::nullopt;
   }
   return std::nullopt;
@@ -94,11 +129,15 @@ void checkSlots(ParserKind kind, ByteSpan input, const std::vector<std::uint8_t>
 // The resolved runs must equal painting a byte array with the parser's
 // paints in order.
 void checkResolve(ParserKind kind, ByteSpan input, const std::vector<std::uint8_t>& slots) {
-  constexpr void (*kParsers[])(const RandomAccess&, Colormap&) = {colorizeElf, colorizePe,
-                                                                  colorizeQoi, colorizeData};
+  constexpr void (*kParsers[])(const RandomAccess&, Colormap&) = {
+      colorizeElf, colorizePe, colorizeQoi, colorizeMachO, colorizeWasm, colorizeData};
   Colormap colormap;
   kParsers[static_cast<std::size_t>(kind)](MemoryAccess(input), colormap);
   if (colormap.byteClasses()) return;
+  // Linear work: every table entry a parser visits takes bytes of the
+  // input, and a universal file's at most 30 slices each take the input
+  // once more.
+  FUZZ_CHECK(colormap.paints().size() <= 64 + 8 * input.size());
   std::vector<std::uint8_t> painted(input.size(), kNormalAlt);
   for (const Paint& paint : colormap.paints()) {
     const std::uint64_t end = std::min<std::uint64_t>(paint.end, input.size());

@@ -18,7 +18,7 @@ packages=(
   # the Windows cross build and Wine to run it
   g++-mingw-w64-x86-64 wine64
 )
-# Real binaries the parser tests read.
+# Real binaries the parser tests read, and the tools that make and read others.
 while read -r pkg; do
   [[ -z "$pkg" || "$pkg" == \#* ]] || packages+=("$pkg")
 done < .ci/test-packages

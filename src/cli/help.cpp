@@ -32,7 +32,7 @@ constexpr std::string_view kUsage =
     "  --show-palette                  Print the color palette being used\n"
     "  --skip                          Start at this byte offset (negative: from the end)\n"
     "  --length                        Show at most this many bytes\n"
-    "  --section                       Show only the named ELF or PE section\n"
+    "  --section                       Show only the named section\n"
     "  --legend                        Explain the colors after the dump\n"
     "  --parser                        Specify the parser to use. Available parsers:\n";
 

@@ -12,7 +12,7 @@ namespace {
 
 // The usage text, with one line for each of --skip, --length, --section and
 // --legend before the --parser line.
-constexpr std::size_t kUsageSize = 1140;
+constexpr std::size_t kUsageSize = 1130;
 constexpr std::size_t kDescriptionColumn = 34;
 
 std::vector<std::string> linesOf(std::string_view text) {
@@ -46,12 +46,14 @@ TEST(HelpText, IsTheUsageTheParserListAndTheAuthorLine) {
       "  --show-palette                  Print the color palette being used\n"
       "  --skip                          Start at this byte offset (negative: from the end)\n"
       "  --length                        Show at most this many bytes\n"
-      "  --section                       Show only the named ELF or PE section\n"
+      "  --section                       Show only the named section\n"
       "  --legend                        Explain the colors after the dump\n"
       "  --parser                        Specify the parser to use. Available parsers:\n"
       "                                    - elf    32-bit and 64-bit ELF files\n"
       "                                    - pe     PE (portable executable) files\n"
       "                                    - qoi    QOI (Quite OK Image)\n"
+      "                                    - macho  Mach-O files, thin and universal\n"
+      "                                    - wasm   WebAssembly modules\n"
       "                                    - data   Binary or ASCII data\n"
       "\n"
       "Made by Tovrel\n";

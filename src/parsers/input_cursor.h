@@ -14,8 +14,8 @@ namespace lumo {
 /// the input.
 class InputCursor {
  public:
-  /// The largest record a parser reads at once.
-  static constexpr std::size_t kMaxRecord = 64;
+  /// The largest record a parser reads at once: a Mach-O section_64.
+  static constexpr std::size_t kMaxRecord = 80;
 
   explicit InputCursor(const RandomAccess& input) : input_(input) {}
 

@@ -11,6 +11,8 @@ namespace lumo {
 void colorizeElf(const RandomAccess& input, Colormap& colormap);
 void colorizePe(const RandomAccess& input, Colormap& colormap);
 void colorizeQoi(const RandomAccess& input, Colormap& colormap);
+void colorizeMachO(const RandomAccess& input, Colormap& colormap);
+void colorizeWasm(const RandomAccess& input, Colormap& colormap);
 void colorizeData(const RandomAccess& input, Colormap& colormap);
 
 }  // namespace lumo

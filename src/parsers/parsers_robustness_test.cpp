@@ -52,6 +52,40 @@ Bytes validPe() {
   return b;
 }
 
+// A thin 64-bit Mach-O file: a segment with two sections, a symbol table
+// command, then the contents.
+Bytes validMachO() {
+  Bytes b(400, 0);
+  put(b, 0, 0xfeedfacf, 4);
+  put(b, 16, 2, 4);                                         // ncmds
+  put(b, 32, 0x19, 4), put(b, 36, 72 + 2 * 80, 4);          // LC_SEGMENT_64
+  put(b, 72, 300, 8), put(b, 80, 64, 8), put(b, 96, 2, 4);  // fileoff, filesize, nsects
+  put(b, 104 + 40, 16, 8), put(b, 104 + 48, 300, 4);
+  put(b, 184 + 40, 16, 8), put(b, 184 + 48, 320, 4), put(b, 184 + 64, 1, 4);
+  put(b, 264, 0x2, 4), put(b, 268, 24, 4);  // LC_SYMTAB
+  return b;
+}
+
+// The same file as the one slice of a universal file.
+Bytes validUniversal() {
+  Bytes b(64, 0);
+  put(b, 0, 0xcafebabe, 4, true), put(b, 4, 1, 4, true);
+  put(b, 8, 0x0100000c, 4, true), put(b, 16, 64, 4, true), put(b, 20, 400, 4, true);
+  const Bytes thin = validMachO();
+  b.insert(b.end(), thin.begin(), thin.end());
+  return b;
+}
+
+Bytes validWasm() {
+  Bytes b = {0x00, 'a', 's', 'm', 0x01, 0x00, 0x00, 0x00};
+  const Bytes sections = {0x01, 0x04, 0x01, 0x60, 0x00, 0x00,                   // type
+                          0x00, 0x07, 0x04, 'n',  'a',  'm',  'e', 0x00, 0x00,  // custom
+                          0x0a, 0x04, 0x01, 0x02, 0x00, 0x0b};                  // code
+  b.insert(b.end(), sections.begin(), sections.end());
+  b.resize(120, 0x41);
+  return b;
+}
+
 struct Subject {
   const char* name;
   Bytes seed;
@@ -66,6 +100,11 @@ TEST(ParserRobustnessTest, DamagedInputsStayInBoundsAndInPalette) {
       {"pe", validPe(), colorizePe,
        slots({kNormalAlt, kC1, kC1Accent, kC2, kC2Accent, kC3, kC3Alt, kC4, kC4Alt, kC4Accent, kC5,
               kC5Alt, kC5Accent})},
+      {"macho", validMachO(), colorizeMachO,
+       slots({kNormalAlt, kC1, kC2, kC2Alt, kC3, kC3Alt, kC4, kC4Alt, kC5, kC5Alt})},
+      {"universal", validUniversal(), colorizeMachO,
+       slots({kNormalAlt, kC1, kC2, kC2Alt, kC3, kC3Alt, kC4, kC4Alt, kC5, kC5Alt})},
+      {"wasm", validWasm(), colorizeWasm, slots({kNormalAlt, kC1, kC2, kC2Alt, kC3, kC3Alt, kC4})},
   };
   std::mt19937 random(20240611);
   for (const Subject& subject : subjects) {

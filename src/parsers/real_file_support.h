@@ -1,7 +1,8 @@
 #pragma once
 
 // Helpers for the tests that check the parsers against real executables and
-// against what independent tools (binutils) say about their structure.
+// against what independent tools (binutils, llvm, wabt) say about their
+// structure.
 
 #include <atomic>
 #include <chrono>
@@ -55,6 +56,14 @@ inline std::optional<std::string> commandOutput(const std::string& command) {
   std::filesystem::remove(out, error);
   if (status != 0) return std::nullopt;
   return text.str();
+}
+
+/// The first of `names` that the shell finds on PATH.
+inline std::optional<std::string> findTool(const std::vector<std::string>& names) {
+  for (const std::string& name : names) {
+    if (commandOutput("command -v " + name)) return name;
+  }
+  return std::nullopt;
 }
 
 inline std::vector<std::string> splitWords(std::string_view line) {

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <new>
 
+#include "parsers/macho_layout.h"
 #include "parsers/parsers.h"
 
 namespace lumo {
@@ -12,9 +13,12 @@ namespace {
 struct ParserInfo {
   std::string_view name;
   std::string_view description;
-  std::string_view magic;  // empty: matches every input
+  std::string_view magic;  // empty: matches every input, unless `matches` decides
   bool reads_anywhere;
   void (*colorize)(const RandomAccess&, Colormap&);
+  // For a format with more than one magic number, or one that needs more
+  // than a byte comparison; replaces `magic`.
+  bool (*matches)(ByteSpan) = nullptr;
 };
 
 // Indexed by ParserKind.
@@ -22,6 +26,9 @@ constexpr std::array<ParserInfo, kParserKinds.size()> kParsers = {{
     {"elf", "32-bit and 64-bit ELF files", "\177ELF", true, colorizeElf},  // \177 is DEL, 0x7f
     {"pe", "PE (portable executable) files", "MZ", true, colorizePe},
     {"qoi", "QOI (Quite OK Image)", "qoif", false, colorizeQoi},
+    {"macho", "Mach-O files, thin and universal", "", true, colorizeMachO, looksLikeMachO},
+    // "\0asm" and version 1
+    {"wasm", "WebAssembly modules", std::string_view("\0asm\1\0\0\0", 8), true, colorizeWasm},
     {"data", "Binary or ASCII data", "", false, colorizeData},
 }};
 
@@ -43,6 +50,7 @@ std::optional<ParserKind> parserByName(std::string_view name) {
 }
 
 bool matchesMagic(ParserKind kind, ByteSpan input) {
+  if (infoOf(kind).matches != nullptr) return infoOf(kind).matches(input);
   const std::string_view magic = infoOf(kind).magic;
   if (input.size() < magic.size()) return false;
   return std::equal(magic.begin(), magic.end(), input.begin(),

@@ -17,12 +17,13 @@ std::string_view parserName(ParserKind kind);
 std::string_view parserDescription(ParserKind kind);
 /// Exact, case-sensitive lookup of a parser name.
 std::optional<ParserKind> parserByName(std::string_view name);
-/// The longest magic number: this many first bytes decide the parser.
-inline constexpr std::size_t kMagicPrefix = 4;
+/// The longest magic number (wasm's preamble, a universal Mach-O file's
+/// header): this many first bytes decide the parser.
+inline constexpr std::size_t kMagicPrefix = 8;
 
 /// True when the input begins with the kind's magic number; always for Data.
 bool matchesMagic(ParserKind kind, ByteSpan input);
-/// The first of elf, pe, qoi whose magic matches, else data.
+/// The first of elf, pe, qoi, macho, wasm whose magic matches, else data.
 ParserKind detectParser(ByteSpan input);
 
 /// True when the parser may read anywhere in the input (its headers point

@@ -13,12 +13,11 @@ using testing::maskOf;
 
 TEST(RegistryTest, NamesAndDescriptionsInOrder) {
   const std::pair<std::string_view, std::string_view> expected[] = {
-      {"elf", "32-bit and 64-bit ELF files"},
-      {"pe", "PE (portable executable) files"},
-      {"qoi", "QOI (Quite OK Image)"},
-      {"data", "Binary or ASCII data"},
+      {"elf", "32-bit and 64-bit ELF files"}, {"pe", "PE (portable executable) files"},
+      {"qoi", "QOI (Quite OK Image)"},        {"macho", "Mach-O files, thin and universal"},
+      {"wasm", "WebAssembly modules"},        {"data", "Binary or ASCII data"},
   };
-  ASSERT_EQ(kParserKinds.size(), 4u);
+  ASSERT_EQ(kParserKinds.size(), 6u);
   for (std::size_t k = 0; k < kParserKinds.size(); ++k) {
     EXPECT_EQ(parserName(kParserKinds[k]), expected[k].first);
     EXPECT_EQ(parserDescription(kParserKinds[k]), expected[k].second);
@@ -29,8 +28,11 @@ TEST(RegistryTest, ParserByNameIsExact) {
   EXPECT_EQ(parserByName("elf"), ParserKind::Elf);
   EXPECT_EQ(parserByName("pe"), ParserKind::Pe);
   EXPECT_EQ(parserByName("qoi"), ParserKind::Qoi);
+  EXPECT_EQ(parserByName("macho"), ParserKind::Macho);
+  EXPECT_EQ(parserByName("wasm"), ParserKind::Wasm);
   EXPECT_EQ(parserByName("data"), ParserKind::Data);
-  for (std::string_view miss : {"ELF", "Elf", "el", "elf ", " elf", "elfx", "", "dat", "d"}) {
+  for (std::string_view miss :
+       {"ELF", "Elf", "el", "elf ", " elf", "elfx", "", "dat", "d", "mach-o", "macho64", "WASM"}) {
     EXPECT_EQ(parserByName(miss), std::nullopt) << "'" << miss << "'";
   }
   EXPECT_EQ(parserByName(std::string_view("elf\0", 4)), std::nullopt);
@@ -74,6 +76,49 @@ TEST(RegistryTest, MagicAndDetection) {
     EXPECT_EQ(matchesMagic(ParserKind::Qoi, c.input), c.qoi);
     EXPECT_TRUE(matchesMagic(ParserKind::Data, c.input));
     EXPECT_EQ(detectParser(c.input), c.detected);
+  }
+}
+
+Bytes bigEndianWords(std::initializer_list<std::uint32_t> words) {
+  Bytes bytes;
+  for (std::uint32_t word : words) testing::put(bytes, bytes.size(), word, 4, true);
+  return bytes;
+}
+
+TEST(RegistryTest, MachOAndWasmMagic) {
+  struct Case {
+    const char* name;
+    Bytes input;
+    ParserKind detected;
+  };
+  const Case cases[] = {
+      {"mach-o 32-bit big-endian", bigEndianWords({0xfeedface}), ParserKind::Macho},
+      {"mach-o 64-bit big-endian", bigEndianWords({0xfeedfacf}), ParserKind::Macho},
+      {"mach-o 32-bit little-endian", bigEndianWords({0xcefaedfe}), ParserKind::Macho},
+      {"mach-o 64-bit little-endian", bigEndianWords({0xcffaedfe}), ParserKind::Macho},
+      {"mach-o magic cut short", Bytes{0xcf, 0xfa, 0xed}, ParserKind::Data},
+      {"neither magic", bigEndianWords({0xfeedfacd}), ParserKind::Data},
+      {"universal, one slice", bigEndianWords({0xcafebabe, 1}), ParserKind::Macho},
+      {"universal, thirty slices", bigEndianWords({0xcafebabe, 30}), ParserKind::Macho},
+      {"universal 64-bit layout", bigEndianWords({0xcafebabf, 2}), ParserKind::Macho},
+      {"no slices", bigEndianWords({0xcafebabe, 0}), ParserKind::Data},
+      {"31 slices", bigEndianWords({0xcafebabe, 31}), ParserKind::Data},
+      // A class file: minor version 0, major version 52 (Java 8).
+      {"java class file", bigEndianWords({0xcafebabe, 52}), ParserKind::Data},
+      {"universal magic little-endian", bigEndianWords({0xbebafeca, 0x01000000}), ParserKind::Data},
+      {"universal header cut short", Bytes{0xca, 0xfe, 0xba, 0xbe, 0, 0, 0}, ParserKind::Data},
+      {"wasm version 1", Bytes{0, 'a', 's', 'm', 1, 0, 0, 0}, ParserKind::Wasm},
+      {"wasm version 2", Bytes{0, 'a', 's', 'm', 2, 0, 0, 0}, ParserKind::Data},
+      {"wasm without version", Bytes{0, 'a', 's', 'm'}, ParserKind::Data},
+      {"wasm upper case", Bytes{0, 'A', 'S', 'M', 1, 0, 0, 0}, ParserKind::Data},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(detectParser(c.input), c.detected);
+    EXPECT_EQ(matchesMagic(ParserKind::Macho, c.input), c.detected == ParserKind::Macho);
+    EXPECT_EQ(matchesMagic(ParserKind::Wasm, c.input), c.detected == ParserKind::Wasm);
+    const Result<Colormap> forced = buildColormap(c.input, c.detected);
+    EXPECT_TRUE(forced.ok());
   }
 }
 
@@ -125,6 +170,13 @@ TEST(RegistryTest, ForcedParserMustMatchItsMagic) {
                "ELF"),
        ParserKind::Pe},
       {"QOIF as qoi", bytesOf("QOIF"), ParserKind::Qoi},
+      {"empty as macho", {}, ParserKind::Macho},
+      {"empty as wasm", {}, ParserKind::Wasm},
+      {"class file as macho", Bytes{0xca, 0xfe, 0xba, 0xbe, 0, 0, 0, 52}, ParserKind::Macho},
+      {"elf as wasm",
+       bytesOf("\x7f"
+               "ELF\x02\x01\x01\x00"),
+       ParserKind::Wasm},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -65,6 +65,36 @@ TEST(Streaming, StructuredFormatsFromStandardInputMatchTheFile) {
   }
 }
 
+TEST(Streaming, MachOAndWasmFromStandardInputMatchTheFile) {
+  // Structure far past the first bytes: a universal file's slice and a
+  // wasm custom section after a large data section.
+  std::string universal("\xca\xfe\xba\xbe\0\0\0\x01\x01\0\0\x0c\0\0\0\0\0\x02\0\0\0\0\0\x20", 24);
+  universal.resize(0x20000, '\0');
+  universal += std::string("\xcf\xfa\xed\xfe", 4) + std::string(28, '\0');
+  std::string wasm("\0asm\x01\0\0\0\x0b\xf0\xa2\x04", 12);  // a data section of 70000 bytes
+  wasm += std::string(70000, 'd') + std::string("\0\x05\x04name", 7);
+  TempDir dir;
+  struct Case {
+    const char* name;
+    const std::string& bytes;
+    const char* line;   // a line far into the input
+    const char* style;  // the style that its structure gives it
+  };
+  for (const Case& c : {Case{"universal", universal, "\n00020000 ", "\x1b[31m"},
+                        Case{"wasm", wasm, "\n00011170 ", "\x1b[35m"}}) {
+    const std::string path = dir.write(c.name, c.bytes);
+    ChildResult fromFile = runLumo({.args = {"--color", path}});
+    ChildResult fromPipe = runLumo({.args = {"--color", "-"}, .stdinData = c.bytes});
+    ASSERT_EQ(fromFile.status, 0) << c.name;
+    EXPECT_EQ(fromPipe.status, 0) << c.name;
+    EXPECT_TRUE(fromFile.out == fromPipe.out) << c.name << ": stdin and file dumps differ";
+    const std::size_t at = fromPipe.out.find(c.line);
+    ASSERT_NE(at, std::string::npos) << c.name;
+    const std::string line = fromPipe.out.substr(at, fromPipe.out.find('\n', at + 1) - at);
+    EXPECT_NE(line.find(c.style), std::string::npos) << c.name;
+  }
+}
+
 TEST(Streaming, ForcedParserOnAShortStream) {
   ChildResult r = runLumo({.args = {"--parser", "elf", "-"}, .stdinData = "\x7f"});
   EXPECT_EQ(r.status, 1);

@@ -1,0 +1,161 @@
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <optional>
+
+#include "parsers/alternating_slot.h"
+#include "parsers/input_cursor.h"
+#include "parsers/parsers.h"
+#include "parsers/windowed_access.h"
+
+namespace lumo {
+namespace {
+
+constexpr std::uint64_t kPreambleSize = 8;  // "\0asm" and the version
+constexpr std::uint8_t kCustomSectionId = 0;
+// An unsigned 32-bit LEB128 number takes at most five bytes.
+constexpr std::size_t kMaxLeb32Bytes = 5;
+// Longer custom section names are cut: no name read from a file costs more.
+constexpr std::uint64_t kNameCap = 128;
+
+constexpr std::array<std::string_view, 14> kSectionNames = {
+    "custom", "type",  "import",  "function", "table", "memory",    "global",
+    "export", "start", "element", "code",     "data",  "datacount", "tag"};
+
+std::string_view sectionName(std::uint8_t id) {
+  return id < kSectionNames.size() ? kSectionNames[id] : std::string_view{};
+}
+
+// One section as the walk found it.
+struct WasmSection {
+  std::uint64_t index = 0;
+  std::uint8_t id = 0;
+  std::uint64_t start = 0;     // the id byte
+  std::uint64_t contents = 0;  // after the size
+  std::uint64_t size = 0;
+};
+
+// Nothing when the input ends inside the number, when it runs past its
+// maximum length, or when its value needs more than 32 bits.
+std::optional<std::uint32_t> readLeb32(InputCursor& cursor) {
+  std::uint64_t value = 0;
+  for (std::size_t k = 0; k < kMaxLeb32Bytes; ++k) {
+    const Result<ByteSpan> byte = cursor.readExact(1);
+    if (!byte) return std::nullopt;
+    value |= std::uint64_t{(*byte)[0] & 0x7fu} << (7 * k);
+    if (((*byte)[0] & 0x80u) == 0) {
+      if (value > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
+      return static_cast<std::uint32_t>(value);
+    }
+  }
+  return std::nullopt;
+}
+
+// The first `length` bytes of the name at the cursor, at most kNameCap,
+// read through the cursor like every other record.
+std::string_view readName(InputCursor& cursor, std::uint64_t length,
+                          std::array<char, kNameCap>& storage) {
+  const std::uint64_t limit = std::min(length, kNameCap);
+  std::size_t size = 0;
+  while (size < limit) {
+    const std::uint64_t piece = std::min<std::uint64_t>(InputCursor::kMaxRecord, limit - size);
+    const Result<ByteSpan> bytes = cursor.readExact(piece);
+    if (!bytes) break;
+    for (std::uint8_t byte : *bytes) storage[size++] = static_cast<char>(byte);
+  }
+  return {storage.data(), size};
+}
+
+void paintHeader(Colormap& colormap, const WasmSection& s) {
+  const std::uint64_t length = s.contents - s.start;
+  if (!colormap.keepsNames()) {
+    // 65536 is even: the low 16 bits of the index keep the alternation.
+    colormap.paintEntry(s.start, length, kC2, static_cast<std::uint16_t>(s.index));
+    return;
+  }
+  LabelText label;
+  label << "section header " << s.index << " (";
+  if (sectionName(s.id).empty()) {
+    label << "id " << std::uint64_t{s.id};
+  } else {
+    label << sectionName(s.id);
+  }
+  colormap.paintEntry(s.start, length, kC2, static_cast<std::uint16_t>(s.index),
+                      (label << ')').view());
+}
+
+void paintContents(Colormap& colormap, const WasmSection& s) {
+  const PaletteSlot slot = alternatingSlot(kC2Alt, s.index);
+  if (!colormap.keepsNames()) {
+    colormap.paint(s.contents, s.size, slot);
+    return;
+  }
+  const std::string_view name = sectionName(s.id);
+  LabelText label;
+  label << "section " << s.index << " (";
+  if (name.empty()) {
+    label << "id " << std::uint64_t{s.id};
+  } else {
+    label << name;
+  }
+  colormap.paint(s.contents, s.size, slot, (label << ')').view());
+  if (!name.empty()) colormap.addSection(name, s.contents, s.size, s.size > 0);
+}
+
+// A custom section's contents begin with its name: a LEB128 length and the
+// bytes. Only what lies inside the section is painted; the later paint of
+// the name wins over the contents.
+void paintCustomSection(InputCursor& cursor, Colormap& colormap, const WasmSection& s) {
+  const std::uint64_t end = s.contents + s.size;
+  const std::optional<std::uint32_t> length = readLeb32(cursor);
+  if (!length || cursor.position() > end) {
+    colormap.paint(s.contents, s.size, alternatingSlot(kC2Alt, s.index), "custom section");
+    return;
+  }
+  const std::uint64_t name_end = std::min(cursor.position() + *length, end);
+  if (!colormap.keepsNames()) {
+    colormap.paint(s.contents, s.size, alternatingSlot(kC2Alt, s.index));
+    colormap.paint(s.contents, name_end - s.contents, kC4);
+    return;
+  }
+  std::array<char, kNameCap> storage{};
+  const std::string_view name = readName(cursor, name_end - cursor.position(), storage);
+  LabelText label;
+  label << "custom section \"" << name << '"';
+  colormap.paint(s.contents, s.size, alternatingSlot(kC2Alt, s.index), label.view());
+  LabelText name_label;
+  name_label << "name of custom section \"" << name << '"';
+  colormap.paint(s.contents, name_end - s.contents, kC4, name_label.view());
+  if (!name.empty()) colormap.addSection(name, s.contents, s.size, s.size > 0);
+}
+
+}  // namespace
+
+void colorizeWasm(const RandomAccess& input, Colormap& colormap) {
+  const WindowedAccess windowed(input);
+  colormap.fill(kNormalAlt);
+  colormap.paint(0, kPreambleSize, kC1, "wasm preamble");
+  InputCursor cursor(windowed);
+  if (!cursor.skip(kPreambleSize)) return;
+  // Each section takes at least two bytes, so the walk is linear.
+  for (std::uint64_t index = 0; cursor.position() < windowed.size(); ++index) {
+    WasmSection s{.index = index, .start = cursor.position()};
+    const Result<ByteSpan> id = cursor.readExact(1);
+    if (!id) return;
+    s.id = (*id)[0];
+    const std::optional<std::uint32_t> size = readLeb32(cursor);
+    if (!size) return;
+    s.contents = cursor.position();
+    s.size = *size;
+    paintHeader(colormap, s);
+    if (s.id == kCustomSectionId) {
+      paintCustomSection(cursor, colormap, s);
+    } else {
+      paintContents(colormap, s);
+    }
+    // `contents` lies inside the input and the size has 32 bits: no wrap.
+    cursor.seek(s.contents + s.size);
+  }
+}
+
+}  // namespace lumo
