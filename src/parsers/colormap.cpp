@@ -6,6 +6,7 @@
 #include <cstring>
 #include <limits>
 #include <queue>
+#include <utility>
 
 #include "parsers/alternating_slot.h"
 
@@ -148,30 +149,59 @@ void Colormap::resolve() {
   if (byteClasses_ || paints_.empty()) return;
   // Sort once by start; a sweep then keeps the open paints in a heap ordered
   // by paint number, so the latest open paint owns each stretch. Paints that
-  // ended are dropped when they reach the top.
-  std::vector<std::uint32_t> order(paints_.size());
-  for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-  std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-    return paints_[a].start != paints_[b].start ? paints_[a].start < paints_[b].start : a < b;
-  });
-  std::priority_queue<std::uint32_t> open;
+  // ended are dropped when they reach the top. Parsers that walk a file front
+  // to back paint in order already: they need no sort, and the heap stays
+  // small, however many paints there are.
+  const std::size_t count = paints_.size();
+  bool sorted = true;
+  for (std::size_t i = 1; i < count && sorted; ++i) {
+    sorted = paints_[i - 1].start <= paints_[i].start;
+  }
+  std::vector<std::uint32_t> order;
+  if (!sorted) {
+    order.resize(count);
+    for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
+    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
+      return paints_[a].start != paints_[b].start ? paints_[a].start < paints_[b].start : a < b;
+    });
+  }
+  const auto nth = [&](std::size_t k) { return sorted ? static_cast<std::uint32_t>(k) : order[k]; };
+  // The heap holds each open paint's end beside its number: the sweep then
+  // reads every paint once, when it opens.
+  struct Open {
+    std::uint32_t paint;
+    std::uint64_t end;
+    bool operator<(const Open& other) const { return paint < other.paint; }
+  };
+  std::priority_queue<Open> open;
+  constexpr std::uint64_t kNone = kEnd;  // no paint left to open
   std::size_t next = 0;
-  std::uint64_t at = paints_[order[0]].start;
-  while (next < order.size() || !open.empty()) {
-    if (open.empty()) at = std::max(at, paints_[order[next]].start);
-    while (next < order.size() && paints_[order[next]].start <= at) open.push(order[next++]);
-    while (!open.empty() && paints_[open.top()].end <= at) open.pop();
+  const auto startOf = [&](std::size_t k) { return k < count ? paints_[nth(k)].start : kNone; };
+  std::uint64_t nextStart = startOf(0);
+  std::uint64_t at = nextStart;
+  RunList runs;
+  while (next < count || !open.empty()) {
+    // Ended paints go before new ones come: beneath a newer paint they would
+    // stay, and a heap of every paint so far makes each push cost more.
+    while (!open.empty() && open.top().end <= at) open.pop();
+    if (open.empty()) at = std::max(at, nextStart);
+    while (next < count && nextStart <= at) {
+      const std::uint32_t paint = nth(next);
+      open.push(Open{paint, paints_[paint].end});
+      nextStart = startOf(++next);
+    }
+    while (!open.empty() && open.top().end <= at) open.pop();
     if (open.empty()) continue;
-    const std::uint32_t owner = open.top();
-    std::uint64_t until = paints_[owner].end;
-    if (next < order.size()) until = std::min(until, paints_[order[next]].start);
-    if (!runs_.empty() && runs_.back().paint == owner && runs_.back().end == at) {
-      runs_.back().end = until;
+    const Open owner = open.top();
+    const std::uint64_t until = std::min(owner.end, nextStart);
+    if (!runs.empty() && runs.back().paint == owner.paint && runs.back().end == at) {
+      runs.back().end = until;
     } else {
-      runs_.push_back(PaintRun{at, until, owner});
+      runs.push_back(PaintRun{at, until, owner.paint});
     }
     at = until;
   }
+  runs_ = std::move(runs);
 }
 
 PaletteSlot Colormap::slotAt(std::uint64_t offset, std::uint8_t byte) const {

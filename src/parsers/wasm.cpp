@@ -35,20 +35,42 @@ struct WasmSection {
   std::uint64_t size = 0;
 };
 
-// Nothing when the input ends inside the number, when it runs past its
+// A LEB128 number at the start of `bytes`, and how many bytes it took.
+struct Leb32 {
+  std::uint32_t value = 0;
+  std::size_t length = 0;
+};
+
+// Nothing when the bytes end inside the number, when it runs past its
 // maximum length, or when its value needs more than 32 bits.
-std::optional<std::uint32_t> readLeb32(InputCursor& cursor) {
+std::optional<Leb32> decodeLeb32(ByteSpan bytes) {
   std::uint64_t value = 0;
-  for (std::size_t k = 0; k < kMaxLeb32Bytes; ++k) {
-    const Result<ByteSpan> byte = cursor.readExact(1);
-    if (!byte) return std::nullopt;
-    value |= std::uint64_t{(*byte)[0] & 0x7fu} << (7 * k);
-    if (((*byte)[0] & 0x80u) == 0) {
+  const std::size_t limit = std::min(bytes.size(), kMaxLeb32Bytes);
+  for (std::size_t k = 0; k < limit; ++k) {
+    value |= std::uint64_t{bytes[k] & 0x7fu} << (7 * k);
+    if ((bytes[k] & 0x80u) == 0) {
       if (value > std::numeric_limits<std::uint32_t>::max()) return std::nullopt;
-      return static_cast<std::uint32_t>(value);
+      return Leb32{static_cast<std::uint32_t>(value), k + 1};
     }
   }
   return std::nullopt;
+}
+
+// The most bytes from the cursor, up to `count`, without moving it.
+ByteSpan peek(InputCursor& cursor, std::uint64_t size, std::size_t count) {
+  const std::uint64_t at = cursor.position();
+  const std::uint64_t left = at < size ? size - at : 0;
+  const Result<ByteSpan> bytes = cursor.readExact(std::min<std::uint64_t>(count, left));
+  cursor.seek(at);
+  return bytes ? *bytes : ByteSpan{};
+}
+
+// A LEB128 number at the cursor, which then moves past it.
+std::optional<std::uint32_t> readLeb32(InputCursor& cursor, std::uint64_t size) {
+  const std::optional<Leb32> number = decodeLeb32(peek(cursor, size, kMaxLeb32Bytes));
+  if (!number) return std::nullopt;
+  cursor.seek(cursor.position() + number->length);
+  return number->value;
 }
 
 // The first `length` bytes of the name at the cursor, at most kNameCap,
@@ -105,10 +127,11 @@ void paintContents(Colormap& colormap, const WasmSection& s) {
 // A custom section's contents begin with its name: a LEB128 length and the
 // bytes. Only what lies inside the section is painted; the later paint of
 // the name wins over the contents.
-void paintCustomSection(InputCursor& cursor, Colormap& colormap, const WasmSection& s) {
+void paintCustomSection(InputCursor& cursor, Colormap& colormap, const WasmSection& s,
+                        std::uint64_t inputSize) {
   const std::uint64_t end = s.contents + s.size;
-  const std::optional<std::uint32_t> length = readLeb32(cursor);
-  if (!length || cursor.position() > end) {
+  const std::optional<std::uint32_t> length = readLeb32(cursor, std::min(end, inputSize));
+  if (!length) {
     colormap.paint(s.contents, s.size, alternatingSlot(kC2Alt, s.index), "custom section");
     return;
   }
@@ -139,17 +162,19 @@ void colorizeWasm(const RandomAccess& input, Colormap& colormap) {
   if (!cursor.skip(kPreambleSize)) return;
   // Each section takes at least two bytes, so the walk is linear.
   for (std::uint64_t index = 0; cursor.position() < windowed.size(); ++index) {
+    // The id byte and the size, read at once.
     WasmSection s{.index = index, .start = cursor.position()};
-    const Result<ByteSpan> id = cursor.readExact(1);
-    if (!id) return;
-    s.id = (*id)[0];
-    const std::optional<std::uint32_t> size = readLeb32(cursor);
+    const ByteSpan header = peek(cursor, windowed.size(), 1 + kMaxLeb32Bytes);
+    if (header.empty()) return;
+    s.id = header[0];
+    const std::optional<Leb32> size = decodeLeb32(header.subspan(1));
     if (!size) return;
-    s.contents = cursor.position();
-    s.size = *size;
+    s.contents = s.start + 1 + size->length;
+    s.size = size->value;
     paintHeader(colormap, s);
     if (s.id == kCustomSectionId) {
-      paintCustomSection(cursor, colormap, s);
+      cursor.seek(s.contents);
+      paintCustomSection(cursor, colormap, s, windowed.size());
     } else {
       paintContents(colormap, s);
     }

@@ -1,0 +1,87 @@
+#!/usr/bin/env python3
+"""Time and peak memory of coloring crafted 20 MB inputs.
+
+Usage: python3 bench/hostile.py [--lumo PATH] [--folder DIR] [--runs N]
+Needs GNU time (Debian package `time`).
+Each input is built to give the parsers the most work per byte:
+  - a wasm module of empty sections whose headers alternate between 2 and 3
+    bytes, so that no two neighbours form a row of equal entries;
+  - a thin Mach-O file of 8-byte load commands;
+  - a universal file of 30 slices, each such a thin file.
+lumo runs with --color --length 16, so the time is that of building the
+colors, not of writing the dump. Prints the median time and the peak
+resident memory of each.
+"""
+import argparse
+import os
+import statistics
+import struct
+import subprocess
+import tempfile
+
+SIZE = 20_000_000
+
+
+def mixed_wasm():
+    out = bytearray(b"\0asm\1\0\0\0")
+    headers = (b"\x01\x00", b"\x01\x80\x00")
+    index = 0
+    while len(out) < SIZE:
+        out += headers[index % 2]
+        index += 1
+    return out
+
+
+def thin_macho(size):
+    count = (size - 32) // 8
+    out = bytearray(struct.pack("<IiiIIIII", 0xFEEDFACF, 0x0100000C, 0, 2, count, count * 8, 0, 0))
+    out += struct.pack("<II", 2, 8) * count
+    return out
+
+
+def universal_macho(slices=30):
+    slice_size = ((SIZE - 4096) // slices) & ~0xFFF
+    out = bytearray(struct.pack(">II", 0xCAFEBABE, slices))
+    for k in range(slices):
+        out += struct.pack(">iiIII", 0x0100000C, k, 4096 + k * slice_size, slice_size, 12)
+    out += bytes(4096 - len(out))
+    body = thin_macho(slice_size)
+    for _ in range(slices):
+        out += body
+    return out
+
+
+def measure(lumo, path, runs):
+    times, peaks = [], []
+    for _ in range(runs):
+        result = subprocess.run(
+            ["/usr/bin/time", "-f", "%e %M", lumo, "--color", "--length", "16", path],
+            stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, check=True)
+        seconds, kib = result.stderr.split()[-2:]
+        times.append(float(seconds))
+        peaks.append(int(kib))
+    return statistics.median(times), max(peaks)
+
+
+def main():
+    parser = argparse.ArgumentParser(description=__doc__.splitlines()[0])
+    parser.add_argument("--lumo", default="build/release/lumo")
+    parser.add_argument("--folder")
+    parser.add_argument("--runs", type=int, default=3)
+    args = parser.parse_args()
+    with tempfile.TemporaryDirectory(dir=args.folder) as folder:
+        inputs = {
+            "wasm, 2/3-byte empty sections": ("mixed.wasm", mixed_wasm),
+            "Mach-O, 8-byte commands": ("commands.macho", lambda: thin_macho(SIZE)),
+            "universal, 30 slices of those": ("universal.macho", universal_macho),
+        }
+        for title, (name, build) in inputs.items():
+            path = os.path.join(folder, name)
+            with open(path, "wb") as file:
+                file.write(build())
+            seconds, kib = measure(args.lumo, path, args.runs)
+            print(f"{title:34} {seconds:6.2f} s {kib / 1024:8.1f} MiB")
+
+
+if __name__ == "__main__":
+    main()
