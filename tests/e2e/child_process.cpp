@@ -117,7 +117,7 @@ void closeFd(int& fd) {
 // How long the pump waits for a child that neither writes nor ends.
 constexpr int kIdleTimeout = 10000;  // milliseconds
 
-// Sends the spec's signal once its delay after the first output has passed;
+// Sends the ChildSpec's signal once its delay after the first output has passed;
 // returns how long poll may wait before it is due.
 class SignalTimer {
  public:
