@@ -149,7 +149,10 @@ void paintCustomSection(InputCursor& cursor, Colormap& colormap, const WasmSecti
   LabelText name_label;
   name_label << "name of custom section \"" << name << '"';
   colormap.paint(s.contents, name_end - s.contents, kC4, name_label.view());
-  if (!name.empty()) colormap.addSection(name, s.contents, s.size, s.size > 0);
+  // A name with a NUL byte cannot be given on a command line: it is no choice.
+  if (!name.empty() && name.find('\0') == std::string_view::npos) {
+    colormap.addSection(name, s.contents, s.size, s.size > 0);
+  }
 }
 
 }  // namespace

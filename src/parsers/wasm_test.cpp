@@ -67,9 +67,10 @@ TEST(WasmTest, NamesOfSectionsAndCustomSections) {
       {0x00, 0x08, 0x04, 'n', 'a', 'm', 'e'},
       filler(3),  // custom "name"
       {0x63, 0x01},
-      filler(1),                     // id 99: no name
-      {0x00, 0x03, 0x05, 'a', 'b'},  // custom, name cut by its size
-      {0x0b, 0x00},                  // data, empty
+      filler(1),                        // id 99: no name
+      {0x00, 0x03, 0x05, 'a', 'b'},     // custom, name cut by its size
+      {0x00, 0x04, 0x03, 'a', 0, 'b'},  // custom, named but not selectable
+      {0x0b, 0x00},                     // data, empty
   });
   Colormap colormap(true);
   colorizeWasm(MemoryAccess(input), colormap);
@@ -82,14 +83,17 @@ TEST(WasmTest, NamesOfSectionsAndCustomSections) {
                        std::to_string(section.offset) + " " + std::to_string(section.size) +
                        (section.has_bytes ? "" : " -"));
   }
-  EXPECT_EQ(labels, (std::vector<std::string>{
-                        "wasm preamble", "section header 0 (type)", "section 0 (type)",
-                        "section header 1 (custom)", "custom section \"name\"",
-                        "name of custom section \"name\"", "section header 2 (id 99)",
-                        "section 2 (id 99)", "section header 3 (custom)", "custom section \"ab\"",
-                        "name of custom section \"ab\"", "section header 4 (data)"}));
+  EXPECT_EQ(
+      labels,
+      (std::vector<std::string>{
+          "wasm preamble", "section header 0 (type)", "section 0 (type)",
+          "section header 1 (custom)", "custom section \"name\"", "name of custom section \"name\"",
+          "section header 2 (id 99)", "section 2 (id 99)", "section header 3 (custom)",
+          "custom section \"ab\"", "name of custom section \"ab\"", "section header 4 (custom)",
+          std::string("custom section \"a\0b\"", 20),
+          std::string("name of custom section \"a\0b\"", 28), "section header 5 (data)"}));
   EXPECT_EQ(sections,
-            (std::vector<std::string>{"type 10 4", "name 16 8", "ab 29 3", "data 34 0 -"}));
+            (std::vector<std::string>{"type 10 4", "name 16 8", "ab 29 3", "data 40 0 -"}));
 }
 
 // Section headers and names written to hurt: each stops the walk or is cut
