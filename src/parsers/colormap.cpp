@@ -19,6 +19,79 @@ std::uint64_t endOf(std::uint64_t start, std::uint64_t length) {
   return length > kEnd - start ? kEnd : start + length;
 }
 
+// The numbers of all paints, in order of start and then of number. A parser
+// paints a few tables, each in order, so the paints form a few stretches in
+// order: merging those as it goes needs no copy of the list. Only a list of
+// many stretches is sorted, through an array of numbers.
+class PaintsByStart {
+ public:
+  explicit PaintsByStart(const PaintList& paints) : paints_(paints) {
+    std::vector<std::uint32_t> starts{0};
+    for (std::size_t i = 1; i < paints.size() && starts.size() <= kMaxStretches; ++i) {
+      if (paints[i].start < paints[i - 1].start) starts.push_back(static_cast<std::uint32_t>(i));
+    }
+    if (starts.size() > kMaxStretches) {
+      order_.resize(paints.size());
+      for (std::uint32_t i = 0; i < order_.size(); ++i) order_[i] = i;
+      std::stable_sort(order_.begin(), order_.end(), [&](std::uint32_t a, std::uint32_t b) {
+        return paints[a].start < paints[b].start;
+      });
+      return;
+    }
+    starts.push_back(static_cast<std::uint32_t>(paints.size()));
+    for (std::size_t k = 0; k + 1 < starts.size(); ++k) {
+      heads_.push_back(Head{paints[starts[k]].start, starts[k], starts[k + 1]});
+    }
+    std::make_heap(heads_.begin(), heads_.end());
+  }
+
+  bool done() const { return order_.empty() ? heads_.empty() : next_ == order_.size(); }
+  /// The start of the next paint; only when not done().
+  std::uint64_t nextStart() const {
+    if (!order_.empty()) return next_ < order_.size() ? paints_[order_[next_]].start : kEnd;
+    return heads_.empty() ? kEnd : heads_.front().start;
+  }
+  std::uint32_t take() {
+    if (!order_.empty()) return order_[next_++];
+    if (heads_.size() == 1) {  // paints in order: no heap to keep
+      Head& head = heads_.front();
+      const std::uint32_t paint = head.paint++;
+      if (head.paint < head.end) {
+        head.start = paints_[head.paint].start;
+      } else {
+        heads_.clear();
+      }
+      return paint;
+    }
+    std::pop_heap(heads_.begin(), heads_.end());
+    Head& head = heads_.back();
+    const std::uint32_t paint = head.paint;
+    if (++head.paint < head.end) {
+      head.start = paints_[head.paint].start;
+      std::push_heap(heads_.begin(), heads_.end());
+    } else {
+      heads_.pop_back();
+    }
+    return paint;
+  }
+
+ private:
+  static constexpr std::size_t kMaxStretches = 64;
+  // The next paint of one stretch; the heap's front is the earliest.
+  struct Head {
+    std::uint64_t start;
+    std::uint32_t paint;
+    std::uint32_t end;
+    bool operator<(const Head& other) const {
+      return start != other.start ? start > other.start : paint > other.paint;
+    }
+  };
+  const PaintList& paints_;
+  std::vector<Head> heads_;
+  std::vector<std::uint32_t> order_;
+  std::size_t next_ = 0;
+};
+
 }  // namespace
 
 PaletteSlot paintSlotAt(const Paint& paint, std::uint64_t offset) {
@@ -147,25 +220,12 @@ void Colormap::useByteClasses() {
 void Colormap::resolve() {
   runs_.clear();
   if (byteClasses_ || paints_.empty()) return;
-  // Sort once by start; a sweep then keeps the open paints in a heap ordered
-  // by paint number, so the latest open paint owns each stretch. Paints that
-  // ended are dropped when they reach the top. Parsers that walk a file front
-  // to back paint in order already: they need no sort, and the heap stays
-  // small, however many paints there are.
-  const std::size_t count = paints_.size();
-  bool sorted = true;
-  for (std::size_t i = 1; i < count && sorted; ++i) {
-    sorted = paints_[i - 1].start <= paints_[i].start;
-  }
-  std::vector<std::uint32_t> order;
-  if (!sorted) {
-    order.resize(count);
-    for (std::uint32_t i = 0; i < order.size(); ++i) order[i] = i;
-    std::sort(order.begin(), order.end(), [&](std::uint32_t a, std::uint32_t b) {
-      return paints_[a].start != paints_[b].start ? paints_[a].start < paints_[b].start : a < b;
-    });
-  }
-  const auto nth = [&](std::size_t k) { return sorted ? static_cast<std::uint32_t>(k) : order[k]; };
+  // The paints come in order of start (then of number); a sweep keeps the
+  // open ones in a heap ordered by paint number, so the latest open paint
+  // owns each stretch. Parsers that walk a file front to back paint in
+  // order already, and the heap then stays small however many paints there
+  // are.
+  PaintsByStart byStart(paints_);
   // The heap holds each open paint's end beside its number: the sweep then
   // reads every paint once, when it opens.
   struct Open {
@@ -174,21 +234,18 @@ void Colormap::resolve() {
     bool operator<(const Open& other) const { return paint < other.paint; }
   };
   std::priority_queue<Open> open;
-  constexpr std::uint64_t kNone = kEnd;  // no paint left to open
-  std::size_t next = 0;
-  const auto startOf = [&](std::size_t k) { return k < count ? paints_[nth(k)].start : kNone; };
-  std::uint64_t nextStart = startOf(0);
+  std::uint64_t nextStart = byStart.nextStart();
   std::uint64_t at = nextStart;
   RunList runs;
-  while (next < count || !open.empty()) {
+  while (!byStart.done() || !open.empty()) {
     // Ended paints go before new ones come: beneath a newer paint they would
     // stay, and a heap of every paint so far makes each push cost more.
     while (!open.empty() && open.top().end <= at) open.pop();
     if (open.empty()) at = std::max(at, nextStart);
-    while (next < count && nextStart <= at) {
-      const std::uint32_t paint = nth(next);
+    while (!byStart.done() && nextStart <= at) {
+      const std::uint32_t paint = byStart.take();
       open.push(Open{paint, paints_[paint].end});
-      nextStart = startOf(++next);
+      nextStart = byStart.nextStart();
     }
     while (!open.empty() && open.top().end <= at) open.pop();
     if (open.empty()) continue;

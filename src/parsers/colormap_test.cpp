@@ -30,9 +30,15 @@ TEST(ColormapTest, LaterPaintsWinLikeAByteArray) {
     const std::uint64_t size = 1 + random() % 64;
     Colormap colormap;
     if (random() % 2) colormap.fill(kNormalAlt);
-    const int paints = static_cast<int>(random() % 12);
+    // Mostly a few paints in a few stretches of rising starts; now and then
+    // so many stretches that they are sorted, or one stretch alone.
+    const bool many = round % 10 == 0;
+    const bool rising = round % 10 == 1;
+    const int paints = static_cast<int>(many ? 150 + random() % 100 : random() % 12);
+    std::uint64_t lowest = 0;
     for (int i = 0; i < paints; ++i) {
-      const std::uint64_t start = random() % (size + 8);
+      if (rising) lowest += random() % 4;
+      const std::uint64_t start = rising ? lowest : random() % (size + 8);
       const std::uint64_t length = random() % 5 == 0
                                        ? std::numeric_limits<std::uint64_t>::max() - random() % 3
                                        : random() % (size + 4);

@@ -41,7 +41,7 @@ DumpFailure reportedFailure(const DumpResult& result);
 
 /// The bytes the dump reads at a time: big enough that a file costs few
 /// reads, small enough that memory stays flat whatever the input's size.
-inline constexpr std::size_t kDumpChunkBytes = std::size_t{1} << 20;
+inline constexpr std::size_t kDumpChunkBytes = std::size_t{256} << 10;
 
 /// Writes every dump line of the input into `out`, reading it in chunks of
 /// `chunkBytes` (at least one line's worth) as it goes and collapsing runs
