@@ -6,8 +6,9 @@ Needs GNU time (Debian package `time`).
 Each input is built to give the parsers the most work per byte:
   - a wasm module of empty sections whose headers alternate between 2 and 3
     bytes, so that no two neighbours form a row of equal entries;
-  - a thin Mach-O file of 8-byte load commands;
-  - a universal file of 30 slices, each such a thin file.
+  - a thin Mach-O file of 8-byte load commands, and one whose commands
+    alternate between 8 and 12 bytes;
+  - a universal file of 30 slices, each a thin file of 8-byte commands.
 lumo runs with --color --length 16, so the time is that of building the
 colors, not of writing the dump. Prints the median time and the peak
 resident memory of each.
@@ -37,6 +38,16 @@ def thin_macho(size):
     out = bytearray(struct.pack("<IiiIIIII", 0xFEEDFACF, 0x0100000C, 0, 2, count, count * 8, 0, 0))
     out += struct.pack("<II", 2, 8) * count
     return out
+
+
+def mixed_macho():
+    commands = bytearray()
+    count = 0
+    while 32 + len(commands) < SIZE - 16:
+        commands += struct.pack("<II", 2, 8) if count % 2 == 0 else struct.pack("<III", 2, 12, 0)
+        count += 1
+    header = struct.pack("<IiiIIIII", 0xFEEDFACF, 0x0100000C, 0, 2, count, len(commands), 0, 0)
+    return bytearray(header) + commands
 
 
 def universal_macho(slices=30):
@@ -73,6 +84,7 @@ def main():
         inputs = {
             "wasm, 2/3-byte empty sections": ("mixed.wasm", mixed_wasm),
             "Mach-O, 8-byte commands": ("commands.macho", lambda: thin_macho(SIZE)),
+            "Mach-O, 8/12-byte commands": ("mixed.macho", mixed_macho),
             "universal, 30 slices of those": ("universal.macho", universal_macho),
         }
         for title, (name, build) in inputs.items():

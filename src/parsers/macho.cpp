@@ -22,11 +22,16 @@ constexpr FieldAt kNfatArch = {4, 4};
 constexpr FieldAt kCpuType = {0, 4};
 constexpr FieldAt kCpuSubtype = {4, 4};
 constexpr std::uint64_t kCommandAlignment = 4;
+// A real file has a few dozen load commands. The walk stops after this many
+// in the whole file, all slices together, so that a crafted file of
+// millions of tiny commands of differing sizes costs no more than a real one.
+constexpr std::uint64_t kMaxCommands = 65536;
 
 struct ThinFile {
   const MachOKind& kind;
   const MachOPainter& painter;
-  std::uint64_t sections = 0;  // counted across all segments, for the alternation
+  std::uint64_t& commands_left;  // shared by all slices
+  std::uint64_t sections = 0;    // counted across all segments, for the alternation
 };
 
 LabelText& withCommandName(LabelText& label, std::uint32_t cmd) {
@@ -125,7 +130,7 @@ bool paintSegment(ThinFile& file, InputCursor& cursor, std::uint64_t command, st
 void paintCommands(ThinFile& file, InputCursor& cursor, std::uint64_t count) {
   const MachOKind& kind = file.kind;
   std::uint64_t command = kind.header_size;
-  for (std::uint64_t i = 0; i < count; ++i) {
+  for (std::uint64_t i = 0; i < count && file.commands_left > 0; ++i, --file.commands_left) {
     cursor.seek(command);
     const Result<ByteSpan> head = cursor.readExact(kLoadCommandHeadSize);
     if (!head) return;
@@ -144,7 +149,8 @@ void paintCommands(ThinFile& file, InputCursor& cursor, std::uint64_t count) {
 }
 
 // A thin file, or one slice: the header, then each load command.
-void paintThin(const RandomAccess& input, const MachOPainter& painter) {
+void paintThin(const RandomAccess& input, const MachOPainter& painter,
+               std::uint64_t& commands_left) {
   std::array<std::uint8_t, 4> magic{};
   if (input.readAt(0, magic.data(), magic.size()) != magic.size()) return;
   const std::optional<MachOKind> kind = machOKindOf(magic);
@@ -159,7 +165,7 @@ void paintThin(const RandomAccess& input, const MachOPainter& painter) {
   const std::uint64_t count = std::min(loadUnsigned(*header, kNcmds, kind->order), fit);
 
   const std::size_t first_section = painter.sectionCount();
-  ThinFile file{.kind = *kind, .painter = painter};
+  ThinFile file{.kind = *kind, .painter = painter, .commands_left = commands_left};
   paintCommands(file, cursor, count);
   if (painter.keepsNames()) painter.addUniqueShortNames(first_section);
 }
@@ -201,6 +207,7 @@ void paintUniversal(const RandomAccess& input, const FatKind& fat, Colormap& col
       std::min<std::uint64_t>(loadUnsigned(*header, kNfatArch, ByteOrder::Big), kMaxFatArchs);
 
   std::array<Slice, kMaxFatArchs> slices{};
+  std::uint64_t commands_left = kMaxCommands;
   for (std::uint64_t i = 0; i < count; ++i) {
     const std::uint64_t at = cursor.position();
     const Result<ByteSpan> arch = cursor.readExact(fat.arch_size);
@@ -214,7 +221,7 @@ void paintUniversal(const RandomAccess& input, const FatKind& fat, Colormap& col
   }
   for (std::uint64_t i = 0; i < count; ++i) {
     const SliceAccess slice(input, slices[i].offset, slices[i].size);
-    paintThin(slice, MachOPainter(colormap, slices[i].offset, slice.size()));
+    paintThin(slice, MachOPainter(colormap, slices[i].offset, slice.size()), commands_left);
   }
 }
 
@@ -229,7 +236,8 @@ void colorizeMachO(const RandomAccess& input, Colormap& colormap) {
     paintUniversal(windowed, *fat, colormap);
     return;
   }
-  paintThin(windowed, MachOPainter(colormap, 0, kNoLimit));
+  std::uint64_t commands_left = kMaxCommands;
+  paintThin(windowed, MachOPainter(colormap, 0, kNoLimit), commands_left);
 }
 
 }  // namespace lumo

@@ -230,26 +230,6 @@ TEST(HostileMachOTest, HugeCountsAreCappedByTheBytesThatRemain) {
                 200, {{0, 32, kC1}, {32, 152, kC2}, {104, 80, kC4}, {184, 8, kC3}, {192, 8, kC2}}));
 }
 
-// An input made of the most load commands its size allows costs at most
-// one paint per command, with names or without: the work grows with the
-// input and no faster.
-TEST(HostileMachOTest, AnInputOfSmallCommandsCostsAtMostOnePaintEach) {
-  constexpr std::size_t kSize = 2 << 20;
-  MachOWriter w;
-  w.header(0xffffffff);
-  for (std::uint64_t at = 32; at < kSize; at += 8) w.command(at, kLcSymtab, 8);
-  for (bool keepNames : {false, true}) {
-    SCOPED_TRACE(keepNames ? "with names" : "without names");
-    Colormap colormap(keepNames);
-    colorizeMachO(MemoryAccess(w.bytes), colormap);
-    // The fill, the header, the commands.
-    EXPECT_LE(colormap.paints().size(), 2 + (kSize - 32) / 8);
-    colormap.resolve();
-    EXPECT_EQ(colormap.slotAt(kSize - 1, 0), kC3);
-    EXPECT_EQ(colormap.slotAt(kSize - 9, 0), kC2);
-  }
-}
-
 TEST(HostileMachOTest, OffsetsNearTheTopOfTheRangeDoNotWrap) {
   MachOWriter w;
   w.header(1);
@@ -322,6 +302,59 @@ void addSlice(std::vector<Region>& regions, const std::vector<Region>& slice, st
     if (r.start >= size) continue;
     regions.push_back({at + r.start, std::min(r.length, size - r.start), r.slot});
   }
+}
+
+// A thin file of load commands of 8 and 12 bytes in turn, so that no two
+// neighbours share a paint; `at` gets the offset of each command.
+Bytes mixedCommands(std::uint32_t count, std::vector<std::uint64_t>& at) {
+  MachOWriter w;
+  w.header(count);
+  std::uint64_t next = w.headerSize();
+  for (std::uint32_t i = 0; i < count; ++i) {
+    const std::uint32_t size = i % 2 == 0 ? 8 : 12;
+    w.command(next, kLcSymtab, size);
+    at.push_back(next);
+    next += size;
+  }
+  w.bytes.resize(next);
+  return w.bytes;
+}
+
+// More load commands than any real file has: the walk stops after the
+// 65536th in the whole file, all slices together, so the paints stay few
+// with names or without, however large the input is.
+TEST(HostileMachOTest, TheWalkStopsAfterTheLastCommandItReads) {
+  constexpr std::uint32_t kMaxCommands = 65536;
+  std::vector<std::uint64_t> at;
+  const Bytes thin = mixedCommands(kMaxCommands + 10, at);
+  for (bool keepNames : {false, true}) {
+    SCOPED_TRACE(keepNames ? "with names" : "without names");
+    Colormap colormap(keepNames);
+    colorizeMachO(MemoryAccess(thin), colormap);
+    EXPECT_LE(colormap.paints().size(), 2 + kMaxCommands);  // the fill, the header, the commands
+    colormap.resolve();
+    EXPECT_EQ(colormap.slotAt(at[kMaxCommands - 2], 0), kC2);
+    EXPECT_EQ(colormap.slotAt(at[kMaxCommands - 1], 0), kC3);
+    EXPECT_EQ(colormap.slotAt(at[kMaxCommands], 0), kNormalAlt);
+    EXPECT_EQ(colormap.slotAt(thin.size() - 1, 0), kNormalAlt);
+  }
+
+  // Two slices of 40000 commands: the second one's walk stops at its 25536th.
+  std::vector<std::uint64_t> in_slice;
+  const Bytes slice = mixedCommands(40000, in_slice);
+  FatWriter w{false, {}};
+  w.header(2);
+  const std::uint64_t second = 4096 + slice.size();
+  w.arch(0, 0x0100000c, 4096, slice.size());
+  w.arch(1, 0x0100000c, second, slice.size());
+  w.place(4096, slice);
+  w.place(second, slice);
+  Colormap colormap;
+  colorizeMachO(MemoryAccess(w.bytes), colormap);
+  colormap.resolve();
+  EXPECT_EQ(colormap.slotAt(4096 + in_slice.back(), 0), kC3);
+  EXPECT_EQ(colormap.slotAt(second + in_slice[25535], 0), kC3);
+  EXPECT_EQ(colormap.slotAt(second + in_slice[25536], 0), kNormalAlt);
 }
 
 TEST(MachOUniversalTest, HeaderRecordsThenEachSliceAsTheFileItIs) {

@@ -15,6 +15,10 @@ constexpr std::uint64_t kPreambleSize = 8;  // "\0asm" and the version
 constexpr std::uint8_t kCustomSectionId = 0;
 // An unsigned 32-bit LEB128 number takes at most five bytes.
 constexpr std::size_t kMaxLeb32Bytes = 5;
+// A module has a dozen standard sections and a few custom ones; no real one
+// comes near this. A crafted module of millions of tiny sections would cost
+// a paint each.
+constexpr std::uint64_t kMaxSections = 65536;
 // Longer custom section names are cut: no name read from a file costs more.
 constexpr std::uint64_t kNameCap = 128;
 
@@ -163,8 +167,10 @@ void colorizeWasm(const RandomAccess& input, Colormap& colormap) {
   colormap.paint(0, kPreambleSize, kC1, "wasm preamble");
   InputCursor cursor(windowed);
   if (!cursor.skip(kPreambleSize)) return;
-  // Each section takes at least two bytes, so the walk is linear.
-  for (std::uint64_t index = 0; cursor.position() < windowed.size(); ++index) {
+  // Each section takes at least two bytes, so the walk is linear; and it
+  // stops after kMaxSections, so that its paints stay few.
+  for (std::uint64_t index = 0; index < kMaxSections && cursor.position() < windowed.size();
+       ++index) {
     // The id byte and the size, read at once.
     WasmSection s{.index = index, .start = cursor.position()};
     const ByteSpan header = peek(cursor, windowed.size(), 1 + kMaxLeb32Bytes);
