@@ -3,13 +3,13 @@
 #include <charconv>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "core/palette_slot.h"
+#include "parsers/block_list.h"
 
 namespace lumo {
 
@@ -48,8 +48,8 @@ struct EntryHead {
 /// never needs a copy of everything while it grows.
 struct Paint;
 struct PaintRun;
-using PaintList = std::deque<Paint>;
-using RunList = std::deque<PaintRun>;
+using PaintList = BlockList<Paint>;
+using RunList = BlockList<PaintRun>;
 
 /// The slot that `paint` gives the byte at `offset` (inside the paint).
 PaletteSlot paintSlotAt(const Paint& paint, std::uint64_t offset);
