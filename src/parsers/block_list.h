@@ -75,7 +75,11 @@ class BlockList {
   const T& back() const { return (*this)[size_ - 1]; }
 
   void push_back(const T& value) {
-    if ((size_ & kMask) == 0) blocks_.emplace_back();
+    if ((size_ & kMask) == 0) {
+      blocks_.emplace_back();
+      // Past the first block the list is long: take a whole block at once.
+      if (blocks_.size() > 1) blocks_.back().reserve(kBlock);
+    }
     blocks_.back().push_back(value);
     ++size_;
   }
@@ -88,8 +92,8 @@ class BlockList {
   const_iterator end() const { return {this, size_}; }
 
  private:
-  // Each block grows as a vector does, up to kBlock elements; a small list
-  // stays small.
+  // The first block grows as a vector does, up to kBlock elements, so a
+  // small list stays small.
   std::vector<std::vector<T>> blocks_;
   std::size_t size_ = 0;
 };
