@@ -20,7 +20,7 @@ using SlotSet = std::bitset<kSlotCount>;
 
 std::vector<std::uint8_t> slotsOf(const Colormap& colormap, ByteSpan input) {
   std::vector<std::uint8_t> slots(input.size());
-  for (std::size_t k = 0; k < slots.size(); ++k) slots[k] = colormap.slotAt(k, input[k]);
+  Colormap::Reader(colormap).slots(0, input.data(), input.size(), slots.data());
   return slots;
 }
 
@@ -165,9 +165,10 @@ void checkNames(ByteSpan input, std::optional<ParserKind> forced,
     FUZZ_CHECK(name.find('\0') == std::string_view::npos);
   }
   const std::vector<LegendEntry> legend = legendEntries(*named, 0, input.size(), input.size());
-  for (const PaintRun& run : named->runs()) {
-    if (run.start >= input.size() || run.paint == kNoPaint) continue;
-    const std::string_view label = named->label(named->paints()[run.paint].label);
+  RunSweep sweep(*named);
+  for (std::optional<PaintRun> run = sweep.next(); run && run->start < input.size();
+       run = sweep.next()) {
+    const std::string_view label = named->label(named->paints()[run->paint].label);
     if (label.empty()) continue;
     FUZZ_CHECK(std::any_of(legend.begin(), legend.end(),
                            [&](const LegendEntry& entry) { return entry.name == label; }));

@@ -5,7 +5,6 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <queue>
 #include <utility>
 
 #include "parsers/alternating_slot.h"
@@ -19,78 +18,8 @@ std::uint64_t endOf(std::uint64_t start, std::uint64_t length) {
   return length > kEnd - start ? kEnd : start + length;
 }
 
-// The numbers of all paints, in order of start and then of number. A parser
-// paints a few tables, each in order, so the paints form a few stretches in
-// order: merging those as it goes needs no copy of the list. Only a list of
-// many stretches is sorted, through an array of numbers.
-class PaintsByStart {
- public:
-  explicit PaintsByStart(const PaintList& paints) : paints_(paints) {
-    std::vector<std::uint32_t> starts{0};
-    for (std::size_t i = 1; i < paints.size() && starts.size() <= kMaxStretches; ++i) {
-      if (paints[i].start < paints[i - 1].start) starts.push_back(static_cast<std::uint32_t>(i));
-    }
-    if (starts.size() > kMaxStretches) {
-      order_.resize(paints.size());
-      for (std::uint32_t i = 0; i < order_.size(); ++i) order_[i] = i;
-      std::stable_sort(order_.begin(), order_.end(), [&](std::uint32_t a, std::uint32_t b) {
-        return paints[a].start < paints[b].start;
-      });
-      return;
-    }
-    starts.push_back(static_cast<std::uint32_t>(paints.size()));
-    for (std::size_t k = 0; k + 1 < starts.size(); ++k) {
-      heads_.push_back(Head{paints[starts[k]].start, starts[k], starts[k + 1]});
-    }
-    std::make_heap(heads_.begin(), heads_.end());
-  }
-
-  bool done() const { return order_.empty() ? heads_.empty() : next_ == order_.size(); }
-  /// The start of the next paint; only when not done().
-  std::uint64_t nextStart() const {
-    if (!order_.empty()) return next_ < order_.size() ? paints_[order_[next_]].start : kEnd;
-    return heads_.empty() ? kEnd : heads_.front().start;
-  }
-  std::uint32_t take() {
-    if (!order_.empty()) return order_[next_++];
-    if (heads_.size() == 1) {  // paints in order: no heap to keep
-      Head& head = heads_.front();
-      const std::uint32_t paint = head.paint++;
-      if (head.paint < head.end) {
-        head.start = paints_[head.paint].start;
-      } else {
-        heads_.clear();
-      }
-      return paint;
-    }
-    std::pop_heap(heads_.begin(), heads_.end());
-    Head& head = heads_.back();
-    const std::uint32_t paint = head.paint;
-    if (++head.paint < head.end) {
-      head.start = paints_[head.paint].start;
-      std::push_heap(heads_.begin(), heads_.end());
-    } else {
-      heads_.pop_back();
-    }
-    return paint;
-  }
-
- private:
-  static constexpr std::size_t kMaxStretches = 64;
-  // The next paint of one stretch; the heap's front is the earliest.
-  struct Head {
-    std::uint64_t start;
-    std::uint32_t paint;
-    std::uint32_t end;
-    bool operator<(const Head& other) const {
-      return start != other.start ? start > other.start : paint > other.paint;
-    }
-  };
-  const PaintList& paints_;
-  std::vector<Head> heads_;
-  std::vector<std::uint32_t> order_;
-  std::size_t next_ = 0;
-};
+// More stretches of paints in order than this are sorted instead of merged.
+constexpr std::size_t kMaxStretches = 64;
 
 }  // namespace
 
@@ -218,104 +147,97 @@ void Colormap::useByteClasses() {
 }
 
 void Colormap::resolve() {
-  runs_.clear();
+  stretches_.clear();
+  byStart_.clear();
   if (byteClasses_ || paints_.empty()) return;
-  // The paints come in order of start (then of number); a sweep keeps the
-  // open ones in a heap ordered by paint number, so the latest open paint
-  // owns each stretch. Parsers that walk a file front to back paint in
-  // order already, and the heap then stays small however many paints there
-  // are.
-  PaintsByStart byStart(paints_);
-  // The heap holds each open paint's end beside its number: the sweep then
-  // reads every paint once, when it opens.
-  struct Open {
-    std::uint32_t paint;
-    std::uint64_t end;
-    bool operator<(const Open& other) const { return paint < other.paint; }
-  };
-  std::priority_queue<Open> open;
-  std::uint64_t nextStart = byStart.nextStart();
-  std::uint64_t at = nextStart;
-  RunList runs;
-  while (!byStart.done() || !open.empty()) {
-    // Ended paints go before new ones come: beneath a newer paint they would
-    // stay, and a heap of every paint so far makes each push cost more.
-    while (!open.empty() && open.top().end <= at) open.pop();
-    if (open.empty()) at = std::max(at, nextStart);
-    while (!byStart.done() && nextStart <= at) {
-      const std::uint32_t paint = byStart.take();
-      open.push(Open{paint, paints_[paint].end});
-      nextStart = byStart.nextStart();
-    }
-    while (!open.empty() && open.top().end <= at) open.pop();
-    if (open.empty()) continue;
-    const Open owner = open.top();
-    const std::uint64_t until = std::min(owner.end, nextStart);
-    if (!runs.empty() && runs.back().paint == owner.paint && runs.back().end == at) {
-      runs.back().end = until;
-    } else {
-      runs.push_back(PaintRun{at, until, owner.paint});
-    }
-    at = until;
+  stretches_.push_back(0);
+  for (std::size_t i = 1; i < paints_.size() && stretches_.size() <= kMaxStretches; ++i) {
+    if (paints_[i].start < paints_[i - 1].start)
+      stretches_.push_back(static_cast<std::uint32_t>(i));
   }
-  runs_ = std::move(runs);
+  if (stretches_.size() <= kMaxStretches) {
+    stretches_.push_back(static_cast<std::uint32_t>(paints_.size()));
+    return;
+  }
+  stretches_.clear();
+  byStart_.resize(paints_.size());
+  for (std::uint32_t i = 0; i < byStart_.size(); ++i) byStart_[i] = i;
+  // Numbers are unique, so the order is total and needs no stable sort (and
+  // no buffer of its own).
+  std::sort(byStart_.begin(), byStart_.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return paints_[a].start != paints_[b].start ? paints_[a].start < paints_[b].start : a < b;
+  });
 }
 
 PaletteSlot Colormap::slotAt(std::uint64_t offset, std::uint8_t byte) const {
   if (byteClasses_) return byteClassSlot(byte);
-  auto run =
-      std::upper_bound(runs_.begin(), runs_.end(), offset,
-                       [](std::uint64_t value, const PaintRun& r) { return value < r.start; });
-  if (run == runs_.begin()) return kNormalAlt;
-  --run;
-  return offset < run->end ? runSlot(*run, offset) : kNormalAlt;
+  RunSweep sweep(*this);
+  for (std::optional<PaintRun> run = sweep.next(); run && run->start <= offset;
+       run = sweep.next()) {
+    if (offset < run->end) return paintSlotAt(paints_[run->paint], offset);
+  }
+  return kNormalAlt;
 }
 
 void Colormap::Reader::seek(std::uint64_t offset) {
-  const RunList& runs = colormap_.runs_;
-  // Lines come in increasing offsets; anything else (the first line of a
-  // window far into the input) searches anew.
-  if (run_ >= runs.size() || runs[run_].start > offset) {
-    const auto found =
-        std::upper_bound(runs.begin(), runs.end(), offset,
-                         [](std::uint64_t value, const PaintRun& r) { return value < r.start; });
-    run_ = found == runs.begin() ? 0 : static_cast<std::size_t>(found - runs.begin() - 1);
+  // Lines come in increasing offsets; anything else sweeps anew.
+  if (offset < last_) {
+    sweep_ = RunSweep(colormap_);
+    run_.reset();
+    started_ = false;
   }
-  while (run_ < runs.size() && runs[run_].end <= offset) ++run_;
+  last_ = offset;
+  if (!started_) {
+    run_ = sweep_.next();
+    started_ = true;
+  }
+  while (run_ && run_->end <= offset) run_ = sweep_.next();
 }
+
+PaletteSlot Colormap::Reader::slotIn(std::uint64_t offset) const {
+  return run_ && run_->start <= offset ? paintSlotAt(colormap_.paints_[run_->paint], offset)
+                                       : kNormalAlt;
+}
+
+namespace {
+
+// The class slots of `count` bytes; how many of them are printable.
+std::size_t classSlots(const std::uint8_t* bytes, std::size_t count, std::uint8_t* out) {
+  std::size_t printable = 0;
+  if (count == 16) {
+    // A whole line in a local array, which the compiler vectorizes.
+    std::array<std::uint8_t, 16> classes{};
+    for (std::size_t i = 0; i < 16; ++i) classes[i] = byteClassSlot(bytes[i]);
+    for (std::uint8_t slot : classes) printable += slot == kNormal;
+    std::memcpy(out, classes.data(), classes.size());
+    return printable;
+  }
+  for (std::size_t i = 0; i < count; ++i) {
+    out[i] = byteClassSlot(bytes[i]);
+    printable += out[i] == kNormal;
+  }
+  return printable;
+}
+
+}  // namespace
 
 std::optional<PaletteSlot> Colormap::Reader::lineSlots(std::uint64_t offset,
                                                        const std::uint8_t* bytes, std::size_t count,
                                                        std::uint8_t* out) {
   if (count == 0) return std::nullopt;
   if (colormap_.byteClasses_) {
-    std::size_t printable = 0;
-    if (count == 16) {
-      // A whole line in a local array, which the compiler vectorizes.
-      std::array<std::uint8_t, 16> classes{};
-      for (std::size_t i = 0; i < 16; ++i) classes[i] = byteClassSlot(bytes[i]);
-      for (std::uint8_t slot : classes) printable += slot == kNormal;
-      std::memcpy(out, classes.data(), classes.size());
-    } else {
-      for (std::size_t i = 0; i < count; ++i) {
-        out[i] = byteClassSlot(bytes[i]);
-        printable += out[i] == kNormal;
-      }
-    }
+    const std::size_t printable = classSlots(bytes, count, out);
     if (printable == count) return kNormal;
     if (printable == 0) return kNormalAlt;
     return std::nullopt;
   }
   seek(offset);
-  const RunList& runs = colormap_.runs_;
   const std::uint64_t last = offset + (count - 1);
   std::optional<PaletteSlot> shared;
-  if (run_ == runs.size() || runs[run_].start > last) {
+  if (!run_ || run_->start > last) {
     shared = kNormalAlt;  // a gap between runs
-  } else if (const PaintRun& run = runs[run_]; run.start <= offset && last < run.end) {
-    if (run.paint == kNoPaint) {
-      shared = kNormalAlt;
-    } else if (const Paint& paint = colormap_.paints_[run.paint]; paint.stride == 0) {
+  } else if (run_->start <= offset && last < run_->end) {
+    if (const Paint& paint = colormap_.paints_[run_->paint]; paint.stride == 0) {
       shared = paint.slot;
     }
   }
@@ -323,25 +245,24 @@ std::optional<PaletteSlot> Colormap::Reader::lineSlots(std::uint64_t offset,
     slots(offset, bytes, count, out);
     return std::nullopt;
   }
-  for (std::size_t i = 0; i < count; ++i) out[i] = *shared;
+  std::memset(out, *shared, count);
   return shared;
 }
 
 void Colormap::Reader::slots(std::uint64_t offset, const std::uint8_t* bytes, std::size_t count,
                              std::uint8_t* out) {
   if (colormap_.byteClasses_) {
-    for (std::size_t i = 0; i < count; ++i) out[i] = byteClassSlot(bytes[i]);
+    classSlots(bytes, count, out);
     return;
   }
   if (count == 0) return;
   seek(offset);
-  const RunList& runs = colormap_.runs_;
   for (std::size_t i = 0; i < count; ++i) {
     const std::uint64_t at = offset + i;
-    while (run_ < runs.size() && runs[run_].end <= at) ++run_;
-    out[i] = run_ < runs.size() && runs[run_].start <= at ? colormap_.runSlot(runs[run_], at)
-                                                          : kNormalAlt;
+    while (run_ && run_->end <= at) run_ = sweep_.next();
+    out[i] = slotIn(at);
   }
+  last_ = offset + (count - 1);
 }
 
 }  // namespace lumo

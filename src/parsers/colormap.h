@@ -10,12 +10,12 @@
 
 #include "core/palette_slot.h"
 #include "parsers/block_list.h"
+#include "parsers/run_sweep.h"
 
 namespace lumo {
 
-/// No label, no paint: the "none" value of the 32-bit references below.
+/// No label: the "none" value of the 32-bit label references below.
 inline constexpr std::uint32_t kNoLabel = 0xffffffff;
-inline constexpr std::uint32_t kNoPaint = 0xffffffff;
 
 /// One recorded paint: [start, end) of input offsets, painted with `slot`,
 /// named by `label` when names are kept. 24 bytes and no heap object of its
@@ -44,24 +44,12 @@ struct EntryHead {
   std::string_view label{};
 };
 
-/// Paints and runs live in blocks, not one array: a table of 65535 entries
-/// never needs a copy of everything while it grows.
-struct Paint;
-struct PaintRun;
+/// Paints live in blocks, not one array: a table of 65535 entries never
+/// needs a copy of everything while it grows.
 using PaintList = BlockList<Paint>;
-using RunList = BlockList<PaintRun>;
 
 /// The slot that `paint` gives the byte at `offset` (inside the paint).
 PaletteSlot paintSlotAt(const Paint& paint, std::uint64_t offset);
-
-/// A stretch of the resolved colormap owned by one paint (or by none:
-/// `paint` is kNoPaint, the bytes are `normal_alt`).
-struct PaintRun {
-  std::uint64_t start = 0;
-  std::uint64_t end = 0;
-  std::uint32_t paint = kNoPaint;
-  friend bool operator==(const PaintRun&, const PaintRun&) = default;
-};
 
 /// A structure that `--section` can select by name. `has_bytes` is false for
 /// sections that occupy nothing in the file (SHT_NOBITS, or size 0).
@@ -91,11 +79,11 @@ class LabelText {
 /// The palette slot of every input byte, without one entry per byte, and,
 /// when asked for, what each painted stretch is.
 ///
-/// Parsers record paints in order; resolve() turns them into runs in which
-/// the later paint wins, exactly as painting a byte array would. For plain
-/// data the slot follows from each byte's value and nothing is stored at
-/// all. Neither form depends on the input's length, so the input can be
-/// streamed.
+/// Parsers record paints in order; after resolve(), a RunSweep turns them
+/// into runs in which the later paint wins, exactly as painting a byte array
+/// would. For plain data the slot follows from each byte's value and nothing
+/// is stored at all. Neither form depends on the input's length, so the
+/// input can be streamed.
 ///
 /// For parser authors, the whole interface is:
 ///   - paint(start, length, slot, label) for one structure (a header, a
@@ -145,25 +133,25 @@ class Colormap {
   /// anything else `normal_alt`. Earlier paints no longer matter.
   void useByteClasses();
 
-  /// Turns the recorded paints into runs: one sort of the paints by start,
-  /// then one sweep. Called once, after the parser.
+  /// Orders the recorded paints by start for the sweeps that make the runs:
+  /// nothing when they form a few stretches in order (a parser paints a few
+  /// tables, each in order), else one sort of their numbers. Called once,
+  /// after the parser.
   void resolve();
 
   bool byteClasses() const { return byteClasses_; }
   /// The paints in the order they were made.
   const PaintList& paints() const { return paints_; }
-  /// Sorted, non-overlapping runs (after resolve()); offsets outside every
-  /// run are `normal_alt`.
-  const RunList& runs() const { return runs_; }
   const std::vector<NamedSection>& sections() const { return sections_; }
   /// The text of a label or section name; empty for kNoLabel.
   std::string_view label(std::uint32_t id) const;
 
-  /// The slot of the byte at `offset`, whose value is `byte`.
+  /// The slot of the byte at `offset`, whose value is `byte`. Sweeps from
+  /// the start: for checks; the dump reads through a Reader.
   PaletteSlot slotAt(std::uint64_t offset, std::uint8_t byte) const;
 
   /// Sequential lookups for the dump: each call continues from the run of
-  /// the previous one, so a whole dump costs one pass over the runs.
+  /// the previous one, so a whole dump costs one sweep over the paints.
   class Reader {
    public:
     explicit Reader(const Colormap& colormap) : colormap_(colormap) {}
@@ -176,10 +164,15 @@ class Colormap {
                                          std::size_t count, std::uint8_t* out);
 
    private:
-    // Places run_ at the run that holds or follows `offset`.
+    // Places run_ at the run that holds or follows `offset` (none: past the
+    // last run).
     void seek(std::uint64_t offset);
+    PaletteSlot slotIn(std::uint64_t offset) const;
     const Colormap& colormap_;
-    std::size_t run_ = 0;
+    RunSweep sweep_{colormap_};
+    std::optional<PaintRun> run_;
+    bool started_ = false;
+    std::uint64_t last_ = 0;  // the last offset looked up
   };
 
  private:
@@ -194,14 +187,15 @@ class Colormap {
     std::uint64_t after_start = UINT64_MAX;
     std::uint64_t after_end = 0;
   };
-  PaletteSlot runSlot(const PaintRun& run, std::uint64_t offset) const {
-    return run.paint == kNoPaint ? kNormalAlt : paintSlotAt(paints_[run.paint], offset);
-  }
+  friend class RunSweep;
 
   PaintList paints_;
   // Two, for tables whose entries are painted in two parts (PE).
   OpenRow rows_[2];
-  RunList runs_;
+  // After resolve(): where each stretch of paints in order begins, and
+  // their end; or, with too many stretches, all paint numbers by start.
+  std::vector<std::uint32_t> stretches_;
+  std::vector<std::uint32_t> byStart_;
   std::vector<NamedSection> sections_;
   // Every label and name, each as one length byte and its text.
   std::string labels_;

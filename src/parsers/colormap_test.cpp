@@ -49,7 +49,7 @@ TEST(ColormapTest, LaterPaintsWinLikeAByteArray) {
     ASSERT_EQ(resolvedMask(colormap, size), replayedMask(recorded, size, kNormalAlt))
         << "round " << round;
     // The runs are sorted, disjoint, and adjacent neighbours have different owners.
-    const RunList& runs = colormap.runs();
+    const std::vector<PaintRun> runs = testing::runsOf(colormap);
     for (std::size_t i = 1; i < runs.size(); ++i) {
       ASSERT_LE(runs[i - 1].end, runs[i].start);
       if (runs[i - 1].end == runs[i].start) {
@@ -128,7 +128,7 @@ TEST(ColormapTest, ByteClassesNeedNoStorage) {
   colormap.paint(0, 100, kC1);
   colormap.useByteClasses();
   colormap.resolve();
-  EXPECT_TRUE(colormap.runs().empty());
+  EXPECT_TRUE(testing::runsOf(colormap).empty());
   EXPECT_EQ(colormap.slotAt(5, ' '), kNormal);
   EXPECT_EQ(colormap.slotAt(5, '~'), kNormal);
   EXPECT_EQ(colormap.slotAt(5, 0x7f), kNormalAlt);
@@ -145,7 +145,7 @@ TEST(ColormapTest, ManyOverlappingPaintsResolveQuickly) {
     colormap.paint(i % 3, std::numeric_limits<std::uint64_t>::max(), alternating(i));
   }
   colormap.resolve();
-  EXPECT_LE(colormap.runs().size(), 4u);
+  EXPECT_LE(testing::runsOf(colormap).size(), 4u);
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ void expectWorkPerEntry(void (*parser)(const RandomAccess&, Colormap&), const By
   parser(MemoryAccess(input), colormap);
   EXPECT_LE(colormap.paints().size(), entriesWithContents + kHeaders);
   colormap.resolve();
-  EXPECT_LE(colormap.runs().size(), entriesWithContents + kHeaders);
+  EXPECT_LE(testing::runsOf(colormap).size(), entriesWithContents + kHeaders);
 }
 
 TEST(HostileElfTest, LargestTablesWhollyInsideTheInput) {

@@ -5,6 +5,7 @@
 // expectation prints a picture of the whole map.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -29,11 +30,19 @@ inline char slotChar(std::uint8_t slot) {
 
 /// The colormap of `bytes` as a mask, one letter per input byte.
 inline std::string maskOf(const Colormap& colormap, ByteSpan bytes) {
+  std::vector<std::uint8_t> slots(bytes.size());
+  Colormap::Reader(colormap).slots(0, bytes.data(), bytes.size(), slots.data());
   std::string mask;
-  for (std::uint64_t k = 0; k < bytes.size(); ++k) {
-    mask += slotChar(colormap.slotAt(k, bytes[static_cast<std::size_t>(k)]));
-  }
+  for (std::uint8_t slot : slots) mask += slotChar(slot);
   return mask;
+}
+
+/// Every run of a resolved colormap.
+inline std::vector<PaintRun> runsOf(const Colormap& colormap) {
+  std::vector<PaintRun> runs;
+  RunSweep sweep(colormap);
+  for (std::optional<PaintRun> run = sweep.next(); run; run = sweep.next()) runs.push_back(*run);
+  return runs;
 }
 
 /// What painting a byte array with `paints` in order gives: the

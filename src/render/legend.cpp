@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <optional>
 
 #include "core/printable_name.h"
 #include "render/style_escape.h"
@@ -31,17 +32,12 @@ std::vector<LegendEntry> legendEntries(const Colormap& colormap, std::uint64_t s
     entries.push_back({.slot = kNormalAlt, .name = "other bytes", .has_range = false});
     return entries;
   }
-  const RunList& runs = colormap.runs();
   const PaintList& paints = colormap.paints();
   std::vector<std::uint32_t> owners;
   std::uint64_t named = 0;
-  auto run =
-      std::upper_bound(runs.begin(), runs.end(), start,
-                       [](std::uint64_t value, const PaintRun& r) { return value < r.start; });
-  if (run != runs.begin()) --run;
-  for (; run != runs.end() && run->start < end; ++run) {
-    if (run->end <= start || run->paint == kNoPaint) continue;
-    if (paints[run->paint].label == kNoLabel) continue;
+  RunSweep sweep(colormap);
+  for (std::optional<PaintRun> run = sweep.next(); run && run->start < end; run = sweep.next()) {
+    if (run->end <= start || paints[run->paint].label == kNoLabel) continue;
     owners.push_back(run->paint);
     named += std::min(run->end, end) - std::max(run->start, start);
   }
