@@ -9,8 +9,9 @@ the ELF also from a pipe (`cat FILE | lumo -`, which lumo copies to a spill
 file in $TMPDIR); the time until the first line of `lumo FILE | head -n 1`
 arrives on a 4 GiB sparse file, from its start and with --skip near its end;
 and the peak memory and first-line time of the worst ELF and PE tables (65535
-program headers and 65535 section headers; 65535 sections), with and without
-contents for every entry.
+program headers and 65535 section headers; 65535 sections), with no contents
+and with contents for every entry laid out in ways that cost the colormap
+most (LAYOUTS).
 The inputs are written to --folder (default: a temporary folder); 1 GiB of
 free space per file is needed, and as much again in $TMPDIR (else /tmp) for
 the pipe's spill file.
@@ -66,9 +67,27 @@ def first_line_seconds(command):
     return elapsed
 
 
-def worst_elf(path, with_contents):
-    """ELF64 with 65535 program headers and 65535 section headers; with
-    contents, every entry names 16 bytes of its own after the tables."""
+# How the worst tables lay out their entries' contents: none at all; each
+# segment and section i sharing 16 bytes of its own; sections starting 8
+# bytes into the segments' stretches (every 8 bytes a new owner); each
+# entry's stretch holding the next one's (every entry open at once).
+LAYOUTS = ("none", "shared", "offset", "nested")
+
+
+def contents_of(layout, i, count, data, second):
+    """Offset and size of entry i's contents; `second` for the second table."""
+    if layout == "none":
+        return 0, 0
+    if layout == "shared":
+        return data + 16 * i, 16
+    if layout == "offset":
+        return data + 16 * i + (8 if second else 0), 16
+    start = data + (2 * count if second else 0)
+    return start + i, 2 * (count - i)
+
+
+def worst_elf(path, layout):
+    """ELF64 with 65535 program headers and 65535 section headers."""
     count = 65535
     phoff = 64
     shoff = phoff + 56 * count
@@ -80,21 +99,21 @@ def worst_elf(path, with_contents):
     with open(path, "wb") as f:
         f.write(header)
         for i in range(count):
-            offset, size = (data + 16 * i, 16) if with_contents else (0, 0)
+            offset, size = contents_of(layout, i, count, data, False)
             f.write(struct.pack("<IIQQQQQQ", 1, 5, offset, 0, 0, size, size, 0x1000))
         for i in range(count):
-            offset, size = (data + 16 * i, 16) if with_contents else (0, 0)
+            offset, size = contents_of(layout, i, count, data, True)
             f.write(struct.pack("<IIQQQQIIQQ", 0, 1, 0, 0, offset, size, 0, 0, 1, 0))
-        f.write(bytes(16 * count))
+        f.write(bytes(16 * count + 8))
 
 
-def worst_pe(path, with_contents):
-    """PE with 65535 section headers; with contents, each names 16 bytes."""
+def worst_pe(path, layout):
+    """PE with 65535 section headers."""
     count = 65535
     lfanew = 64
     table = lfanew + 24 + 240
     data = table + 40 * count
-    out = bytearray(data + 16 * count)
+    out = bytearray(data + 16 * count + 8)
     out[0:2] = b"MZ"
     struct.pack_into("<I", out, 60, lfanew)
     out[lfanew:lfanew + 4] = b"PE\0\0"
@@ -103,8 +122,9 @@ def worst_pe(path, with_contents):
     for i in range(count):
         at = table + 40 * i
         out[at:at + 8] = b".s%05d" % i
-        if with_contents:
-            struct.pack_into("<II", out, at + 16, 16, data + 16 * i)
+        offset, size = contents_of(layout, i, count, data, False)
+        if size:
+            struct.pack_into("<II", out, at + 16, size, offset)
     with open(path, "wb") as f:
         f.write(out)
 
@@ -149,22 +169,22 @@ def main():
             print(f"| {name} | {statistics.median(times) * 1000:.1f} ms |")
         os.remove(sparse)
 
-        print("\n| worst-case tables | mode | peak RSS MiB | first line, median of 5 |")
+        print("\n| worst-case tables | mode | peak RSS MiB | first line, median of 9 |")
         print("|---|---|---:|---:|")
-        for name, writer in (("ELF 65535+65535", worst_elf), ("PE 65535 sections", worst_pe)):
-            for contents in (False, True):
+        for name, writer, layouts in (("ELF 65535+65535", worst_elf, LAYOUTS),
+                                      ("PE 65535 sections", worst_pe, ("none", "shared", "nested"))):
+            for layout in layouts:  # every stretch lies wholly inside the file
                 path = os.path.join(folder, "worst.bin")
-                writer(path, contents)
-                label = f"{name}, {'with' if contents else 'no'} contents"
+                writer(path, layout)
+                label = f"{name}, contents {layout}"
                 for mode, flags in (("plain", ["--no-color"]), ("colored", ["--color"]),
                                     ("legend", ["--no-color", "--legend", "--length", "4096"])):
                     rss = peak_rss_kib([lumo] + flags + [path])
-                    times = [first_line_seconds([lumo] + flags + [path]) for _ in range(5)]
+                    times = [first_line_seconds([lumo] + flags + [path]) for _ in range(9)]
                     shown = f"{rss / 1024:.1f}" if rss else "failed"
                     print(f"| {label} | {mode} | {shown} | "
                           f"{statistics.median(times) * 1000:.1f} ms |")
                 os.remove(path)
-
 
 if __name__ == "__main__":
     main()
