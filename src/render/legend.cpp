@@ -50,7 +50,7 @@ std::vector<LegendEntry> legendEntries(const Colormap& colormap, std::uint64_t s
     entries.push_back({.start = paint.start,
                        .end = std::min(paint.end, input_size),
                        .slot = paintSlotAt(paint, paint.start),
-                       .name = std::string(colormap.label(paint.label))});
+                       .name = colormap.label(paint.label)});
   }
   if (named < end - start) {
     entries.push_back({.slot = kNormalAlt, .name = "no structure", .has_range = false});
@@ -58,50 +58,88 @@ std::vector<LegendEntry> legendEntries(const Colormap& colormap, std::uint64_t s
   return entries;
 }
 
-std::string legendText(const std::vector<LegendEntry>& entries, const Palette& palette,
-                       bool color) {
-  std::size_t rangeWidth = 0;
-  std::size_t sizeWidth = 0;
-  std::vector<std::string> ranges;
-  std::vector<std::string> sizes;
+namespace {
+
+std::size_t hexDigits(std::uint64_t value) {
+  std::size_t digits = 1;
+  while (value >>= 4) ++digits;
+  return digits;
+}
+
+std::size_t decimalDigits(std::uint64_t value) {
+  std::size_t digits = 1;
+  while (value /= 10) ++digits;
+  return digits;
+}
+
+bool hasRange(const LegendEntry& entry) { return entry.has_range && entry.end > entry.start; }
+
+// "0x{first}-0x{last}" and "{size} bytes", measured without being written.
+std::size_t rangeWidth(const LegendEntry& entry) {
+  return hasRange(entry) ? 2 + hexDigits(entry.start) + 3 + hexDigits(entry.end - 1) : 0;
+}
+std::size_t sizeWidth(const LegendEntry& entry) {
+  return hasRange(entry) ? decimalDigits(entry.end - entry.start) + 6 : 0;
+}
+
+// Calls `emit` with each line of the legend in turn, "Legend:\n" first.
+template <typename Emit>
+Status forEachLine(const std::vector<LegendEntry>& entries, const Palette& palette, bool color,
+                   Emit emit) {
+  std::size_t ranges = 0;
+  std::size_t sizes = 0;
   for (const LegendEntry& entry : entries) {
-    std::string range;
-    std::string size;
-    if (entry.has_range && entry.end > entry.start) {
-      range = hex(entry.start) + "-" + hex(entry.end - 1);
-      size = decimal(entry.end - entry.start) + " bytes";
-    }
-    rangeWidth = std::max(rangeWidth, range.size());
-    sizeWidth = std::max(sizeWidth, size.size());
-    ranges.push_back(std::move(range));
-    sizes.push_back(std::move(size));
+    ranges = std::max(ranges, rangeWidth(entry));
+    sizes = std::max(sizes, sizeWidth(entry));
   }
   const SlotEscapes escapes = slotEscapes(palette);
-  std::string text = "Legend:\n";
-  for (std::size_t i = 0; i < entries.size(); ++i) {
-    text += "  ";
-    if (rangeWidth > 0) {
-      text += ranges[i];
-      text.append(rangeWidth - ranges[i].size() + 1 + sizeWidth - sizes[i].size(), ' ');
-      text += sizes[i];
+  if (Status written = emit("Legend:\n"); !written) return written;
+  std::string text;
+  for (const LegendEntry& entry : entries) {
+    text = "  ";
+    if (ranges > 0) {
+      std::string range;
+      std::string size;
+      if (hasRange(entry)) {
+        range = hex(entry.start) + "-" + hex(entry.end - 1);
+        size = decimal(entry.end - entry.start) + " bytes";
+      }
+      text += range;
+      text.append(ranges - range.size() + 1 + sizes - size.size(), ' ');
+      text += size;
       text += "  ";
     }
     if (color) {
-      const StyleEscape& escape = escapes[entries[i].slot];
+      const StyleEscape& escape = escapes[entry.slot];
       text.append(escape.bytes.data(), escape.size);
       text += "####";
       text += kReset;
       text += ' ';
     }
-    text += escapedName(entries[i].name);
+    text += escapedName(entry.name);
     text += '\n';
+    if (Status written = emit(text); !written) return written;
   }
+  return {};
+}
+
+}  // namespace
+
+std::string legendText(const std::vector<LegendEntry>& entries, const Palette& palette,
+                       bool color) {
+  std::string text;
+  // Appending to a string cannot fail as a value (only by bad_alloc).
+  static_cast<void>(forEachLine(entries, palette, color, [&](std::string_view line) -> Status {
+    text += line;
+    return {};
+  }));
   return text;
 }
 
 Status writeLegend(const std::vector<LegendEntry>& entries, const Palette& palette, bool color,
                    OutputBuffer& out) {
-  return out.append(legendText(entries, palette, color));
+  return forEachLine(entries, palette, color,
+                     [&](std::string_view line) { return out.append(line); });
 }
 
 }  // namespace lumo

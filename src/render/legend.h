@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "config/palette.h"
@@ -15,7 +16,7 @@ struct LegendEntry {
   std::uint64_t start = 0;
   std::uint64_t end = 0;  // exclusive
   PaletteSlot slot = kNormalAlt;
-  std::string name;       // raw, as the parser recorded it
+  std::string_view name;  // raw, as the parser recorded it; lives as long as the colormap
   bool has_range = true;  // false for the byte classes of plain data
 };
 
@@ -33,6 +34,8 @@ std::vector<LegendEntry> legendEntries(const Colormap& colormap, std::uint64_t s
 /// written as \xNN.
 std::string legendText(const std::vector<LegendEntry>& entries, const Palette& palette, bool color);
 
+/// legendText(), written line by line: a legend of a hundred thousand
+/// structures never sits whole in memory.
 Status writeLegend(const std::vector<LegendEntry>& entries, const Palette& palette, bool color,
                    OutputBuffer& out);
 
