@@ -1,5 +1,6 @@
 #include "parsers/input_cursor.h"
 
+#include <algorithm>
 #include <cstddef>
 
 namespace lumo {
@@ -16,6 +17,14 @@ Result<ByteSpan> InputCursor::readExact(std::uint64_t count) {
   // A file that shrank since it was opened reads short: that is its end.
   if (input_.readAt(position_, record_.data(), wanted) != wanted) return Failure::EndOfStream;
   position_ += count;
+  return ByteSpan(record_.data(), wanted);
+}
+
+ByteSpan InputCursor::peekUpTo(std::uint64_t count) {
+  const auto wanted =
+      static_cast<std::size_t>(std::min({count, remaining(), std::uint64_t{kMaxRecord}}));
+  // A file that shrank since it was opened reads short: nothing, as readExact() fails then.
+  if (wanted == 0 || input_.readAt(position_, record_.data(), wanted) != wanted) return {};
   return ByteSpan(record_.data(), wanted);
 }
 

@@ -31,6 +31,11 @@ class InputCursor {
   /// then unchanged. The bytes stay valid until the next read.
   Result<ByteSpan> readExact(std::uint64_t count);
 
+  /// Up to `count` bytes (at most kMaxRecord) at the position, without moving
+  /// it: fewer where the input ends sooner, none at or past its end or when
+  /// they cannot all be read. The bytes stay valid until the next read.
+  ByteSpan peekUpTo(std::uint64_t count);
+
   /// Advances over `count` bytes with exactly the outcome of reading them:
   /// EndOfStream when fewer remain, the position then unchanged. Skipping 0
   /// bytes always succeeds.

@@ -2,8 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <numeric>
 #include <ostream>
 #include <vector>
 
@@ -20,7 +23,9 @@ struct ReadCase {
   const char* name;
   std::uint64_t position;
   std::uint64_t count;
-  bool ok;
+  bool ok;                      // of readExact and skip
+  std::size_t peeked;           // how many bytes peekUpTo gives
+  std::size_t input_size = 10;  // holding 0, 1, 2 and so on
 };
 
 // Without it the test names would show the case's raw bytes, a pointer
@@ -29,23 +34,29 @@ void PrintTo(const ReadCase& c, std::ostream* out) { *out << c.name; }
 
 class CursorReadTest : public ::testing::TestWithParam<ReadCase> {};
 
-TEST_P(CursorReadTest, ReadExactAndSkipAgreeOnBounds) {
+TEST_P(CursorReadTest, ReadExactSkipAndPeekKeepToTheInput) {
   const ReadCase& c = GetParam();
-  const MemoryAccess readerInput(kTen);
-  InputCursor reader(readerInput);
-  reader.seek(c.position);
+  std::vector<std::uint8_t> bytes(c.input_size);
+  std::iota(bytes.begin(), bytes.end(), std::uint8_t{0});
+  const MemoryAccess input(bytes);
+  InputCursor reader(input), skipper(input), peeker(input);
+  for (InputCursor* cursor : {&reader, &skipper, &peeker}) cursor->seek(c.position);
   const Result<ByteSpan> read = reader.readExact(c.count);
-  const MemoryAccess skipperInput(kTen);
-  InputCursor skipper(skipperInput);
-  skipper.seek(c.position);
   const Status skipped = skipper.skip(c.count);
+  const ByteSpan peeked = peeker.peekUpTo(c.count);
 
+  ASSERT_EQ(peeked.size(), c.peeked);
+  if (!peeked.empty()) {
+    EXPECT_TRUE(std::equal(peeked.begin(), peeked.end(),
+                           bytes.begin() + static_cast<std::ptrdiff_t>(c.position)));
+  }
+  EXPECT_EQ(peeker.position(), c.position);
   ASSERT_EQ(read.ok(), c.ok);
   ASSERT_EQ(skipped.ok(), c.ok);
   if (c.ok) {
     EXPECT_EQ(read->size(), c.count);
     if (c.count > 0) {
-      EXPECT_EQ(read->front(), kTen[c.position]);
+      EXPECT_EQ(read->front(), bytes[c.position]);
     }
     EXPECT_EQ(reader.position(), c.position + c.count);
     EXPECT_EQ(skipper.position(), c.position + c.count);
@@ -59,17 +70,21 @@ TEST_P(CursorReadTest, ReadExactAndSkipAgreeOnBounds) {
 
 INSTANTIATE_TEST_SUITE_P(
     Bounds, CursorReadTest,
-    ::testing::Values(ReadCase{"all", 0, 10, true}, ReadCase{"up_to_end", 6, 4, true},
-                      ReadCase{"one_past_end", 6, 5, false},
-                      ReadCase{"nothing_at_end", 10, 0, true}, ReadCase{"one_at_end", 10, 1, false},
-                      ReadCase{"nothing_past_end", 1000, 0, true},
-                      ReadCase{"past_end", 1000, 1, false},
-                      // position + count would wrap to a small number
-                      ReadCase{"wrapping_count", 2, kMax - 1, false},
-                      ReadCase{"position_near_max", kMax - 1, 2, false},
-                      ReadCase{"huge_skip", 0, kMax, false},
-                      // beyond one 512-byte step
-                      ReadCase{"longer_than_input", 0, 600, false}),
+    ::testing::Values(
+        ReadCase{"all", 0, 10, true, 10}, ReadCase{"up_to_end", 6, 4, true, 4},
+        ReadCase{"middle", 3, 4, true, 4}, ReadCase{"one_past_end", 6, 5, false, 4},
+        ReadCase{"short_near_end", 7, 6, false, 3}, ReadCase{"nothing_at_end", 10, 0, true, 0},
+        ReadCase{"one_at_end", 10, 1, false, 0}, ReadCase{"several_at_end", 10, 5, false, 0},
+        ReadCase{"nothing_past_end", 1000, 0, true, 0}, ReadCase{"past_end", 1000, 1, false, 0},
+        // position + count would wrap to a small number
+        ReadCase{"wrapping_count", 2, kMax - 1, false, 8},
+        ReadCase{"position_near_max", kMax - 1, 2, false, 0},
+        ReadCase{"huge_skip", 0, kMax, false, 10},
+        // beyond one 512-byte step
+        ReadCase{"longer_than_input", 0, 600, false, 10},
+        // more than one record where the input holds more than one
+        ReadCase{"above_max_record", 2, InputCursor::kMaxRecord + 10, false,
+                 InputCursor::kMaxRecord, InputCursor::kMaxRecord + 5}),
     [](const ::testing::TestParamInfo<ReadCase>& param_info) { return param_info.param.name; });
 
 TEST(InputCursorTest, ConsecutiveReadsAdvance) {
@@ -118,6 +133,7 @@ TEST(InputCursorTest, ShortReadsAndOversizedRecordsAreTheEnd) {
   InputCursor cursor(shrunk);
   EXPECT_TRUE(cursor.readExact(8).ok());
   EXPECT_EQ(cursor.readExact(8).failure(), Failure::EndOfStream);
+  EXPECT_TRUE(cursor.peekUpTo(8).empty());
   EXPECT_EQ(cursor.position(), 8u);
 
   const std::vector<std::uint8_t> big(200, 1);

@@ -7,10 +7,7 @@
 
 #include <algorithm>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -154,8 +151,8 @@ void expectSectionsRecorded(const ThinReport& r, const Bytes& bytes) {
   }
 }
 
-// The files are built once for all tests, in a folder of their own.
-class MachORealFileTest : public ::testing::Test {
+// The files are built once for all tests.
+class MachORealFileTest : public BuiltFilesTest<MachORealFileTest> {
  protected:
   static void SetUpTestSuite() {
     const std::optional<std::string> clang = findTool({"clang", "clang-14"});
@@ -163,23 +160,19 @@ class MachORealFileTest : public ::testing::Test {
     const std::optional<std::string> lipo = findTool({"llvm-lipo", "llvm-lipo-14"});
     objdump_ = findTool({"llvm-objdump", "llvm-objdump-14"});
     if (!clang || !ld || !lipo || !objdump_) {
-      missing_ = "clang, ld64.lld (lld), llvm-lipo or llvm-objdump (llvm) is missing";
+      files_.fail("clang, ld64.lld (lld), llvm-lipo or llvm-objdump (llvm) is missing");
       return;
     }
-    dir_ = std::filesystem::temp_directory_path() /
-           ("lumo_macho_" + std::to_string(std::random_device{}()));
-    std::filesystem::create_directories(dir_);
-    {
-      std::ofstream source(dir_ / "m.c");
-      source << "int counter = 3;\n"
-                "static int zeros[64];\n"
-                "const char *greeting(void) { return \"hello\"; }\n"
-                "int helper(int x) { return x * counter + zeros[x & 63]; }\n"
-                "int main(void) { return helper(2) + greeting()[0]; }\n";
-    }
-    const std::string d = "\"" + dir_.string() + "\"/";
+    files_.makeFolder("lumo_macho");
+    files_.write("m.c",
+                 "int counter = 3;\n"
+                 "static int zeros[64];\n"
+                 "const char *greeting(void) { return \"hello\"; }\n"
+                 "int helper(int x) { return x * counter + zeros[x & 63]; }\n"
+                 "int main(void) { return helper(2) + greeting()[0]; }\n");
+    const std::string d = files_.quotedFolder();
     const std::string link = *ld + " -platform_version macos 11.0 11.0 ";
-    const std::vector<std::string> steps = {
+    files_.run({
         *clang + " -target arm64-apple-macos11 -c " + d + "m.c -o " + d + "arm64.o",
         *clang + " -target x86_64-apple-macos11 -c " + d + "m.c -o " + d + "x86_64.o",
         *clang + " -target i386-apple-macos10.13 -c " + d + "m.c -o " + d + "i386.o",
@@ -188,22 +181,7 @@ class MachORealFileTest : public ::testing::Test {
         link + "-arch arm64 -dylib -undefined dynamic_lookup " + d + "arm64.o -o " + d +
             "arm64.dylib",
         *lipo + " -create " + d + "arm64 " + d + "x86_64 -output " + d + "universal",
-    };
-    for (const std::string& step : steps) {
-      if (!commandOutput(step + " 2>&1")) {
-        missing_ = "could not run: " + step;
-        return;
-      }
-    }
-  }
-
-  static void TearDownTestSuite() {
-    std::error_code error;
-    if (!dir_.empty()) std::filesystem::remove_all(dir_, error);
-  }
-
-  void SetUp() override {
-    if (!missing_.empty()) GTEST_SKIP() << missing_;
+    });
   }
 
   static ThinReport report(const std::string& file, const std::string& arch = "") {
@@ -214,11 +192,9 @@ class MachORealFileTest : public ::testing::Test {
     return output ? parsePrivateHeaders(*output) : ThinReport{};
   }
 
-  static std::string path(const std::string& file) { return (dir_ / file).string(); }
+  static std::string path(const std::string& file) { return files_.path(file); }
 
-  static inline std::filesystem::path dir_;
   static inline std::optional<std::string> objdump_;
-  static inline std::string missing_;
 };
 
 TEST_F(MachORealFileTest, ThinFilesMatchTheLoadCommandsLlvmObjdumpReports) {

@@ -1,8 +1,8 @@
 #pragma once
 
-// Helpers for the tests that check the parsers against real executables and
-// against what independent tools (binutils, llvm, wabt) say about their
-// structure.
+// Helpers for the tests that check the parsers against real executables,
+// some of them built at test time, and against what independent tools
+// (binutils, llvm, wabt) say about their structure.
 
 #include <atomic>
 #include <chrono>
@@ -15,7 +15,11 @@
 #include <sstream>
 #include <string>
 #include <string_view>
+#include <system_error>
+#include <utility>
 #include <vector>
+
+#include <gtest/gtest.h>
 
 #include "parsers/parser_test_support.h"
 
@@ -65,6 +69,69 @@ inline std::optional<std::string> findTool(const std::vector<std::string>& names
   }
   return std::nullopt;
 }
+
+/// Files that a test suite builds at test time with outside tools (a
+/// compiler, a linker), in a temporary folder of its own. What stopped the
+/// build, a missing tool or a step that failed, is kept as the reason for
+/// the suite's tests to skip.
+class BuiltFiles {
+ public:
+  /// Whether nothing has stopped the build; else failure() says what did.
+  bool ok() const { return failure_.empty(); }
+  const std::string& failure() const { return failure_; }
+  void fail(std::string reason) { failure_ = std::move(reason); }
+
+  /// Makes the folder: `stem`, an underscore and a random number, in the
+  /// temporary folder.
+  void makeFolder(const std::string& stem) {
+    folder_ = std::filesystem::temp_directory_path() /
+              (stem + "_" + std::to_string(std::random_device{}()));
+    std::filesystem::create_directories(folder_);
+  }
+  void removeFolder() {
+    std::error_code error;
+    if (!folder_.empty()) std::filesystem::remove_all(folder_, error);
+  }
+
+  void write(const std::string& file, std::string_view text) const {
+    std::ofstream(folder_ / file) << text;
+  }
+  std::string path(const std::string& file) const { return (folder_ / file).string(); }
+  /// The folder quoted for the shell, with the slash that a file name
+  /// follows in a command.
+  std::string quotedFolder() const { return "\"" + folder_.string() + "\"/"; }
+
+  /// Runs each command in turn, its output discarded; the first that fails
+  /// stops the build.
+  void run(const std::vector<std::string>& commands) {
+    for (const std::string& command : commands) {
+      if (!commandOutput(command + " 2>&1")) {
+        fail("could not run: " + command);
+        return;
+      }
+    }
+  }
+
+ private:
+  std::filesystem::path folder_;
+  std::string failure_;
+};
+
+/// The fixture of a suite whose SetUpTestSuite() builds its files into
+/// files_: they are removed after the last test, and each test skips,
+/// visibly, when they could not be built. `Suite` gives each suite files_
+/// of its own.
+template <typename Suite>
+class BuiltFilesTest : public ::testing::Test {
+ protected:
+  static void TearDownTestSuite() { files_.removeFolder(); }
+
+  void SetUp() override {
+    if (!files_.ok()) GTEST_SKIP() << files_.failure();
+  }
+
+  static inline BuiltFiles files_;
+};
 
 inline std::vector<std::string> splitWords(std::string_view line) {
   std::istringstream stream{std::string(line)};

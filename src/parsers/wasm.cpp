@@ -60,19 +60,11 @@ std::optional<Leb32> decodeLeb32(ByteSpan bytes) {
   return std::nullopt;
 }
 
-// The most bytes from the cursor, up to `count`, without moving it.
-ByteSpan peek(InputCursor& cursor, std::uint64_t size, std::size_t count) {
-  const std::uint64_t at = cursor.position();
-  const std::uint64_t left = at < size ? size - at : 0;
-  const Result<ByteSpan> bytes = cursor.readExact(std::min<std::uint64_t>(count, left));
-  cursor.seek(at);
-  return bytes ? *bytes : ByteSpan{};
-}
-
-// A LEB128 number at the cursor, which then moves past it.
-std::optional<std::uint32_t> readLeb32(InputCursor& cursor, std::uint64_t size) {
-  const std::optional<Leb32> number = decodeLeb32(peek(cursor, size, kMaxLeb32Bytes));
-  if (!number) return std::nullopt;
+// A LEB128 number at the cursor that ends at or before `end`; the cursor
+// then moves past it.
+std::optional<std::uint32_t> readLeb32(InputCursor& cursor, std::uint64_t end) {
+  const std::optional<Leb32> number = decodeLeb32(cursor.peekUpTo(kMaxLeb32Bytes));
+  if (!number || cursor.position() + number->length > end) return std::nullopt;
   cursor.seek(cursor.position() + number->length);
   return number->value;
 }
@@ -131,10 +123,9 @@ void paintContents(Colormap& colormap, const WasmSection& s) {
 // A custom section's contents begin with its name: a LEB128 length and the
 // bytes. Only what lies inside the section is painted; the later paint of
 // the name wins over the contents.
-void paintCustomSection(InputCursor& cursor, Colormap& colormap, const WasmSection& s,
-                        std::uint64_t inputSize) {
+void paintCustomSection(InputCursor& cursor, Colormap& colormap, const WasmSection& s) {
   const std::uint64_t end = s.contents + s.size;
-  const std::optional<std::uint32_t> length = readLeb32(cursor, std::min(end, inputSize));
+  const std::optional<std::uint32_t> length = readLeb32(cursor, end);
   if (!length) {
     colormap.paint(s.contents, s.size, alternatingSlot(kC2Alt, s.index), "custom section");
     return;
@@ -173,7 +164,7 @@ void colorizeWasm(const RandomAccess& input, Colormap& colormap) {
        ++index) {
     // The id byte and the size, read at once.
     WasmSection s{.index = index, .start = cursor.position()};
-    const ByteSpan header = peek(cursor, windowed.size(), 1 + kMaxLeb32Bytes);
+    const ByteSpan header = cursor.peekUpTo(1 + kMaxLeb32Bytes);
     if (header.empty()) return;
     s.id = header[0];
     const std::optional<Leb32> size = decodeLeb32(header.subspan(1));
@@ -183,7 +174,7 @@ void colorizeWasm(const RandomAccess& input, Colormap& colormap) {
     paintHeader(colormap, s);
     if (s.id == kCustomSectionId) {
       cursor.seek(s.contents);
-      paintCustomSection(cursor, colormap, s, windowed.size());
+      paintCustomSection(cursor, colormap, s);
     } else {
       paintContents(colormap, s);
     }

@@ -7,10 +7,7 @@
 
 #include <cctype>
 #include <cstdint>
-#include <filesystem>
-#include <fstream>
 #include <optional>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -84,7 +81,8 @@ std::vector<Region> expectedRegions(const std::vector<SectionReport>& sections) 
   return regions;
 }
 
-class WasmRealFileTest : public ::testing::Test {
+// The modules are built once for all tests.
+class WasmRealFileTest : public BuiltFilesTest<WasmRealFileTest> {
  protected:
   static void SetUpTestSuite() {
     const std::optional<std::string> wat2wasm = findTool({"wat2wasm"});
@@ -92,57 +90,36 @@ class WasmRealFileTest : public ::testing::Test {
     const std::optional<std::string> clang = findTool({"clang", "clang-14"});
     const std::optional<std::string> wasm_ld = findTool({"wasm-ld", "wasm-ld-14"});
     if (!wat2wasm || !objdump_ || !clang || !wasm_ld) {
-      missing_ = "wat2wasm or wasm-objdump (wabt), clang or wasm-ld (lld) is missing";
+      files_.fail("wat2wasm or wasm-objdump (wabt), clang or wasm-ld (lld) is missing");
       return;
     }
-    dir_ = std::filesystem::temp_directory_path() /
-           ("lumo_wasm_" + std::to_string(std::random_device{}()));
-    std::filesystem::create_directories(dir_);
-    {
-      std::ofstream wat(dir_ / "small.wat");
-      wat << "(module\n"
-             "  (memory 1)\n"
-             "  (func $add (export \"add\") (param $a i32) (param $b i32) (result i32)\n"
-             "    local.get $a\n"
-             "    local.get $b\n"
-             "    i32.add)\n"
-             "  (data (i32.const 16) \"hello, wasm\"))\n";
-      std::ofstream c(dir_ / "big.c");
-      c << "static int table[256] = {1, 2, 3};\n"
-           "int sum(int n) {\n"
-           "  int s = 0;\n"
-           "  for (int i = 0; i < n && i < 256; ++i) s += table[i];\n"
-           "  return s;\n"
-           "}\n"
-           "const char *greeting(void) { return \"hello from wasm\"; }\n";
-    }
-    const std::string d = "\"" + dir_.string() + "\"/";
-    const std::vector<std::string> steps = {
+    files_.makeFolder("lumo_wasm");
+    files_.write("small.wat",
+                 "(module\n"
+                 "  (memory 1)\n"
+                 "  (func $add (export \"add\") (param $a i32) (param $b i32) (result i32)\n"
+                 "    local.get $a\n"
+                 "    local.get $b\n"
+                 "    i32.add)\n"
+                 "  (data (i32.const 16) \"hello, wasm\"))\n");
+    files_.write("big.c",
+                 "static int table[256] = {1, 2, 3};\n"
+                 "int sum(int n) {\n"
+                 "  int s = 0;\n"
+                 "  for (int i = 0; i < n && i < 256; ++i) s += table[i];\n"
+                 "  return s;\n"
+                 "}\n"
+                 "const char *greeting(void) { return \"hello from wasm\"; }\n");
+    const std::string d = files_.quotedFolder();
+    files_.run({
         *wat2wasm + " --debug-names " + d + "small.wat -o " + d + "small.wasm",
         // The wasm-ld that clang calls comes from lld; -g adds DWARF custom sections.
         *clang + " --target=wasm32 -nostdlib -Wl,--no-entry -Wl,--export-all -O1 -g " + d +
             "big.c -o " + d + "big.wasm",
-    };
-    for (const std::string& step : steps) {
-      if (!commandOutput(step + " 2>&1")) {
-        missing_ = "could not run: " + step;
-        return;
-      }
-    }
+    });
   }
 
-  static void TearDownTestSuite() {
-    std::error_code error;
-    if (!dir_.empty()) std::filesystem::remove_all(dir_, error);
-  }
-
-  void SetUp() override {
-    if (!missing_.empty()) GTEST_SKIP() << missing_;
-  }
-
-  static inline std::filesystem::path dir_;
   static inline std::optional<std::string> objdump_;
-  static inline std::string missing_;
 };
 
 TEST_F(WasmRealFileTest, SectionsMatchTheTableWasmObjdumpReports) {
@@ -153,7 +130,7 @@ TEST_F(WasmRealFileTest, SectionsMatchTheTableWasmObjdumpReports) {
   };
   for (const Case& c : {Case{"small.wasm", 7, "name"}, Case{"big.wasm", 10, ".debug_info"}}) {
     SCOPED_TRACE(c.file);
-    const std::string path = (dir_ / c.file).string();
+    const std::string path = files_.path(c.file);
     const std::optional<std::string> output = commandOutput(*objdump_ + " -h \"" + path + "\"");
     ASSERT_TRUE(output.has_value());
     const std::vector<SectionReport> sections = parseSections(*output);

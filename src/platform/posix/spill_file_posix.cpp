@@ -5,11 +5,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <string>
-#include <utility>
 
-#include "platform/platform.h"
 #include "platform/posix/posix_internal.h"
 #include "platform/posix/retry_interrupted.h"
+#include "platform/spill_file_os.h"
 
 namespace lumo::platform {
 namespace {
@@ -37,7 +36,7 @@ int openUnnamed(const std::string& folder) {
 
 }  // namespace
 
-Result<SpillFile> SpillFile::create() {
+Result<spill::OpenedFile> spill::openFile() {
   const int fd = openUnnamed(temporaryFolder());
   if (fd < 0) return errno == ENOENT ? Failure::FileNotFound : Failure::AccessDenied;
   struct statvfs space {};
@@ -45,50 +44,23 @@ Result<SpillFile> SpillFile::create() {
     ::close(fd);
     return Failure::NoSpaceLeft;
   }
-  const std::uint64_t free = std::uint64_t{space.f_bavail} * space.f_frsize;
-  return SpillFile(fd, free / 2);
+  return OpenedFile{fd, std::uint64_t{space.f_bavail} * space.f_frsize};
 }
 
-SpillFile::~SpillFile() {
-  if (handle_ >= 0) ::close(static_cast<int>(handle_));
-}
+void spill::closeFile(long long handle) { ::close(static_cast<int>(handle)); }
 
-SpillFile::SpillFile(SpillFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)),
-      size_(std::exchange(other.size_, 0)),
-      limit_(std::exchange(other.limit_, 0)) {}
-
-SpillFile& SpillFile::operator=(SpillFile&& other) noexcept {
-  if (this != &other) {
-    if (handle_ >= 0) ::close(static_cast<int>(handle_));
-    handle_ = std::exchange(other.handle_, -1);
-    size_ = std::exchange(other.size_, 0);
-    limit_ = std::exchange(other.limit_, 0);
-  }
-  return *this;
-}
-
-Status SpillFile::append(ByteSpan bytes) {
-  if (bytes.size() > room()) return Failure::FileTooBig;
+Status spill::writeAt(long long handle, std::uint64_t offset, ByteSpan bytes) {
   std::size_t done = 0;
   while (done < bytes.size()) {
     const ssize_t written = posix::retryInterrupted([&] {
-      return ::pwrite(static_cast<int>(handle_), bytes.data() + done, bytes.size() - done,
-                      static_cast<off_t>(size_ + done));
+      return ::pwrite(static_cast<int>(handle), bytes.data() + done, bytes.size() - done,
+                      static_cast<off_t>(offset + done));
     });
     if (written < 0) return posix::writeFailure(errno);
     if (written == 0) return Failure::NoSpaceLeft;
     done += static_cast<std::size_t>(written);
   }
-  size_ += done;
   return {};
-}
-
-InputSource SpillFile::toInput() && {
-  InputSource input(std::exchange(handle_, -1), true, size_);
-  size_ = 0;
-  limit_ = 0;
-  return input;
 }
 
 }  // namespace lumo::platform

@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <string>
-#include <utility>
 
+#include "platform/spill_file_os.h"
 #include "platform/win32/win32_internal.h"
 
 namespace lumo::platform {
@@ -40,7 +40,7 @@ HANDLE createUnique(const std::wstring& folder) {
 
 }  // namespace
 
-Result<SpillFile> SpillFile::create() {
+Result<spill::OpenedFile> spill::openFile() {
   std::optional<std::wstring> folder;
   try {
     folder = temporaryFolder();
@@ -60,40 +60,22 @@ Result<SpillFile> SpillFile::create() {
     return Failure::OutOfMemory;
   }
   if (handle == INVALID_HANDLE_VALUE) return Failure::AccessDenied;
-  return SpillFile(win32::stored(handle), free.QuadPart / 2);
+  return OpenedFile{win32::stored(handle), free.QuadPart};
 }
 
-SpillFile::~SpillFile() {
-  if (handle_ != -1) ::CloseHandle(win32::asHandle(handle_));
-}
+void spill::closeFile(long long handle) { ::CloseHandle(win32::asHandle(handle)); }
 
-SpillFile::SpillFile(SpillFile&& other) noexcept
-    : handle_(std::exchange(other.handle_, -1)),
-      size_(std::exchange(other.size_, 0)),
-      limit_(std::exchange(other.limit_, 0)) {}
-
-SpillFile& SpillFile::operator=(SpillFile&& other) noexcept {
-  if (this != &other) {
-    if (handle_ != -1) ::CloseHandle(win32::asHandle(handle_));
-    handle_ = std::exchange(other.handle_, -1);
-    size_ = std::exchange(other.size_, 0);
-    limit_ = std::exchange(other.limit_, 0);
-  }
-  return *this;
-}
-
-Status SpillFile::append(ByteSpan bytes) {
-  if (bytes.size() > room()) return Failure::FileTooBig;
-  const HANDLE handle = win32::asHandle(handle_);
+Status spill::writeAt(long long handle, std::uint64_t offset, ByteSpan bytes) {
+  const HANDLE file = win32::asHandle(handle);
   std::size_t done = 0;
   while (done < bytes.size()) {
-    const std::uint64_t offset = size_ + done;
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(offset);
-    at.OffsetHigh = static_cast<DWORD>(offset >> 32);
+    const std::uint64_t at = offset + done;
+    OVERLAPPED overlapped{};
+    overlapped.Offset = static_cast<DWORD>(at);
+    overlapped.OffsetHigh = static_cast<DWORD>(at >> 32);
     const auto want = static_cast<DWORD>(std::min(bytes.size() - done, kMaxWrite));
     DWORD written = 0;
-    if (!::WriteFile(handle, bytes.data() + done, want, &written, &at)) {
+    if (!::WriteFile(file, bytes.data() + done, want, &written, &overlapped)) {
       const DWORD error = ::GetLastError();
       if (error == ERROR_OPERATION_ABORTED) continue;
       return win32::writeFailure(error);
@@ -101,15 +83,7 @@ Status SpillFile::append(ByteSpan bytes) {
     if (written == 0) return Failure::NoSpaceLeft;
     done += written;
   }
-  size_ += done;
   return {};
-}
-
-InputSource SpillFile::toInput() && {
-  InputSource input(std::exchange(handle_, -1), true, size_);
-  size_ = 0;
-  limit_ = 0;
-  return input;
 }
 
 }  // namespace lumo::platform
