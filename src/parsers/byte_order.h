@@ -1,7 +1,9 @@
 #pragma once
 
+#include <bit>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "core/byte_span.h"
 
@@ -18,15 +20,31 @@ struct FieldAt {
 
 namespace byte_order_detail {
 
-template <std::size_t kWidth>
-std::uint64_t load(const std::uint8_t* bytes, ByteOrder order) {
-  std::uint64_t value = 0;
-  if (order == ByteOrder::Little) {
-    for (std::size_t k = 0; k < kWidth; ++k) value |= std::uint64_t{bytes[k]} << (8 * k);
-  } else {
-    for (std::size_t k = 0; k < kWidth; ++k) value = (value << 8) | bytes[k];
+template <typename Unsigned>
+Unsigned byteSwap(Unsigned value) {
+#if defined(__GNUC__) || defined(__clang__)
+  if constexpr (sizeof(Unsigned) == 2) return __builtin_bswap16(value);
+  if constexpr (sizeof(Unsigned) == 4) return __builtin_bswap32(value);
+  if constexpr (sizeof(Unsigned) == 8) return __builtin_bswap64(value);
+#else
+  Unsigned swapped = 0;
+  for (std::size_t k = 0; k < sizeof(Unsigned); ++k) {
+    swapped = static_cast<Unsigned>((swapped << 8) | (value & 0xff));
+    value = static_cast<Unsigned>(value >> 8);
   }
-  return value;
+  return swapped;
+#endif
+}
+
+// The bytes are copied into a value of the field's width, then swapped
+// when the input's order is not the machine's.
+template <typename Unsigned>
+std::uint64_t load(const std::uint8_t* bytes, ByteOrder order) {
+  Unsigned value;
+  std::memcpy(&value, bytes, sizeof value);
+  const ByteOrder native =
+      std::endian::native == std::endian::big ? ByteOrder::Big : ByteOrder::Little;
+  return order == native ? value : byteSwap(value);
 }
 
 }  // namespace byte_order_detail
@@ -37,16 +55,16 @@ std::uint64_t load(const std::uint8_t* bytes, ByteOrder order) {
 /// 4 or 8, decodes as 0: record layouts are fixed, so that is a programming
 /// error, and it still never reads out of range.
 ///
-/// Inline, as the compiler turns each width's loop into one load (and a byte
-/// swap): parsers load every field of every table entry through here.
+/// Inline, and one load (and a byte swap) per field: parsers load every field
+/// of every table entry through here.
 inline std::uint64_t loadUnsigned(ByteSpan record, FieldAt field, ByteOrder order) {
   if (field.offset > record.size() || field.width > record.size() - field.offset) return 0;
   const std::uint8_t* bytes = record.data() + field.offset;
   switch (field.width) {
     case 1: return bytes[0];
-    case 2: return byte_order_detail::load<2>(bytes, order);
-    case 4: return byte_order_detail::load<4>(bytes, order);
-    case 8: return byte_order_detail::load<8>(bytes, order);
+    case 2: return byte_order_detail::load<std::uint16_t>(bytes, order);
+    case 4: return byte_order_detail::load<std::uint32_t>(bytes, order);
+    case 8: return byte_order_detail::load<std::uint64_t>(bytes, order);
     default: return 0;
   }
 }

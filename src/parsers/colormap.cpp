@@ -91,9 +91,9 @@ void Colormap::paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot
       const bool disjoint = end <= row.after_start || start >= row.after_end;
       const bool sameTable = last.stride == length && last.slot == base && last.head == head.size &&
                              last.head_slot == head.base;
-      if (disjoint && sameTable && last.end == start &&
-          row.first + (last.end - last.start) / length == index) {
+      if (disjoint && sameTable && last.end == start && row.next == index) {
         last.end = end;
+        ++row.next;
         // For the other row, this entry came after its last one.
         other.after_start = std::min(other.after_start, start);
         other.after_end = std::max(other.after_end, end);
@@ -123,7 +123,7 @@ void Colormap::paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot
                       : rows_[1].paint == SIZE_MAX      ? rows_[1]
                       : rows_[0].paint < rows_[1].paint ? rows_[0]
                                                         : rows_[1];
-  replaced = OpenRow{.paint = paints_.size() - 1, .first = index};
+  replaced = OpenRow{.paint = paints_.size() - 1, .next = std::uint32_t{index} + 1};
 }
 
 void Colormap::addSection(std::string_view name, std::uint64_t offset, std::uint64_t size,

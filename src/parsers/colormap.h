@@ -183,7 +183,7 @@ class Colormap {
   // after its last entry: a new entry outside that hull may join the row.
   struct OpenRow {
     std::size_t paint = SIZE_MAX;
-    std::uint16_t first = 0;  // the number of the row's first entry
+    std::uint32_t next = 0;  // the number the row's next entry must have
     std::uint64_t after_start = UINT64_MAX;
     std::uint64_t after_end = 0;
   };

@@ -85,7 +85,7 @@ struct ElfTable {
   std::uint64_t entry_size = 0;
   PaletteSlot entry_slot = kNormalAlt;
   PaletteSlot contents_slot = kNormalAlt;
-  ElfEntry (*decode)(const ElfLayout&, ByteSpan) = nullptr;
+  EntryDecoder decode = nullptr;
   bool sections = false;
 };
 
@@ -162,8 +162,7 @@ void paintSection(Colormap& colormap, const ElfTable& table, const Namer& namer,
 // Each entry is painted before it is read, so an entry cut short by the end
 // of the input still shows. Returns false when an entry could not be read
 // whole, which ends the whole parse.
-bool paintTable(const ElfTable& table, const ElfLayout& layout, const Namer& namer,
-                Colormap& colormap) {
+bool paintTable(const ElfTable& table, const Namer& namer, Colormap& colormap) {
   InputCursor cursor(namer.input);
   cursor.seek(table.offset);
   for (std::uint16_t i = 0; i < table.count; ++i) {
@@ -177,7 +176,7 @@ bool paintTable(const ElfTable& table, const ElfLayout& layout, const Namer& nam
       }
       return false;
     }
-    const ElfEntry entry = table.decode(layout, *record);
+    const ElfEntry entry = table.decode(*record);
     if (table.sections) {
       paintSectionEntry(colormap, table, namer, at, i, &entry);
       paintSection(colormap, table, namer, i, entry);
@@ -230,17 +229,17 @@ void colorizeElf(const RandomAccess& input, Colormap& colormap) {
                                     .entry_size = layout.program_entry_size,
                                     .entry_slot = kC2,
                                     .contents_slot = kC2Alt,
-                                    .decode = decodeProgramEntry};
-  if (!paintTable(program_headers, layout, namer, colormap)) return;
+                                    .decode = programEntryDecoder(layout)};
+  if (!paintTable(program_headers, namer, colormap)) return;
 
   const ElfTable section_headers = {.offset = header.shoff,
                                     .count = header.shnum,
                                     .entry_size = layout.section_entry_size,
                                     .entry_slot = kC4,
                                     .contents_slot = kC4Alt,
-                                    .decode = decodeSectionEntry,
+                                    .decode = sectionEntryDecoder(layout),
                                     .sections = true};
-  paintTable(section_headers, layout, namer, colormap);
+  paintTable(section_headers, namer, colormap);
 }
 
 }  // namespace lumo

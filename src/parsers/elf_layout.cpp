@@ -68,22 +68,59 @@ ElfHeader decodeElfHeader(const ElfLayout& layout, ByteSpan record) {
   };
 }
 
-ElfEntry decodeProgramEntry(const ElfLayout& layout, ByteSpan record) {
+namespace {
+
+// Decoders fixed to one class and byte order: every field's place, width and
+// order is then a constant, and each load compiles to a move (and a swap).
+template <const ElfLayout& kLayout, ByteOrder kOrder>
+ElfEntry programEntry(ByteSpan record) {
   return {
-      .type = static_cast<std::uint32_t>(loadUnsigned(record, layout.p_type, layout.order)),
-      .flags = static_cast<std::uint32_t>(loadUnsigned(record, layout.p_flags, layout.order)),
-      .offset = loadUnsigned(record, layout.p_offset, layout.order),
-      .size = loadUnsigned(record, layout.p_filesz, layout.order),
+      .type = static_cast<std::uint32_t>(loadUnsigned(record, kLayout.p_type, kOrder)),
+      .flags = static_cast<std::uint32_t>(loadUnsigned(record, kLayout.p_flags, kOrder)),
+      .offset = loadUnsigned(record, kLayout.p_offset, kOrder),
+      .size = loadUnsigned(record, kLayout.p_filesz, kOrder),
   };
 }
 
-ElfEntry decodeSectionEntry(const ElfLayout& layout, ByteSpan record) {
+template <const ElfLayout& kLayout, ByteOrder kOrder>
+ElfEntry sectionEntry(ByteSpan record) {
   return {
-      .type = static_cast<std::uint32_t>(loadUnsigned(record, layout.sh_type, layout.order)),
-      .name = static_cast<std::uint32_t>(loadUnsigned(record, layout.sh_name, layout.order)),
-      .offset = loadUnsigned(record, layout.sh_offset, layout.order),
-      .size = loadUnsigned(record, layout.sh_size, layout.order),
+      .type = static_cast<std::uint32_t>(loadUnsigned(record, kLayout.sh_type, kOrder)),
+      .name = static_cast<std::uint32_t>(loadUnsigned(record, kLayout.sh_name, kOrder)),
+      .offset = loadUnsigned(record, kLayout.sh_offset, kOrder),
+      .size = loadUnsigned(record, kLayout.sh_size, kOrder),
   };
+}
+
+bool is64(const ElfLayout& layout) { return layout.header_size == kElf64.header_size; }
+bool isBig(const ElfLayout& layout) { return layout.order == ByteOrder::Big; }
+
+}  // namespace
+
+EntryDecoder programEntryDecoder(const ElfLayout& layout) {
+  if (is64(layout)) {
+    return isBig(layout) ? programEntry<kElf64, ByteOrder::Big>
+                         : programEntry<kElf64, ByteOrder::Little>;
+  }
+  return isBig(layout) ? programEntry<kElf32, ByteOrder::Big>
+                       : programEntry<kElf32, ByteOrder::Little>;
+}
+
+EntryDecoder sectionEntryDecoder(const ElfLayout& layout) {
+  if (is64(layout)) {
+    return isBig(layout) ? sectionEntry<kElf64, ByteOrder::Big>
+                         : sectionEntry<kElf64, ByteOrder::Little>;
+  }
+  return isBig(layout) ? sectionEntry<kElf32, ByteOrder::Big>
+                       : sectionEntry<kElf32, ByteOrder::Little>;
+}
+
+ElfEntry decodeProgramEntry(const ElfLayout& layout, ByteSpan record) {
+  return programEntryDecoder(layout)(record);
+}
+
+ElfEntry decodeSectionEntry(const ElfLayout& layout, ByteSpan record) {
+  return sectionEntryDecoder(layout)(record);
 }
 
 }  // namespace lumo

@@ -62,4 +62,10 @@ ElfHeader decodeElfHeader(const ElfLayout& layout, ByteSpan record);
 ElfEntry decodeProgramEntry(const ElfLayout& layout, ByteSpan record);
 ElfEntry decodeSectionEntry(const ElfLayout& layout, ByteSpan record);
 
+/// The entry decoders for one layout, chosen once per table: a walk over
+/// 65535 entries then never looks at the class or the byte order again.
+using EntryDecoder = ElfEntry (*)(ByteSpan record);
+EntryDecoder programEntryDecoder(const ElfLayout& layout);
+EntryDecoder sectionEntryDecoder(const ElfLayout& layout);
+
 }  // namespace lumo
