@@ -5,6 +5,8 @@
 #include <iterator>
 #include <vector>
 
+#include "platform/memory.h"
+
 namespace lumo {
 
 /// A list that grows in blocks of 4096 elements: growing never copies more
@@ -77,8 +79,12 @@ class BlockList {
   void push_back(const T& value) {
     if ((size_ & kMask) == 0) {
       blocks_.emplace_back();
-      // Past the first block the list is long: take a whole block at once.
-      if (blocks_.size() > 1) blocks_.back().reserve(kBlock);
+      // Past the first block the list is long: take a whole block at once,
+      // its pages mapped in one go rather than faulted in one by one.
+      if (blocks_.size() > 1) {
+        blocks_.back().reserve(kBlock);
+        platform::mapForWriting(blocks_.back().data(), kBlock * sizeof(T));
+      }
     }
     blocks_.back().push_back(value);
     ++size_;
