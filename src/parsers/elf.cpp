@@ -229,7 +229,7 @@ void colorizeElf(const RandomAccess& input, Colormap& colormap) {
                                     .entry_size = layout.program_entry_size,
                                     .entry_slot = kC2,
                                     .contents_slot = kC2Alt,
-                                    .decode = programEntryDecoder(layout)};
+                                    .decode = entryDecoders(layout).program};
   if (!paintTable(program_headers, namer, colormap)) return;
 
   const ElfTable section_headers = {.offset = header.shoff,
@@ -237,7 +237,7 @@ void colorizeElf(const RandomAccess& input, Colormap& colormap) {
                                     .entry_size = layout.section_entry_size,
                                     .entry_slot = kC4,
                                     .contents_slot = kC4Alt,
-                                    .decode = sectionEntryDecoder(layout),
+                                    .decode = entryDecoders(layout).section,
                                     .sections = true};
   paintTable(section_headers, namer, colormap);
 }

@@ -92,35 +92,25 @@ ElfEntry sectionEntry(ByteSpan record) {
   };
 }
 
-bool is64(const ElfLayout& layout) { return layout.header_size == kElf64.header_size; }
-bool isBig(const ElfLayout& layout) { return layout.order == ByteOrder::Big; }
+template <const ElfLayout& kLayout, ByteOrder kOrder>
+constexpr EntryDecoders kDecoders{programEntry<kLayout, kOrder>, sectionEntry<kLayout, kOrder>};
 
 }  // namespace
 
-EntryDecoder programEntryDecoder(const ElfLayout& layout) {
-  if (is64(layout)) {
-    return isBig(layout) ? programEntry<kElf64, ByteOrder::Big>
-                         : programEntry<kElf64, ByteOrder::Little>;
+EntryDecoders entryDecoders(const ElfLayout& layout) {
+  const bool big = layout.order == ByteOrder::Big;
+  if (layout.header_size == kElf64.header_size) {
+    return big ? kDecoders<kElf64, ByteOrder::Big> : kDecoders<kElf64, ByteOrder::Little>;
   }
-  return isBig(layout) ? programEntry<kElf32, ByteOrder::Big>
-                       : programEntry<kElf32, ByteOrder::Little>;
-}
-
-EntryDecoder sectionEntryDecoder(const ElfLayout& layout) {
-  if (is64(layout)) {
-    return isBig(layout) ? sectionEntry<kElf64, ByteOrder::Big>
-                         : sectionEntry<kElf64, ByteOrder::Little>;
-  }
-  return isBig(layout) ? sectionEntry<kElf32, ByteOrder::Big>
-                       : sectionEntry<kElf32, ByteOrder::Little>;
+  return big ? kDecoders<kElf32, ByteOrder::Big> : kDecoders<kElf32, ByteOrder::Little>;
 }
 
 ElfEntry decodeProgramEntry(const ElfLayout& layout, ByteSpan record) {
-  return programEntryDecoder(layout)(record);
+  return entryDecoders(layout).program(record);
 }
 
 ElfEntry decodeSectionEntry(const ElfLayout& layout, ByteSpan record) {
-  return sectionEntryDecoder(layout)(record);
+  return entryDecoders(layout).section(record);
 }
 
 }  // namespace lumo

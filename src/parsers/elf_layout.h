@@ -65,7 +65,10 @@ ElfEntry decodeSectionEntry(const ElfLayout& layout, ByteSpan record);
 /// The entry decoders for one layout, chosen once per table: a walk over
 /// 65535 entries then never looks at the class or the byte order again.
 using EntryDecoder = ElfEntry (*)(ByteSpan record);
-EntryDecoder programEntryDecoder(const ElfLayout& layout);
-EntryDecoder sectionEntryDecoder(const ElfLayout& layout);
+struct EntryDecoders {
+  EntryDecoder program = nullptr;
+  EntryDecoder section = nullptr;
+};
+EntryDecoders entryDecoders(const ElfLayout& layout);
 
 }  // namespace lumo
