@@ -1,8 +1,6 @@
 #pragma once
 
-#include <compare>
 #include <cstddef>
-#include <iterator>
 #include <vector>
 
 #include "platform/memory.h"
@@ -11,7 +9,7 @@ namespace lumo {
 
 /// A list that grows in blocks of 4096 elements: growing never copies more
 /// than one block, and finding an element is a shift and a mask. Holds the
-/// colormap's paints and runs, which a hostile table makes many of.
+/// colormap's paints, which a hostile table makes many of.
 template <typename T>
 class BlockList {
   static constexpr std::size_t kShift = 12;
@@ -19,54 +17,22 @@ class BlockList {
   static constexpr std::size_t kMask = kBlock - 1;
 
  public:
+  /// Front to back, for range-for loops.
   class const_iterator {
    public:
-    using iterator_category = std::random_access_iterator_tag;
-    using value_type = T;
-    using difference_type = std::ptrdiff_t;
-    using pointer = const T*;
-    using reference = const T&;
-
-    const_iterator() = default;
     const_iterator(const BlockList* list, std::size_t index) : list_(list), index_(index) {}
-
-    reference operator*() const { return (*list_)[index_]; }
-    pointer operator->() const { return &(*list_)[index_]; }
-    reference operator[](difference_type n) const { return *(*this + n); }
-
-    const_iterator& operator+=(difference_type n) {
-      index_ = static_cast<std::size_t>(static_cast<difference_type>(index_) + n);
+    const T& operator*() const { return (*list_)[index_]; }
+    const_iterator& operator++() {
+      ++index_;
       return *this;
-    }
-    const_iterator& operator-=(difference_type n) { return *this += -n; }
-    const_iterator& operator++() { return *this += 1; }
-    const_iterator& operator--() { return *this -= 1; }
-    const_iterator operator++(int) {
-      const_iterator before = *this;
-      ++*this;
-      return before;
-    }
-    const_iterator operator--(int) {
-      const_iterator before = *this;
-      --*this;
-      return before;
-    }
-    friend const_iterator operator+(const_iterator it, difference_type n) { return it += n; }
-    friend const_iterator operator+(difference_type n, const_iterator it) { return it += n; }
-    friend const_iterator operator-(const_iterator it, difference_type n) { return it -= n; }
-    friend difference_type operator-(const const_iterator& a, const const_iterator& b) {
-      return static_cast<difference_type>(a.index_) - static_cast<difference_type>(b.index_);
     }
     friend bool operator==(const const_iterator& a, const const_iterator& b) {
       return a.index_ == b.index_;
     }
-    friend auto operator<=>(const const_iterator& a, const const_iterator& b) {
-      return a.index_ <=> b.index_;
-    }
 
    private:
-    const BlockList* list_ = nullptr;
-    std::size_t index_ = 0;
+    const BlockList* list_;
+    std::size_t index_;
   };
 
   std::size_t size() const { return size_; }
