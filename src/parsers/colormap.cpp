@@ -183,14 +183,9 @@ void Colormap::Reader::seek(std::uint64_t offset) {
   // Lines come in increasing offsets; anything else sweeps anew.
   if (offset < last_) {
     sweep_ = RunSweep(colormap_);
-    run_.reset();
-    started_ = false;
+    run_ = sweep_.next();
   }
   last_ = offset;
-  if (!started_) {
-    run_ = sweep_.next();
-    started_ = true;
-  }
   while (run_ && run_->end <= offset) run_ = sweep_.next();
 }
 

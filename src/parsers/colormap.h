@@ -154,7 +154,7 @@ class Colormap {
   /// the previous one, so a whole dump costs one sweep over the paints.
   class Reader {
    public:
-    explicit Reader(const Colormap& colormap) : colormap_(colormap) {}
+    explicit Reader(const Colormap& colormap) : colormap_(colormap), run_(sweep_.next()) {}
     /// The slots of the `count` bytes at `offset`, whose values are `bytes`.
     void slots(std::uint64_t offset, const std::uint8_t* bytes, std::size_t count,
                std::uint8_t* out);
@@ -171,7 +171,6 @@ class Colormap {
     const Colormap& colormap_;
     RunSweep sweep_{colormap_};
     std::optional<PaintRun> run_;
-    bool started_ = false;
     std::uint64_t last_ = 0;  // the last offset looked up
   };
 
