@@ -200,7 +200,7 @@ StringTable findStrings(const ElfLayout& layout, const ElfHeader& header,
   cursor.seek(at);
   const Result<ByteSpan> record = cursor.readExact(layout.section_entry_size);
   if (!record) return {};
-  const ElfEntry entry = decodeSectionEntry(layout, *record);
+  const ElfEntry entry = entryDecoders(layout).section(*record);
   return {entry.offset, entry.size};
 }
 

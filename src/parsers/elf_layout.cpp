@@ -105,12 +105,4 @@ EntryDecoders entryDecoders(const ElfLayout& layout) {
   return big ? kDecoders<kElf32, ByteOrder::Big> : kDecoders<kElf32, ByteOrder::Little>;
 }
 
-ElfEntry decodeProgramEntry(const ElfLayout& layout, ByteSpan record) {
-  return entryDecoders(layout).program(record);
-}
-
-ElfEntry decodeSectionEntry(const ElfLayout& layout, ByteSpan record) {
-  return entryDecoders(layout).section(record);
-}
-
 }  // namespace lumo

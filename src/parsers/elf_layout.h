@@ -57,13 +57,12 @@ std::optional<ElfLayout> elfLayoutForClass(std::uint8_t elf_class);
 /// every other value little-endian.
 ElfLayout withByteOrder(ElfLayout layout, std::uint8_t elf_data);
 
-/// Decoders for records of exactly the layout's sizes.
+/// The header's decoder, for a record of exactly the layout's header size.
 ElfHeader decodeElfHeader(const ElfLayout& layout, ByteSpan record);
-ElfEntry decodeProgramEntry(const ElfLayout& layout, ByteSpan record);
-ElfEntry decodeSectionEntry(const ElfLayout& layout, ByteSpan record);
 
-/// The entry decoders for one layout, chosen once per table: a walk over
-/// 65535 entries then never looks at the class or the byte order again.
+/// The entry decoders for one layout (records of exactly its entry sizes),
+/// chosen once per table: a walk over 65535 entries then never looks at the
+/// class or the byte order again.
 using EntryDecoder = ElfEntry (*)(ByteSpan record);
 struct EntryDecoders {
   EntryDecoder program = nullptr;
