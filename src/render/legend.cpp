@@ -60,26 +60,15 @@ std::vector<LegendEntry> legendEntries(const Colormap& colormap, std::uint64_t s
 
 namespace {
 
-std::size_t hexDigits(std::uint64_t value) {
-  std::size_t digits = 1;
-  while (value >>= 4) ++digits;
-  return digits;
-}
-
-std::size_t decimalDigits(std::uint64_t value) {
-  std::size_t digits = 1;
-  while (value /= 10) ++digits;
-  return digits;
-}
-
 bool hasRange(const LegendEntry& entry) { return entry.has_range && entry.end > entry.start; }
 
-// "0x{first}-0x{last}" and "{size} bytes", measured without being written.
-std::size_t rangeWidth(const LegendEntry& entry) {
-  return hasRange(entry) ? 2 + hexDigits(entry.start) + 3 + hexDigits(entry.end - 1) : 0;
+// "0x{first}-0x{last}" and "{size} bytes"; empty for an entry without a
+// range.
+std::string rangeText(const LegendEntry& entry) {
+  return hasRange(entry) ? hex(entry.start) + "-" + hex(entry.end - 1) : std::string();
 }
-std::size_t sizeWidth(const LegendEntry& entry) {
-  return hasRange(entry) ? decimalDigits(entry.end - entry.start) + 6 : 0;
+std::string sizeText(const LegendEntry& entry) {
+  return hasRange(entry) ? decimal(entry.end - entry.start) + " bytes" : std::string();
 }
 
 // Calls `emit` with each line of the legend in turn, "Legend:\n" first.
@@ -88,9 +77,10 @@ Status forEachLine(const std::vector<LegendEntry>& entries, const Palette& palet
                    Emit emit) {
   std::size_t ranges = 0;
   std::size_t sizes = 0;
+  // Measured on a first pass, so that no line is kept to be padded later.
   for (const LegendEntry& entry : entries) {
-    ranges = std::max(ranges, rangeWidth(entry));
-    sizes = std::max(sizes, sizeWidth(entry));
+    ranges = std::max(ranges, rangeText(entry).size());
+    sizes = std::max(sizes, sizeText(entry).size());
   }
   const SlotEscapes escapes = slotEscapes(palette);
   if (Status written = emit("Legend:\n"); !written) return written;
@@ -98,12 +88,8 @@ Status forEachLine(const std::vector<LegendEntry>& entries, const Palette& palet
   for (const LegendEntry& entry : entries) {
     text = "  ";
     if (ranges > 0) {
-      std::string range;
-      std::string size;
-      if (hasRange(entry)) {
-        range = hex(entry.start) + "-" + hex(entry.end - 1);
-        size = decimal(entry.end - entry.start) + " bytes";
-      }
+      const std::string range = rangeText(entry);
+      const std::string size = sizeText(entry);
       text += range;
       text.append(ranges - range.size() + 1 + sizes - size.size(), ' ');
       text += size;
