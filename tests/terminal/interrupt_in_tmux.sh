@@ -21,14 +21,18 @@ if ! command -v tmux >/dev/null; then
 fi
 
 work=$(mktemp -d)
-# A private server, so that no session of the user is touched.
-server=lumo-interrupt-$$
-tmux_() { tmux -L "$server" -f /dev/null "$@"; }
+# A private server whose socket lives in this run's own folder, so that no
+# session of the user, nor a copy of this script running beside it, shares it.
+tmux_() { tmux -S "$work/tmux.sock" -f /dev/null "$@"; }
 cleanup() {
   tmux_ kill-server 2>/dev/null || true
   rm -rf "$work"
 }
 trap cleanup EXIT
+# A server exits with its last session, and a new session can reach one that
+# is still exiting and fail: an idle session keeps the server up for all the
+# trials.
+tmux_ new-session -d -s idle 'exec cat'
 
 # Random bytes color almost every byte on its own; enough of them that the
 # dump runs for many seconds in a pane.
@@ -57,7 +61,8 @@ for ((trial = 1; trial <= trials; trial++)); do
     env -i HOME="$work" PATH=/usr/bin:/bin TERM=screen PS1='$ ' /bin/sh
   tmux_ send-keys -t trial "'$lumo' '$work/random.bin'" Enter
   # A dump line; the first one has scrolled away by the time anyone looks.
-  if ! wait_for '^[0-9a-f]{8} \| ' 20; then
+  # Generous: a loaded machine may take long to start the shell and lumo.
+  if ! wait_for '^[0-9a-f]{8} \| ' 60; then
     echo "trial $trial: the dump never started"
     tmux_ kill-session -t trial
     continue
@@ -65,8 +70,11 @@ for ((trial = 1; trial <= trials; trial++)); do
   sleep "$delay"
   tmux_ send-keys -t trial C-c
   # The typed line reads "$?", so only the shell's output shows "ended-130".
+  # Typed ahead, the line may be echoed before the shell reads it, and the
+  # output then follows the prompt on its line: it ends a line, wherever it
+  # starts. A terminal swallowing what follows the dump shows no such line.
   tmux_ send-keys -t trial 'echo "ended-$?"' Enter
-  if wait_for '^ended-130$' 10; then
+  if wait_for 'ended-130$' 30; then
     clean=$((clean + 1))
     echo "trial $trial (interrupt ${delay}s after the first line): echo visible"
   else
