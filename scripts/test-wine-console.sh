@@ -37,7 +37,9 @@ command -v tmux >/dev/null || { echo "tmux is needed (apt-get install tmux)" >&2
 exe=$(realpath "${LUMO_WINDOWS_EXE:-build/windows/lumo.exe}")
 prefix=$(realpath -m "${LUMO_WINEPREFIX:-build/windows/wine}")
 wine_run=$PWD/scripts/wine-run.sh
-timeout_s=60
+# Generous: with eight consoles starting at once on a loaded machine, Wine
+# can take long to show anything.
+timeout_s=180
 
 # Sets up the prefix (once) and starts its wineserver away from any pane.
 "$wine_run" "$prefix" cmd /c exit </dev/null >/dev/null 2>&1

@@ -114,8 +114,10 @@ void closeFd(int& fd) {
   fd = -1;
 }
 
-// How long the pump waits for a child that neither writes nor ends.
-constexpr int kIdleTimeout = 10000;  // milliseconds
+// How long the pump waits for a child that neither writes nor ends: long,
+// because a loaded machine or a Wine prefix being set up for a neighbour
+// test can keep a healthy child silent for many seconds.
+constexpr int kIdleTimeout = 120000;  // milliseconds
 
 // Sends the ChildSpec's signal once its delay after the first output has passed;
 // returns how long poll may wait before it is due.
@@ -179,7 +181,18 @@ void pump(pid_t pid, int stdinWrite, const ChildSpec& spec, Stream& out, Stream&
     const int ready = ::poll(fds, static_cast<nfds_t>(count), timeout);
     if (ready < 0 && errno == EINTR) continue;
     if (ready == 0 && timeout < kIdleTimeout) continue;  // the signal is due
-    if (ready <= 0) break;  // a stuck child: give up and let waitpid tell
+    if (ready == 0 && stdinWrite >= 0) {
+      // A child that waits for the rest of its input gets its end.
+      result.outputBeforeStdinClosed = out.collected->size();
+      closeFd(stdinWrite);
+      continue;
+    }
+    if (ready <= 0) {
+      // A stuck child is ended, so that waitpid returns and the test tells
+      // by the signal, instead of hanging on a child that never ends.
+      ::kill(pid, SIGKILL);
+      break;
+    }
     if (inIndex >= 0 && fds[inIndex].revents != 0) {
       ssize_t n = ::write(stdinWrite, input.data() + inputSent, input.size() - inputSent);
       if (n > 0) inputSent += static_cast<std::size_t>(n);
