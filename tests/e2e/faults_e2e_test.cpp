@@ -13,9 +13,10 @@
 namespace lumo::e2e {
 namespace {
 
-// Far more than any of these runs needs, even under the sanitizers; a
-// quadratic scan of a few MiB would take minutes.
-constexpr auto kQuickly = std::chrono::seconds(20);
+// A guard against runs that never end, not a measure of speed: a run takes
+// seconds even under the sanitizers on a loaded machine, while a quadratic
+// scan of a few MiB would take hours.
+constexpr auto kHangGuard = std::chrono::minutes(3);
 
 // Every line differs, so nothing collapses and the dump is large.
 std::string countingBytes(std::size_t size) {
@@ -60,7 +61,7 @@ TEST(OutputFaults, EveryWriteFailureOfALargeDumpEndsTheRun) {
       EXPECT_EQ(run.result.status, 1) << what;
       EXPECT_EQ(run.result.err, c.err) << what;
       EXPECT_EQ(run.result.out, "") << what;
-      EXPECT_LT(run.elapsed, kQuickly) << what;
+      EXPECT_LT(run.elapsed, kHangGuard) << what;
     }
   }
 }
@@ -75,7 +76,7 @@ TEST(OutputFaults, ReaderGoneAfterOneLineOfAStreamedInput) {
   EXPECT_EQ(run.result.status, 1);
   EXPECT_EQ(run.result.err, "error: Broken pipe\n");
   EXPECT_EQ(run.result.out, firstLine);  // and no footer
-  EXPECT_LT(run.elapsed, kQuickly);
+  EXPECT_LT(run.elapsed, kHangGuard);
 }
 
 TEST(OutputFaults, FooterAloneOnAFailingOutput) {
@@ -125,7 +126,7 @@ TEST_F(ConfigFaults, LongValidFilesAreReadWhole) {
     EXPECT_EQ(r.result.status, 0);
     EXPECT_EQ(r.result.err, "");
     EXPECT_EQ(r.result.out, withoutOffset);
-    EXPECT_LT(r.elapsed, kQuickly);
+    EXPECT_LT(r.elapsed, kHangGuard);
   }
 }
 
@@ -153,7 +154,7 @@ TEST_F(ConfigFaults, LongInvalidFilesReportTheirPosition) {
     EXPECT_EQ(r.result.status, 1);
     EXPECT_EQ(r.result.out, "");
     EXPECT_EQ(r.result.err, c.err);
-    EXPECT_LT(r.elapsed, kQuickly);
+    EXPECT_LT(r.elapsed, kHangGuard);
   }
 }
 
@@ -177,7 +178,7 @@ TEST_F(ConfigFaults, DeepNestingIsRejectedAtTheFirstLevelTooMany) {
     EXPECT_EQ(r.result.signal, 0);
     EXPECT_EQ(r.result.status, 1);
     EXPECT_EQ(r.result.err, c.err);
-    EXPECT_LT(r.elapsed, kQuickly);
+    EXPECT_LT(r.elapsed, kHangGuard);
   }
 
   // Brace-less palettes nest no deeper: the inner key is unknown.
