@@ -1,11 +1,13 @@
 #include "app/run.h"
 
 #include <array>
+#include <memory>
 #include <new>
 #include <optional>
 #include <span>
 #include <string>
 
+#include "app/forward_dump.h"
 #include "app/input_adapters.h"
 #include "app/whole_stream.h"
 #include "app/window.h"
@@ -119,13 +121,12 @@ DumpWindow windowOrExit(const Options& options, std::optional<std::uint64_t> siz
   platform::exitProcess(0);
 }
 
-// `total` is the input's size when known; a window's size line names it.
-void writeOutput(InputStream& input, const Colormap& colormap, const Options& options,
-                 std::string_view displayName, DumpWindow window,
-                 std::optional<std::uint64_t> total) {
-  StdoutSink sink;
-  OutputBuffer out(sink);
-  DumpResult dumped = writeDump(input, colormap, options, out, window);
+// The end of a run's output, after its dump: a failure, else the legend
+// and the size line. `total` is the input's size when known; a window's
+// size line names it.
+void finishOutput(const DumpResult& dumped, const Colormap& colormap, const Options& options,
+                  std::string_view displayName, DumpWindow window,
+                  std::optional<std::uint64_t> total, OutputBuffer& out) {
   switch (reportedFailure(dumped)) {
     case DumpFailure::Write: failWriting(dumped.written.failure());
     case DumpFailure::Read: failReading(dumped.read.failure(), displayName);
@@ -147,6 +148,31 @@ void writeOutput(InputStream& input, const Colormap& colormap, const Options& op
     if (!footer) failWriting(footer.failure());
   }
   if (Status flushed = out.flush(); !flushed) failWriting(flushed.failure());
+}
+
+void writeOutput(InputStream& input, const Colormap& colormap, const Options& options,
+                 std::string_view displayName, DumpWindow window,
+                 std::optional<std::uint64_t> total) {
+  StdoutSink sink;
+  OutputBuffer out(sink);
+  const DumpResult dumped = writeDump(input, colormap, options, out, window);
+  finishOutput(dumped, colormap, options, displayName, window, total, out);
+}
+
+// A stream in a format that is walked front to back is colored as it is
+// read: no spill file, memory that does not grow with the input, and each
+// line as soon as its bytes are in. A window's size line names the input's
+// size, as for a file, so the stream is then read to its end.
+void dumpForward(InputStream& input, ForwardWalk& walk, const Options& options,
+                 std::string_view displayName) {
+  const Colormap none;
+  const DumpWindow window = windowOrExit(options, std::nullopt, none, displayName);
+  StdoutSink sink;
+  OutputBuffer out(sink);
+  const LineFormatter formatter(effectiveOptions(options), options.palette);
+  const bool readToEnd = effectiveOptions(options).show_size && options.window.any();
+  const ForwardDumpResult dumped = writeForwardDump(input, walk, formatter, out, window, readToEnd);
+  finishOutput(dumped.dump, none, options, displayName, window, dumped.total, out);
 }
 
 // A file with a size is never held in memory: the parsers read its headers
@@ -175,7 +201,16 @@ void dumpStream(platform::InputSource& source, const Options& options,
   if (options.window.skip && options.window.skip->from_end) {
     fatal(ErrorMessage::SkipFromEndOfStream, displayName);
   }
-  if (parserReadsAnywhere(kind) && matchesMagic(kind, head.bytes()) && needsColormap(options)) {
+  const bool colored = matchesMagic(kind, head.bytes()) && needsColormap(options);
+  // Names for the legend or a section's place are wanted whole before the
+  // dump: those runs read the stream whole as before.
+  if (colored && !needsNames(options)) {
+    if (std::unique_ptr<ForwardWalk> walk = makeForwardWalk(kind)) {
+      PrefixedStream stream(head.bytes(), source);
+      return dumpForward(stream, *walk, options, displayName);
+    }
+  }
+  if (parserReadsAnywhere(kind) && colored) {
     Result<std::optional<platform::InputSource>> whole = readWholeStream(source, head);
     if (!whole) failReading(whole.failure(), displayName);
     if (*whole) return dumpFile(**whole, options, displayName);
