@@ -166,12 +166,14 @@ void writeOutput(InputStream& input, const Colormap& colormap, const Options& op
 void dumpForward(InputStream& input, ForwardWalk& walk, const Options& options,
                  std::string_view displayName) {
   const Colormap none;
-  const DumpWindow window = windowOrExit(options, std::nullopt, none, displayName);
+  DumpWindow window = windowOrExit(options, std::nullopt, none, displayName);
   StdoutSink sink;
   OutputBuffer out(sink);
   const LineFormatter formatter(effectiveOptions(options), options.palette);
   const bool readToEnd = effectiveOptions(options).show_size && options.window.any();
   const ForwardDumpResult dumped = writeForwardDump(input, walk, formatter, out, window, readToEnd);
+  // A window that starts past the end starts at the end, as for a file.
+  if (dumped.total && window.start > *dumped.total) window.start = *dumped.total;
   finishOutput(dumped.dump, none, options, displayName, window, dumped.total, out);
 }
 
