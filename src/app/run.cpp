@@ -159,6 +159,14 @@ void dumpFile(platform::InputSource& source, const Options& options, std::string
   writeOutput(stream, colormap, options, displayName, window, source.size());
 }
 
+// The whole input, held in memory.
+void dumpMemory(const ByteBuffer& whole, const Options& options, std::string_view displayName) {
+  const Colormap colormap = colorize(MemoryAccess(whole.bytes()), options, displayName);
+  const DumpWindow window = windowOrExit(options, whole.size(), colormap, displayName);
+  MemoryStream stream(whole.bytes().subspan(static_cast<std::size_t>(window.start)));
+  writeOutput(stream, colormap, options, displayName, window, whole.size());
+}
+
 // A stream's first bytes decide the parser. Most need nothing more, so the
 // rest streams through; a parser whose headers may point anywhere (the
 // registry says which) gets the whole input read first when its colors are
@@ -170,6 +178,9 @@ void dumpStream(platform::InputSource& source, const Options& options,
   if (Status read = readAtLeast(source, head, kMagicPrefix); !read) {
     failReading(read.failure(), displayName);
   }
+  // A plain file that reported size 0 and ends at once is empty, not a
+  // stream whose bytes are made as it is read: it has a size, 0.
+  if (source.regularFile() && head.size() == 0) return dumpMemory(head, options, displayName);
   const ParserKind kind = options.parser.value_or(detectParser(head.bytes()));
   // A negative skip needs the end, which a stream does not know in advance.
   if (options.window.skip && options.window.skip->from_end) {
@@ -179,11 +190,7 @@ void dumpStream(platform::InputSource& source, const Options& options,
     Result<std::optional<platform::InputSource>> whole = readWholeStream(source, head);
     if (!whole) failReading(whole.failure(), displayName);
     if (*whole) return dumpFile(**whole, options, displayName);
-    const Colormap colormap = colorize(MemoryAccess(head.bytes()), options, displayName);
-    const DumpWindow window = windowOrExit(options, head.size(), colormap, displayName);
-    MemoryStream stream(head.bytes().subspan(static_cast<std::size_t>(window.start)));
-    writeOutput(stream, colormap, options, displayName, window, head.size());
-    return;
+    return dumpMemory(head, options, displayName);
   }
   const Colormap colormap = colorize(MemoryAccess(head.bytes()), options, displayName);
   const DumpWindow window = windowOrExit(options, std::nullopt, colormap, displayName);
