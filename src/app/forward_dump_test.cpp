@@ -55,7 +55,8 @@ std::vector<std::uint8_t> module() {
   append(wasm, std::string("\0asm\x01\0\0\0", 8));
   for (int k = 0; k < 40; ++k) {
     const std::string name(static_cast<std::size_t>(k * 7 % 150), static_cast<char>('a' + k % 26));
-    const std::string body = leb128(name.size()) + name + std::string(static_cast<std::size_t>(k % 5), 'z');
+    const std::string body =
+        leb128(name.size()) + name + std::string(static_cast<std::size_t>(k % 5), 'z');
     append(wasm, '\0' + leb128(body.size()) + body);
     const std::string data(static_cast<std::size_t>(k % 4 == 0 ? 20000 + k : k), '\0');
     append(wasm, static_cast<char>(1 + k % 12) + leb128(data.size()) + data);
