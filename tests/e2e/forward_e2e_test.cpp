@@ -2,7 +2,6 @@
 // the file's, lines show before the input ends, and nothing is spilled.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
