@@ -11,7 +11,10 @@ arrives on a 4 GiB sparse file, from its start and with --skip near its end;
 and the peak memory and first-line time of the worst ELF and PE tables (65535
 program headers and 65535 section headers; 65535 sections), with no contents
 and with contents for every entry laid out in ways that cost the colormap
-most (LAYOUTS).
+most (LAYOUTS); and a 1 GiB WebAssembly module of 65535 sections of 16 KiB
+(custom ones among them), colored from a file and from a pipe, which lumo
+colors as it streams: no spill file, and memory that does not grow with the
+input. --only-wasm runs that part alone.
 The inputs are written to --folder (default: a temporary folder); 1 GiB of
 free space per file is needed, and as much again in $TMPDIR (else /tmp) for
 the pipe's spill file.
@@ -129,11 +132,66 @@ def worst_pe(path, layout):
         f.write(out)
 
 
+def leb128(value):
+    out = bytearray()
+    while True:
+        low = value & 0x7f
+        value >>= 7
+        if value:
+            out.append(low | 0x80)
+        else:
+            out.append(low)
+            return bytes(out)
+
+
+def large_wasm(path, sections=65535, size=16 << 10):
+    """A module of `sections` sections of `size` random bytes each; every
+    tenth a custom section with a name."""
+    with open(path, "wb") as f:
+        f.write(b"\0asm\1\0\0\0")
+        for i in range(sections):
+            if i % 10 == 0:
+                name = b"custom%d" % i
+                body = leb128(len(name)) + name
+                f.write(b"\0" + leb128(size) + body + os.urandom(size - len(body)))
+            else:
+                f.write(bytes([1 + i % 12]) + leb128(size) + os.urandom(size))
+
+
+def bench_wasm(lumo, folder):
+    path = os.path.join(folder, "large.wasm")
+    large_wasm(path)
+    size = os.path.getsize(path)
+    print(f"\n| wasm, {size / (1 << 30):.2f} GiB, 65535 sections | source | peak RSS MiB | seconds |")
+    print("|---|---|---:|---:|")
+    for mode, flags in (("colored", ["--color"]), ("colored, legend", ["--color", "--legend"])):
+        for source, piped in (("file", False), ("pipe", True)):
+            command = [lumo] + flags + (["-"] if piped else [path])
+            start = time.perf_counter()
+            rss = peak_rss_kib(command, path if piped else None)
+            elapsed = time.perf_counter() - start
+            shown = f"{rss / 1024:.1f}" if rss else "failed"
+            print(f"| {mode} | {source} | {shown} | {elapsed:.1f} |")
+    feeder = subprocess.Popen(["cat", path], stdout=subprocess.PIPE)
+    start = time.perf_counter()
+    proc = subprocess.Popen([lumo, "--color", "-"], stdin=feeder.stdout, stdout=subprocess.PIPE,
+                            stderr=subprocess.DEVNULL)
+    feeder.stdout.close()
+    proc.stdout.readline()
+    elapsed = time.perf_counter() - start
+    proc.stdout.close()
+    proc.wait()
+    feeder.wait()
+    print(f"| colored, first line | pipe | | {elapsed * 1000:.1f} ms |")
+    os.remove(path)
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser()
     parser.add_argument("--lumo", default=os.path.join(here, "..", "build", "release", "lumo"))
     parser.add_argument("--folder", default=None)
+    parser.add_argument("--only-wasm", action="store_true")
     args = parser.parse_args()
     lumo = os.path.abspath(args.lumo)
     if not os.path.exists(lumo):
@@ -142,6 +200,9 @@ def main():
         elf_header = f.read()
 
     with tempfile.TemporaryDirectory(dir=args.folder) as folder:
+        if args.only_wasm:
+            bench_wasm(lumo, folder)
+            return
         print("| input | size | mode | peak RSS MiB |")
         print("|---|---|---|---:|")
         for size_name, size in (("64 MiB", 64 << 20), ("1 GiB", 1 << 30)):
@@ -185,6 +246,9 @@ def main():
                     print(f"| {label} | {mode} | {shown} | "
                           f"{statistics.median(times) * 1000:.1f} ms |")
                 os.remove(path)
+
+        bench_wasm(lumo, folder)
+
 
 if __name__ == "__main__":
     main()

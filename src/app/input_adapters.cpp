@@ -72,11 +72,16 @@ Status readAtLeast(platform::InputSource& source, ByteBuffer& buffer, std::size_
   return {};
 }
 
-Status readRest(platform::InputSource& source, ByteBuffer& buffer) {
+Status readRest(platform::InputSource& source, ByteBuffer& buffer, std::uint64_t cap) {
   constexpr std::size_t kStep = 1 << 20;
   while (true) {
+    if (buffer.size() > cap) return Failure::OutOfMemory;
     if (Status room = buffer.reserveExtra(kStep); !room) return room;
-    Result<std::size_t> got = source.read(buffer.spare(), buffer.spareSize());
+    // One byte past the cap is enough to tell that the stream outgrows it.
+    const std::uint64_t left = cap - buffer.size();
+    const std::size_t wanted =
+        left < buffer.spareSize() ? static_cast<std::size_t>(left) + 1 : buffer.spareSize();
+    Result<std::size_t> got = source.read(buffer.spare(), wanted);
     if (!got) return got.status();
     if (*got == 0) return {};
     buffer.commit(*got);

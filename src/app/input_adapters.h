@@ -81,7 +81,8 @@ class DroppingStream final : public InputStream {
 /// input ends.
 Status readAtLeast(platform::InputSource& source, ByteBuffer& buffer, std::size_t count);
 
-/// Reads a stream to its end, appending to `buffer`.
-Status readRest(platform::InputSource& source, ByteBuffer& buffer);
+/// Reads a stream to its end, appending to `buffer`. OutOfMemory once
+/// `buffer` would hold more than `cap` bytes.
+Status readRest(platform::InputSource& source, ByteBuffer& buffer, std::uint64_t cap = UINT64_MAX);
 
 }  // namespace lumo

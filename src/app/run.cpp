@@ -1,19 +1,18 @@
 #include "app/run.h"
 
-#include <array>
+#include <memory>
 #include <new>
 #include <optional>
-#include <span>
 #include <string>
 
-#include "app/input_adapters.h"
-#include "app/whole_stream.h"
+#include "app/document.h"
+#include "app/forward_dump.h"
+#include "app/run_error.h"
 #include "app/window.h"
 #include "cli/args.h"
 #include "cli/error_report.h"
 #include "config/options.h"
 #include "core/printable_name.h"
-#include "parsers/registry.h"
 #include "platform/platform.h"
 #include "platform/stderr_report.h"
 #include "render/dump.h"
@@ -27,202 +26,137 @@
 namespace lumo {
 namespace {
 
-[[noreturn]] void failWriting(Failure failure) {
-  if (failure == Failure::BrokenPipe) fatal(ErrorMessage::BrokenPipe);
-  if (failure == Failure::OutOfMemory) fatal(ErrorMessage::OutOfMemory);
-  fatal(ErrorMessage::WriteFailed, failureName(failure));
-}
-
-Options resolveOrFail(const Args& args) {
+RunResult<Options> resolve(const Args& args) {
   Result<Options> options = resolveOptions(args);
-  if (options.ok()) return options.value();
-  if (options.failure() == Failure::InvalidConfig) fatal(ErrorMessage::InvalidConfig);
-  fatal(ErrorMessage::OptionsFailed);
-}
-
-platform::InputSource acquireInput(const std::string& file) {
-  if (file == "-") return platform::InputSource::standardInput();
-  Result<platform::InputSource> opened = platform::InputSource::open(file);
-  if (opened.ok()) return std::move(opened).value();
-  switch (opened.failure()) {
-    case Failure::IsDir: fatal(ErrorMessage::IsDirectory, file);
-    case Failure::FileNotFound: fatal(ErrorMessage::NotFound, file);
-    default: fatal(ErrorMessage::CouldNotOpen, file);
+  if (options.ok()) return std::move(options).value();
+  if (options.failure() == Failure::InvalidConfig) {
+    return failed(ErrorMessage::InvalidConfig);
   }
+  return failed(ErrorMessage::OptionsFailed);
 }
 
-// A read failure names the input; memory and directories have their own.
-[[noreturn]] void failReading(Failure failure, std::string_view displayName) {
-  switch (failure) {
-    case Failure::OutOfMemory: fatal(ErrorMessage::OutOfMemory);
-    case Failure::IsDir: fatal(ErrorMessage::IsDirectory, displayName);
-    default: fatal(ErrorMessage::CannotRead, displayName);
+RunStatus listPalette(const Options& options) {
+  StdoutSink out;
+  if (Status listed = writePaletteListing(options.palette, out); !listed) {
+    return failed(ErrorMessage::FailureName, failureName(listed.failure()));
   }
+  return {};
 }
 
-// The readers of the colormap: colored bytes, the legend and --section.
-// Without them the parser need not run at all.
-bool needsColormap(const Options& options) {
-  const DumpOptions shown = effectiveOptions(options);
-  return shown.color || shown.legend || options.window.section;
-}
-
-bool needsNames(const Options& options) {
-  return effectiveOptions(options).legend || options.window.section;
-}
-
-Colormap colorize(const RandomAccess& input, const Options& options, std::string_view displayName) {
-  const std::optional<ParserKind> forced = options.parser;
-  if (!needsColormap(options)) {
-    // A forced parser must still match, as it would if the parser ran.
-    std::array<std::uint8_t, kMagicPrefix> prefix{};
-    const ByteSpan start(prefix.data(), input.readAt(0, prefix.data(), prefix.size()));
-    if (forced && !matchesMagic(*forced, start)) {
-      fatal(ErrorMessage::NonMatchingParser, displayName, parserName(*forced));
-    }
-    return Colormap();
-  }
-  Result<Colormap> colormap = buildColormap(input, forced, needsNames(options));
-  if (colormap.ok()) return std::move(colormap).value();
-  if (colormap.failure() == Failure::NonMatchingParser) {
-    fatal(ErrorMessage::NonMatchingParser, displayName, parserName(*forced));
-  }
-  fatal(ErrorMessage::OutOfMemory);
-}
-
-// Ends the run when the window cannot be shown; a section without bytes is
-// said on standard error, and nothing is shown (status 0).
-DumpWindow windowOrExit(const Options& options, std::optional<std::uint64_t> size,
-                        const Colormap& colormap, std::string_view displayName) {
-  const WindowChoice choice = chooseWindow(options.window, size, colormap);
+// The window that the options ask for. A section without bytes ends the run
+// with a notice on standard error and nothing shown.
+RunResult<DumpWindow> windowOf(const Document& document, const Options& options) {
+  const WindowChoice choice = chooseWindow(options.window, document.size(), document.colormap());
   switch (choice.problem) {
     case WindowProblem::None: return choice.window;
     case WindowProblem::SkipFromEndWithoutSize:
-      fatal(ErrorMessage::SkipFromEndOfStream, displayName);
-    case WindowProblem::NoNamedSections: fatal(ErrorMessage::NoNamedSections, displayName);
+      return failed(ErrorMessage::SkipFromEndOfStream, document.displayName());
+    case WindowProblem::NoNamedSections:
+      return failed(ErrorMessage::NoNamedSections, document.displayName());
     case WindowProblem::UnknownSection:
-      fatal(ErrorMessage::NoSectionNamed, escapedName(*options.window.section),
-            sectionNameList(colormap));
+      return failed(ErrorMessage::NoSectionNamed, escapedName(*options.window.section),
+                    sectionNameList(document.colormap()));
     case WindowProblem::SectionWithoutBytes:
-      writeToStderr("lumo: section " + escapedName(*options.window.section) +
+      return notice("lumo: section " + escapedName(*options.window.section) +
                     " has no bytes in the file\n");
-      platform::exitProcess(0);
   }
   return choice.window;
 }
 
-[[noreturn]] void listPalette(const Options& options) {
-  StdoutSink out;
-  if (Status listed = writePaletteListing(options.palette, out); !listed) {
-    fatal(ErrorMessage::FailureName, failureName(listed.failure()));
-  }
-  platform::exitProcess(0);
+// The dump of a stream colored as it flows. A window's size line names the
+// input's size, as for a file, so the stream is then read to its end; and a
+// window that starts past the end starts at the end.
+DumpResult writeFlowing(Document& document, DumpWindow& window, const Options& options,
+                        OutputBuffer& out, std::optional<std::uint64_t>& total) {
+  const std::unique_ptr<InputStream> input = document.streamFrom(0);
+  const LineFormatter formatter(effectiveOptions(options), options.palette);
+  const bool readToEnd = effectiveOptions(options).show_size && options.window.any();
+  const ForwardDumpResult dumped =
+      writeForwardDump(*input, *document.forwardWalk(), formatter, out, window, readToEnd);
+  total = dumped.total;
+  if (total && window.start > *total) window.start = *total;
+  return dumped.dump;
 }
 
-// `total` is the input's size when known; a window's size line names it.
-void writeOutput(InputStream& input, const Colormap& colormap, const Options& options,
-                 std::string_view displayName, DumpWindow window,
-                 std::optional<std::uint64_t> total) {
+// The dump of the window, then the legend and the size line the options ask
+// for. The size line names the document's size when it is known.
+RunStatus writeOutput(Document& document, DumpWindow window, const Options& options) {
+  std::optional<std::uint64_t> total = document.size();
   StdoutSink sink;
   OutputBuffer out(sink);
-  DumpResult dumped = writeDump(input, colormap, options, out, window);
+  DumpResult dumped;
+  if (document.forwardWalk() != nullptr) {
+    dumped = writeFlowing(document, window, options, out, total);
+  } else {
+    const std::unique_ptr<InputStream> input = document.streamFrom(window.start);
+    dumped = writeDump(*input, document.colormap(), options, out, window);
+  }
   switch (reportedFailure(dumped)) {
-    case DumpFailure::Write: failWriting(dumped.written.failure());
-    case DumpFailure::Read: failReading(dumped.read.failure(), displayName);
+    case DumpFailure::Write: return writeFailure(dumped.written.failure());
+    case DumpFailure::Read: return readFailure(dumped.read.failure(), document.displayName());
     case DumpFailure::None: break;
   }
   const DumpOptions shown = effectiveOptions(options);
   if (shown.legend) {
     const std::uint64_t end = window.start + dumped.size;
     const std::vector<LegendEntry> entries =
-        legendEntries(colormap, window.start, end, total.value_or(end));
+        legendEntries(document.colormap(), window.start, end, total.value_or(end));
     if (Status legend = writeLegend(entries, options.palette, shown.color, out); !legend) {
-      failWriting(legend.failure());
+      return writeFailure(legend.failure());
     }
   }
   if (shown.show_size) {
     Status footer = options.window.any()
                         ? out.append(windowFooterText(window.start, dumped.size, total))
                         : writeSizeFooter(dumped.size, out);
-    if (!footer) failWriting(footer.failure());
+    if (!footer) return writeFailure(footer.failure());
   }
-  if (Status flushed = out.flush(); !flushed) failWriting(flushed.failure());
+  if (Status flushed = out.flush(); !flushed) return writeFailure(flushed.failure());
+  return {};
 }
 
-// A file with a size is never held in memory: the parsers read its headers
-// in place and the dump reads it front to back.
-void dumpFile(platform::InputSource& source, const Options& options, std::string_view displayName) {
-  const FileAccess access(source);
-  const Colormap colormap = colorize(access, options, displayName);
-  const DumpWindow window = windowOrExit(options, source.size(), colormap, displayName);
-  FileStream stream(source, window.start);
-  writeOutput(stream, colormap, options, displayName, window, source.size());
+// Open the document, choose the window, write it: each step once, whatever
+// the input is.
+RunStatus dump(const Args& args, const Options& options) {
+  if (!args.file) return failed(ErrorMessage::NoFileSpecified);
+  RunResult<Document> document = openDocument(*args.file, options);
+  if (!document) return document.error();
+  RunResult<DumpWindow> window = windowOf(*document, options);
+  if (!window) return window.error();
+  return writeOutput(*document, *window, options);
 }
 
-// A stream's first bytes decide the parser. Most need nothing more, so the
-// rest streams through; a parser whose headers may point anywhere (the
-// registry says which) gets the whole input read first when its colors are
-// needed: into a spill file, which is then dumped like any file, or into
-// memory where none can be made.
-void dumpStream(platform::InputSource& source, const Options& options,
-                std::string_view displayName) {
-  ByteBuffer head;
-  if (Status read = readAtLeast(source, head, kMagicPrefix); !read) {
-    failReading(read.failure(), displayName);
-  }
-  const ParserKind kind = options.parser.value_or(detectParser(head.bytes()));
-  // A negative skip needs the end, which a stream does not know in advance.
-  if (options.window.skip && options.window.skip->from_end) {
-    fatal(ErrorMessage::SkipFromEndOfStream, displayName);
-  }
-  if (parserReadsAnywhere(kind) && matchesMagic(kind, head.bytes()) && needsColormap(options)) {
-    Result<std::optional<platform::InputSource>> whole = readWholeStream(source, head);
-    if (!whole) failReading(whole.failure(), displayName);
-    if (*whole) return dumpFile(**whole, options, displayName);
-    const Colormap colormap = colorize(MemoryAccess(head.bytes()), options, displayName);
-    const DumpWindow window = windowOrExit(options, head.size(), colormap, displayName);
-    MemoryStream stream(head.bytes().subspan(static_cast<std::size_t>(window.start)));
-    writeOutput(stream, colormap, options, displayName, window, head.size());
-    return;
-  }
-  const Colormap colormap = colorize(MemoryAccess(head.bytes()), options, displayName);
-  const DumpWindow window = windowOrExit(options, std::nullopt, colormap, displayName);
-  PrefixedStream stream(head.bytes(), source);
-  DroppingStream windowed(stream, window.start);
-  writeOutput(windowed, colormap, options, displayName, window, std::nullopt);
-}
-
-void dump(const Args& args, const Options& options) {
-  if (!args.file) fatal(ErrorMessage::NoFileSpecified);
-  const std::string& file = *args.file;
-  const std::string displayName = file == "-" ? "<stdin>" : file;
-  platform::InputSource source = acquireInput(file);
-  if (source.seekable()) {
-    dumpFile(source, options, displayName);
-  } else {
-    dumpStream(source, options, displayName);
-  }
+RunStatus runWith(int argc, char** argv) {
+  const Args args = parseArgs(platform::commandLineArguments(argc, argv));
+  RunResult<Options> options = resolve(args);
+  if (!options) return options.error();
+  const bool listing = args.show_palette.value_or(false);
+  // From here on escape sequences may reach standard output; an interrupt
+  // must not leave the terminal inside one.
+  if (listing || (options->color && !options->raw)) platform::restoreTerminalOnInterrupt();
+  if (listing) return listPalette(*options);
+  return dump(args, *options);
 }
 
 }  // namespace
 
 void run(int argc, char** argv) {
   platform::prepareProcess();
+  RunStatus done;
   try {
-    const Args args = parseArgs(platform::commandLineArguments(argc, argv));
-    const Options options = resolveOrFail(args);
-    const bool listing = args.show_palette.value_or(false);
-    // From here on escape sequences may reach standard output; an interrupt
-    // must not leave the terminal inside one.
-    if (listing || (options.color && !options.raw)) platform::restoreTerminalOnInterrupt();
-    if (listing) listPalette(options);
-    dump(args, options);
+    done = runWith(argc, argv);
   } catch (const std::bad_alloc&) {
     // Small allocations (argument strings, messages) throw; the large ones
     // report OutOfMemory as values.
-    fatal(ErrorMessage::OutOfMemory);
+    done = failed(ErrorMessage::OutOfMemory);
   }
-  platform::exitProcess(0);
+  if (done.ok()) platform::exitProcess(0);
+  const RunError& error = done.error();
+  if (!error.notice.empty()) {
+    writeToStderr(error.notice);
+    platform::exitProcess(0);
+  }
+  fatal(error.message, error.first, error.second);
 }
 
 }  // namespace lumo

@@ -13,9 +13,9 @@ constexpr std::size_t kChunk = 1 << 20;
 
 // The copy could not be written further: what it holds beyond `head` is
 // read back, `pending` (the bytes whose write failed) joins it, and the
-// stream goes on into memory as if no spill file had been made.
+// stream goes on into memory, up to `cap` bytes in all.
 Status moveToMemory(platform::SpillFile& spill, ByteSpan pending, platform::InputSource& source,
-                    ByteBuffer& head) {
+                    ByteBuffer& head, std::uint64_t cap) {
   const std::uint64_t spilled = spill.size() - head.size();
   if (spilled > std::numeric_limits<std::size_t>::max() - pending.size())
     return Failure::OutOfMemory;
@@ -29,7 +29,7 @@ Status moveToMemory(platform::SpillFile& spill, ByteSpan pending, platform::Inpu
   head.commit(*got);
   std::memcpy(head.spare(), pending.data(), pending.size());
   head.commit(pending.size());
-  return readRest(source, head);
+  return readRest(source, head, cap);
 }
 
 }  // namespace
@@ -37,9 +37,17 @@ Status moveToMemory(platform::SpillFile& spill, ByteSpan pending, platform::Inpu
 Result<std::optional<platform::InputSource>> readWholeStream(platform::InputSource& source,
                                                              ByteBuffer& head) {
   Result<platform::SpillFile> spill = platform::SpillFile::create();
-  if (spill && !spill->append(head.bytes())) spill = Failure::NoSpaceLeft;
   if (!spill) {
     if (Status read = readRest(source, head); !read) return read.failure();
+    return std::optional<platform::InputSource>();
+  }
+  // Once a spill file was made, its room bounds the stream wherever it is
+  // held: a folder too full for even the first bytes must not let an
+  // endless stream grow in memory instead.
+  const std::uint64_t cap = spill->room();
+  if (head.size() > cap) return Failure::OutOfMemory;
+  if (!spill->append(head.bytes())) {
+    if (Status read = readRest(source, head, cap); !read) return read.failure();
     return std::optional<platform::InputSource>();
   }
   ByteBuffer chunk;
@@ -52,7 +60,9 @@ Result<std::optional<platform::InputSource>> readWholeStream(platform::InputSour
     // An endless stream must not fill the disk; memory would not hold it either.
     if (bytes.size() > spill->room()) return Failure::OutOfMemory;
     if (!spill->append(bytes)) {
-      if (Status moved = moveToMemory(*spill, bytes, source, head); !moved) return moved.failure();
+      if (Status moved = moveToMemory(*spill, bytes, source, head, cap); !moved) {
+        return moved.failure();
+      }
       return std::optional<platform::InputSource>();
     }
   }

@@ -129,6 +129,10 @@ class Colormap {
   /// Paints every offset.
   void fill(PaletteSlot slot);
 
+  /// Records a paint made in another colormap without names, as it is: a
+  /// stream's walk carries the paints that reach past what it has shown.
+  void carry(const Paint& paint) { push(paint); }
+
   /// From now on every byte's slot is its class: printable ASCII `normal`,
   /// anything else `normal_alt`. Earlier paints no longer matter.
   void useByteClasses();

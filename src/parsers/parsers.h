@@ -1,6 +1,9 @@
 #pragma once
 
+#include <memory>
+
 #include "parsers/colormap.h"
+#include "parsers/forward_walk.h"
 #include "parsers/random_access.h"
 #include "parsers/registry.h"
 
@@ -14,5 +17,8 @@ void colorizeQoi(const RandomAccess& input, Colormap& colormap);
 void colorizeMachO(const RandomAccess& input, Colormap& colormap);
 void colorizeWasm(const RandomAccess& input, Colormap& colormap);
 void colorizeData(const RandomAccess& input, Colormap& colormap);
+
+/// The forward walks, for the formats that have one.
+std::unique_ptr<ForwardWalk> makeWasmForwardWalk();
 
 }  // namespace lumo

@@ -19,6 +19,8 @@ struct ParserInfo {
   // For a format with more than one magic number, or one that needs more
   // than a byte comparison; replaces `magic`.
   bool (*matches)(ByteSpan) = nullptr;
+  // For a format that can color a stream as it passes.
+  std::unique_ptr<ForwardWalk> (*forward)() = nullptr;
 };
 
 // Indexed by ParserKind.
@@ -28,7 +30,8 @@ constexpr std::array<ParserInfo, kParserKinds.size()> kParsers = {{
     {"qoi", "QOI (Quite OK Image)", "qoif", false, colorizeQoi},
     {"macho", "Mach-O files, thin and universal", "", true, colorizeMachO, looksLikeMachO},
     // "\0asm" and version 1
-    {"wasm", "WebAssembly modules", std::string_view("\0asm\1\0\0\0", 8), true, colorizeWasm},
+    {"wasm", "WebAssembly modules", std::string_view("\0asm\1\0\0\0", 8), true, colorizeWasm,
+     nullptr, makeWasmForwardWalk},
     {"data", "Binary or ASCII data", "", false, colorizeData},
 }};
 
@@ -41,6 +44,10 @@ std::string_view parserName(ParserKind kind) { return infoOf(kind).name; }
 std::string_view parserDescription(ParserKind kind) { return infoOf(kind).description; }
 
 bool parserReadsAnywhere(ParserKind kind) { return infoOf(kind).reads_anywhere; }
+
+std::unique_ptr<ForwardWalk> makeForwardWalk(ParserKind kind) {
+  return infoOf(kind).forward != nullptr ? infoOf(kind).forward() : nullptr;
+}
 
 std::optional<ParserKind> parserByName(std::string_view name) {
   for (ParserKind kind : kParserKinds) {

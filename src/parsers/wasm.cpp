@@ -1,9 +1,11 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <memory>
 #include <optional>
 
 #include "parsers/alternating_slot.h"
+#include "parsers/forward_walk.h"
 #include "parsers/input_cursor.h"
 #include "parsers/parsers.h"
 #include "parsers/windowed_access.h"
@@ -150,37 +152,94 @@ void paintCustomSection(InputCursor& cursor, Colormap& colormap, const WasmSecti
   }
 }
 
+// Walks the section at `start` and returns where the next one begins;
+// nothing when the section is damaged and the walk must stop.
+std::optional<std::uint64_t> walkSection(InputCursor& cursor, Colormap& colormap,
+                                         std::uint64_t index, std::uint64_t start) {
+  // The id byte and the size, read at once.
+  cursor.seek(start);
+  WasmSection s{.index = index, .start = start};
+  const ByteSpan header = cursor.peekUpTo(1 + kMaxLeb32Bytes);
+  if (header.empty()) return std::nullopt;
+  s.id = header[0];
+  const std::optional<Leb32> size = decodeLeb32(header.subspan(1));
+  if (!size) return std::nullopt;
+  s.contents = s.start + 1 + size->length;
+  s.size = size->value;
+  paintHeader(colormap, s);
+  if (s.id == kCustomSectionId) {
+    cursor.seek(s.contents);
+    paintCustomSection(cursor, colormap, s);
+  } else {
+    paintContents(colormap, s);
+  }
+  // `contents` lies inside the input and the size has 32 bits: no wrap.
+  return s.contents + s.size;
+}
+
+void paintPreamble(Colormap& colormap) {
+  colormap.fill(kNormalAlt);
+  colormap.paint(0, kPreambleSize, kC1, "wasm preamble");
+}
+
+// The bytes a section's walk reads from its start: the id, the size, and a
+// custom section's name length and name.
+constexpr std::uint64_t kSectionLookahead = 1 + 2 * kMaxLeb32Bytes + kNameCap;
+static_assert(kSectionLookahead <= kForwardLookahead);
+
+// The same walk over a stream: a section is walked once its first
+// kSectionLookahead bytes are in memory, or the stream has ended.
+class WasmForwardWalk final : public ForwardWalk {
+ public:
+  std::uint64_t advance(const StreamView& view, Colormap& colormap) override {
+    if (next_ == 0) {
+      paintPreamble(colormap);
+      next_ = kPreambleSize;
+    }
+    InputCursor cursor(view);
+    while (!done_) {
+      if (index_ == kMaxSections || (view.ended() && next_ >= view.end())) {
+        done_ = true;
+        break;
+      }
+      // A section that began past the bytes in memory waits for them.
+      if (next_ >= view.end()) return view.end();
+      if (!view.ended() && view.end() - next_ < kSectionLookahead) return next_;
+      const std::optional<std::uint64_t> after = walkSection(cursor, colormap, index_, next_);
+      if (!after) {
+        done_ = true;
+        break;
+      }
+      next_ = *after;
+      ++index_;
+    }
+    // The walk is over: nothing it paints changes any more.
+    return std::numeric_limits<std::uint64_t>::max();
+  }
+
+ private:
+  std::uint64_t next_ = 0;  // where the next section begins; 0 before the preamble
+  std::uint64_t index_ = 0;
+  bool done_ = false;
+};
+
 }  // namespace
 
 void colorizeWasm(const RandomAccess& input, Colormap& colormap) {
   const WindowedAccess windowed(input);
-  colormap.fill(kNormalAlt);
-  colormap.paint(0, kPreambleSize, kC1, "wasm preamble");
+  paintPreamble(colormap);
   InputCursor cursor(windowed);
   if (!cursor.skip(kPreambleSize)) return;
   // Each section takes at least two bytes, so the walk is linear; and it
   // stops after kMaxSections, so that its paints stay few.
-  for (std::uint64_t index = 0; index < kMaxSections && cursor.position() < windowed.size();
-       ++index) {
-    // The id byte and the size, read at once.
-    WasmSection s{.index = index, .start = cursor.position()};
-    const ByteSpan header = cursor.peekUpTo(1 + kMaxLeb32Bytes);
-    if (header.empty()) return;
-    s.id = header[0];
-    const std::optional<Leb32> size = decodeLeb32(header.subspan(1));
-    if (!size) return;
-    s.contents = s.start + 1 + size->length;
-    s.size = size->value;
-    paintHeader(colormap, s);
-    if (s.id == kCustomSectionId) {
-      cursor.seek(s.contents);
-      paintCustomSection(cursor, colormap, s);
-    } else {
-      paintContents(colormap, s);
-    }
-    // `contents` lies inside the input and the size has 32 bits: no wrap.
-    cursor.seek(s.contents + s.size);
+  std::uint64_t next = kPreambleSize;
+  for (std::uint64_t index = 0; index < kMaxSections && next < windowed.size(); ++index) {
+    const std::optional<std::uint64_t> after = walkSection(cursor, colormap, index, next);
+    if (!after) return;
+    next = *after;
   }
 }
+
+std::unique_ptr<ForwardWalk> makeWasmForwardWalk() { return std::make_unique<WasmForwardWalk>(); }
 
 }  // namespace lumo

@@ -68,6 +68,10 @@ class InputSource {
   bool seekable() const { return size_ > 0; }
   /// The size found when the file was opened (seekable inputs only).
   std::uint64_t size() const { return size_; }
+  /// Whether this is a file by path that is a plain file on disk. One that
+  /// is not seekable reported size 0: it is empty, or its bytes are made as
+  /// it is read (as under /proc), which only reading tells apart.
+  bool regularFile() const { return regular_file_; }
 
   /// Reads what is there, up to `count` bytes, from the current position;
   /// 0 at the end of input. Interrupted reads are repeated; a pipe whose
@@ -85,6 +89,7 @@ class InputSource {
   long long handle_ = -1;
   bool owned_ = false;
   std::uint64_t size_ = 0;
+  bool regular_file_ = false;
 };
 
 /// An unnamed file in the temporary folder ($TMPDIR, else /tmp; on Windows

@@ -1,12 +1,15 @@
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <limits>
+#include <optional>
 #include <span>
 
 #include "config/options.h"
 #include "parsers/colormap.h"
+#include "render/dump_line.h"
 #include "render/input_stream.h"
 #include "render/output.h"
 
@@ -56,6 +59,62 @@ DumpResult writeDump(InputStream& input, const Colormap& colormap, const Options
                      std::size_t chunkBytes = kDumpChunkBytes);
 DumpResult writeDump(std::span<const std::uint8_t> input, const Colormap& colormap,
                      const Options& options, OutputBuffer& out);
+
+/// The dump as a consumer that input bytes are pushed into, for a stream
+/// whose colors are found as it is read. It shows the bytes it is given as
+/// writeDump would show the same bytes read from a stream: whole lines as
+/// soon as they are complete, runs of identical lines collapsed.
+class DumpWriter {
+ public:
+  /// Shows bytes from offset `start` on, colored by `colormap`.
+  DumpWriter(const Colormap& colormap, const LineFormatter& formatter, OutputBuffer& out,
+             std::uint64_t start);
+  DumpWriter(const DumpWriter&) = delete;
+  DumpWriter& operator=(const DumpWriter&) = delete;
+
+  /// Shows the next `count` bytes. A line that is not complete yet waits
+  /// for its rest (or finish()); its slots are looked up when it is shown.
+  Status consume(const std::uint8_t* bytes, std::size_t count);
+  /// Looks up the slots of the bytes from now on in `colormap`, which must
+  /// paint every byte from the last whole line shown on as the whole input's
+  /// colormap would (that line may still be shown again, as the last of a
+  /// run of repeats). It must outlive its use.
+  void useColormap(const Colormap& colormap);
+  /// The input ended: shows the short last line and the end of a run of
+  /// repeats.
+  Status finish();
+  /// Reading failed: ends a run of repeats; a line not complete is dropped,
+  /// as writeDump drops it.
+  Status abandon();
+  /// The offset after the last byte given to consume().
+  std::uint64_t end() const;
+
+  // The dump of a whole stream, read in chunks; see writeDump.
+  DumpResult run(InputStream& input, DumpWindow window, std::size_t chunkBytes);
+
+ private:
+  std::size_t wholeLines(std::size_t have) const;
+  DumpResult fail(DumpResult result, Status written, Status read);
+  Status takeLines(const std::uint8_t* bytes, std::size_t count);
+  Status takeLine(const std::uint8_t* bytes, std::size_t length);
+  Status leadLine(const std::uint8_t* bytes, std::size_t length);
+  Status line(const std::uint8_t* bytes, std::size_t length, std::uint64_t offset);
+  Status closeRun();
+
+  static constexpr std::size_t kLineBytes = 16;
+  std::optional<Colormap::Reader> reader_;
+  const LineFormatter& formatter_;
+  OutputBuffer& out_;
+  std::uint64_t offset_ = 0;
+  std::uint64_t start_ = 0;
+  bool held_ = false;
+  std::array<std::uint8_t, kLineBytes> heldBytes_{};
+  std::size_t heldLength_ = 0;
+  std::uint64_t repeats_ = 0;
+  // The start of a line not yet complete, at offset_.
+  std::array<std::uint8_t, kLineBytes> pending_{};
+  std::size_t pendingLength_ = 0;
+};
 
 /// "... {d} lines skipped ...\n", plain in every mode.
 Status writeSkippedLines(std::uint64_t count, OutputBuffer& out);

@@ -176,5 +176,27 @@ TEST(Spill, AStreamPastHalfTheFreeSpaceFailsAsOutOfMemory) {
   }
 }
 
+TEST(Spill, AFolderTooFullForTheFirstBytesStillBoundsTheStream) {
+  TempDir dir;
+  // As above, the endless stream runs only once the finite one showed the
+  // bound: unbounded, it would grow in memory without end.
+  const std::string elf = elfOnDisk(dir, 3 << 20);
+  for (const std::string command :
+       {"cat \"$1\" | \"$0\" --color -", "(printf 'MZ'; cat /dev/zero) | \"$0\" --color -"}) {
+    SmallTmpfs tmpfs;
+    SKIP_UNLESS_MOUNTED(tmpfs);
+    // One page stays free: the spill file is made, but its room is less
+    // than the first read of the pipe, so writing those bytes fails.
+    std::ofstream(tmpfs.path() + "/filler", std::ios::binary) << std::string((4 << 20) - 4096, 'x');
+    ChildResult r =
+        runChild("/bin/sh", {.args = {"-c", command, LUMO_BINARY, elf},
+                             .env = {kHome, "PATH=/usr/bin:/bin", "TMPDIR=" + tmpfs.path()}});
+    ASSERT_EQ(r.err, "error: Out of memory\n") << command;
+    EXPECT_EQ(r.status, 1) << command;
+    EXPECT_EQ(r.out, "") << command;
+    EXPECT_EQ(entries(tmpfs.path()), std::vector<std::string>{"filler"}) << command;
+  }
+}
+
 }  // namespace
 }  // namespace lumo::e2e

@@ -1,6 +1,7 @@
 // --skip, --length, --section and --legend, end to end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <random>
 #include <sstream>
@@ -117,6 +118,43 @@ TEST(Window, OnStandardInput) {
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
   EXPECT_EQ(r.err, "error: `--skip` from the end needs a file, not <stdin>\n");
+}
+
+// A plain file of size 0 has a size like any other file; files under /proc
+// that report size 0 but have bytes are still read to their end.
+TEST(Window, AnEmptyFileHasASizeAndAProcFileIsReadWhole) {
+  TempDir dir;
+  const std::string empty = dir.write("empty", "");
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{}, "File size: 0 bytes\n"},
+      {{"--skip", "-16"}, "No bytes at 0x0 of 0 bytes\n"},
+      {{"--skip", "1"}, "No bytes at 0x0 of 0 bytes\n"},
+      {{"--length", "3"}, "No bytes at 0x0 of 0 bytes\n"},
+  };
+  for (const auto& [flags, out] : cases) {
+    ChildSpec spec{.args = flags};
+    spec.args.push_back(empty);
+    const ChildResult r = runLumo(spec);
+    EXPECT_EQ(r.err, "") << testing::PrintToString(flags);
+    EXPECT_EQ(r.status, 0) << testing::PrintToString(flags);
+    EXPECT_EQ(r.out, out) << testing::PrintToString(flags);
+  }
+
+  // The kernel's version line is the same read by the test and by lumo.
+  const std::string copy = dir.write("version", readFile("/proc/version"));
+  ASSERT_FALSE(readFile(copy).empty());
+  const ChildResult fromProc = runLumo({.args = {"/proc/version"}});
+  EXPECT_EQ(fromProc.status, 0);
+  EXPECT_EQ(fromProc.out, runLumo({.args = {copy}}).out);
+  // lumo's own status starts with its name and runs to far more than the
+  // first read of a stream (over 32 lines of 16 bytes).
+  const ChildResult status = runLumo({.args = {"/proc/self/status"}});
+  EXPECT_EQ(status.status, 0);
+  EXPECT_EQ(status.out.rfind(
+                "00000000 | 4e61 6d65 3a09 6c75 6d6f 0a55 6d61 736b | Name:.lumo.Umask |\n", 0),
+            0u)
+      << status.out;
+  EXPECT_GT(std::count(status.out.begin(), status.out.end(), '\n'), 32) << status.out;
 }
 
 struct FlagError {

@@ -121,7 +121,9 @@ Result<InputSource> InputSource::open(const std::string& path) {
       ::lseek(fd, 0, SEEK_SET);
     }
   }
-  return InputSource(fd, true, size);
+  InputSource source(fd, true, size);
+  source.regular_file_ = S_ISREG(info.st_mode);
+  return source;
 }
 
 Result<InputSource> InputSource::openRegularFile(const std::string& path) {
@@ -143,7 +145,10 @@ InputSource::~InputSource() {
 }
 
 InputSource::InputSource(InputSource&& other) noexcept
-    : handle_(other.handle_), owned_(other.owned_), size_(other.size_) {
+    : handle_(other.handle_),
+      owned_(other.owned_),
+      size_(other.size_),
+      regular_file_(other.regular_file_) {
   other.handle_ = -1;
   other.owned_ = false;
 }
@@ -154,6 +159,7 @@ InputSource& InputSource::operator=(InputSource&& other) noexcept {
     handle_ = other.handle_;
     owned_ = other.owned_;
     size_ = other.size_;
+    regular_file_ = other.regular_file_;
     other.handle_ = -1;
     other.owned_ = false;
   }

@@ -130,7 +130,9 @@ Result<InputSource> InputSource::open(const std::string& path) {
     ::CloseHandle(handle);
     return size.failure();
   }
-  return InputSource(stored(handle), true, *size);
+  InputSource source(stored(handle), true, *size);
+  source.regular_file_ = ::GetFileType(handle) == FILE_TYPE_DISK;
+  return source;
 }
 
 Result<InputSource> InputSource::openRegularFile(const std::string& path) {
@@ -146,7 +148,10 @@ InputSource::~InputSource() {
 }
 
 InputSource::InputSource(InputSource&& other) noexcept
-    : handle_(other.handle_), owned_(other.owned_), size_(other.size_) {
+    : handle_(other.handle_),
+      owned_(other.owned_),
+      size_(other.size_),
+      regular_file_(other.regular_file_) {
   other.handle_ = -1;
   other.owned_ = false;
 }
@@ -157,6 +162,7 @@ InputSource& InputSource::operator=(InputSource&& other) noexcept {
     handle_ = other.handle_;
     owned_ = other.owned_;
     size_ = other.size_;
+    regular_file_ = other.regular_file_;
     other.handle_ = -1;
     other.owned_ = false;
   }
