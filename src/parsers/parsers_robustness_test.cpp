@@ -86,6 +86,18 @@ Bytes validWasm() {
   return b;
 }
 
+// A signature, an IHDR, an IDAT, an IEND and bytes after it.
+Bytes validPng() {
+  Bytes b = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  const Bytes chunks = {0, 0, 0, 13,  'I', 'H', 'D', 'R',  0,    0, 0, 1, 0,
+                        0, 0, 1, 8,   0,   0,   0,   0,    1,    2, 3, 4, 0,
+                        0, 0, 2, 'I', 'D', 'A', 'T', 0x78, 0x9c, 5, 6, 7, 8,
+                        0, 0, 0, 0,   'I', 'E', 'N', 'D',  9,    9, 9, 9};
+  b.insert(b.end(), chunks.begin(), chunks.end());
+  b.resize(100, 0x41);
+  return b;
+}
+
 struct Subject {
   const char* name;
   Bytes seed;
@@ -105,6 +117,8 @@ TEST(ParserRobustnessTest, DamagedInputsStayInBoundsAndInPalette) {
       {"universal", validUniversal(), colorizeMachO,
        slots({kNormalAlt, kC1, kC2, kC2Alt, kC3, kC3Alt, kC4, kC4Alt, kC5, kC5Alt})},
       {"wasm", validWasm(), colorizeWasm, slots({kNormalAlt, kC1, kC2, kC2Alt, kC3, kC3Alt, kC4})},
+      {"png", validPng(), colorizePng,
+       slots({kNormalAlt, kC1, kC2, kC2Alt, kC2Accent, kC3, kC3Alt, kC3Accent})},
   };
   std::mt19937 random(20240611);
   for (const Subject& subject : subjects) {

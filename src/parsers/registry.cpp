@@ -29,6 +29,7 @@ constexpr std::array<ParserInfo, kParserKinds.size()> kParsers = {{
     {"macho", "Mach-O files, thin and universal", "", true, colorizeMachO, looksLikeMachO},
     // "\0asm" and version 1
     {"wasm", "WebAssembly modules", std::string_view("\0asm\1\0\0\0", 8), true, colorizeWasm},
+    {"png", "PNG images", "\x89PNG\r\n\x1a\n", true, colorizePng},
     {"data", "Binary or ASCII data", "", false, colorizeData},
 }};
 
