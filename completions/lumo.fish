@@ -29,4 +29,5 @@ complete -c lumo -l parser -x -d 'Specify the parser to use' -a "
     macho\t'Mach-O files, thin and universal'
     wasm\t'WebAssembly modules'
     png\t'PNG images'
+    gzip\t'gzip files, BGZF member by member'
     data\t'Binary or ASCII data'"

@@ -58,6 +58,7 @@ bool magicMatches(ParserKind kind, ByteSpan input) {
     case ParserKind::Macho: return isMachO(input);
     case ParserKind::Wasm: magic = std::string_view("\0asm\x01\0\0\0", 8); break;
     case ParserKind::Png: magic = "\x89PNG\r\n\x1a\n"; break;
+    case ParserKind::Gzip: magic = "\x1f\x8b\x08"; break;
     case ParserKind::Data: return true;
   }
   return input.size() >= magic.size() &&
@@ -88,6 +89,7 @@ SlotSet slotsUsedBy(ParserKind kind) {
     case ParserKind::Png:
       add({kNormalAlt, kC1, kC2, kC2Alt, kC2Accent, kC3, kC3Alt, kC3Accent});
       break;
+    case ParserKind::Gzip: add({kNormalAlt, kC2, kC2Alt, kC2Accent, kC3, kC3Alt, kC3Accent}); break;
     case ParserKind::Data: add({kNormal, kNormalAlt}); break;
   }
   return set;
@@ -119,6 +121,10 @@ std::optional<PaletteSlot> fixedSlot(ParserKind kind, ByteSpan input, std::size_
       // Chunks begin after the signature.
       if (k < 8) return kC1;
       return std::nullopt;
+    case ParserKind::Gzip:
+      // The first member's fixed header, when it is whole.
+      if (k < 10) return input.size() >= 10 ? kC2 : kNormalAlt;
+      return std::nullopt;
   }
   return std::nullopt;
 }
@@ -138,7 +144,8 @@ void checkSlots(ParserKind kind, ByteSpan input, const std::vector<std::uint8_t>
 // paints in order.
 void checkResolve(ParserKind kind, ByteSpan input, const std::vector<std::uint8_t>& slots) {
   constexpr void (*kParsers[])(const RandomAccess&, Colormap&) = {
-      colorizeElf, colorizePe, colorizeQoi, colorizeMachO, colorizeWasm, colorizePng, colorizeData};
+      colorizeElf,  colorizePe,  colorizeQoi,  colorizeMachO,
+      colorizeWasm, colorizePng, colorizeGzip, colorizeData};
   Colormap colormap;
   kParsers[static_cast<std::size_t>(kind)](MemoryAccess(input), colormap);
   if (colormap.byteClasses()) return;

@@ -55,6 +55,7 @@ TEST(HelpText, IsTheUsageTheParserListAndTheAuthorLine) {
       "                                    - macho  Mach-O files, thin and universal\n"
       "                                    - wasm   WebAssembly modules\n"
       "                                    - png    PNG images\n"
+      "                                    - gzip   gzip files, BGZF member by member\n"
       "                                    - data   Binary or ASCII data\n"
       "\n"
       "Made by Tovrel\n";

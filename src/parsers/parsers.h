@@ -14,6 +14,7 @@ void colorizeQoi(const RandomAccess& input, Colormap& colormap);
 void colorizeMachO(const RandomAccess& input, Colormap& colormap);
 void colorizeWasm(const RandomAccess& input, Colormap& colormap);
 void colorizePng(const RandomAccess& input, Colormap& colormap);
+void colorizeGzip(const RandomAccess& input, Colormap& colormap);
 void colorizeData(const RandomAccess& input, Colormap& colormap);
 
 }  // namespace lumo

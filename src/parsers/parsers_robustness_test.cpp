@@ -98,6 +98,17 @@ Bytes validPng() {
   return b;
 }
 
+// Two BGZF blocks with a name and a comment, then a member to the end.
+Bytes validGzip() {
+  const Bytes block = {0x1f, 0x8b, 8,   0x1c, 0, 0, 0, 0, 0, 3, 6, 0, 'B', 'C', 2, 0,  35, 0,
+                       'n',  0,    'c', 0,    3, 0, 1, 2, 3, 4, 5, 6, 7,   8,   9, 10, 11, 12};
+  Bytes b = block;
+  b.insert(b.end(), block.begin(), block.end());
+  b.insert(b.end(), block.begin(), block.begin() + 10);
+  b.resize(100, 0x41);
+  return b;
+}
+
 struct Subject {
   const char* name;
   Bytes seed;
@@ -119,6 +130,8 @@ TEST(ParserRobustnessTest, DamagedInputsStayInBoundsAndInPalette) {
       {"wasm", validWasm(), colorizeWasm, slots({kNormalAlt, kC1, kC2, kC2Alt, kC3, kC3Alt, kC4})},
       {"png", validPng(), colorizePng,
        slots({kNormalAlt, kC1, kC2, kC2Alt, kC2Accent, kC3, kC3Alt, kC3Accent})},
+      {"gzip", validGzip(), colorizeGzip,
+       slots({kNormalAlt, kC2, kC2Alt, kC2Accent, kC3, kC3Alt, kC3Accent})},
   };
   std::mt19937 random(20240611);
   for (const Subject& subject : subjects) {

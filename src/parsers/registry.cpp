@@ -30,6 +30,7 @@ constexpr std::array<ParserInfo, kParserKinds.size()> kParsers = {{
     // "\0asm" and version 1
     {"wasm", "WebAssembly modules", std::string_view("\0asm\1\0\0\0", 8), true, colorizeWasm},
     {"png", "PNG images", "\x89PNG\r\n\x1a\n", true, colorizePng},
+    {"gzip", "gzip files, BGZF member by member", "\x1f\x8b\x08", true, colorizeGzip},
     {"data", "Binary or ASCII data", "", false, colorizeData},
 }};
 

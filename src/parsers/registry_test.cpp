@@ -13,12 +13,16 @@ using testing::maskOf;
 
 TEST(RegistryTest, NamesAndDescriptionsInOrder) {
   const std::pair<std::string_view, std::string_view> expected[] = {
-      {"elf", "32-bit and 64-bit ELF files"}, {"pe", "PE (portable executable) files"},
-      {"qoi", "QOI (Quite OK Image)"},        {"macho", "Mach-O files, thin and universal"},
-      {"wasm", "WebAssembly modules"},        {"png", "PNG images"},
+      {"elf", "32-bit and 64-bit ELF files"},
+      {"pe", "PE (portable executable) files"},
+      {"qoi", "QOI (Quite OK Image)"},
+      {"macho", "Mach-O files, thin and universal"},
+      {"wasm", "WebAssembly modules"},
+      {"png", "PNG images"},
+      {"gzip", "gzip files, BGZF member by member"},
       {"data", "Binary or ASCII data"},
   };
-  ASSERT_EQ(kParserKinds.size(), 7u);
+  ASSERT_EQ(kParserKinds.size(), 8u);
   for (std::size_t k = 0; k < kParserKinds.size(); ++k) {
     EXPECT_EQ(parserName(kParserKinds[k]), expected[k].first);
     EXPECT_EQ(parserDescription(kParserKinds[k]), expected[k].second);
@@ -32,6 +36,7 @@ TEST(RegistryTest, ParserByNameIsExact) {
   EXPECT_EQ(parserByName("macho"), ParserKind::Macho);
   EXPECT_EQ(parserByName("wasm"), ParserKind::Wasm);
   EXPECT_EQ(parserByName("png"), ParserKind::Png);
+  EXPECT_EQ(parserByName("gzip"), ParserKind::Gzip);
   EXPECT_EQ(parserByName("data"), ParserKind::Data);
   for (std::string_view miss :
        {"ELF", "Elf", "el", "elf ", " elf", "elfx", "", "dat", "d", "mach-o", "macho64", "WASM"}) {

@@ -27,6 +27,12 @@ std::string bigPng() {
          pngChunk("tEXt", std::string("Title\0lumo", 10)) + pngChunk("IEND", "");
 }
 
+// One gzip member with a stored name; its data need not inflate.
+std::string bigGzip() {
+  return std::string("\x1f\x8b\x08\x08\0\0\0\0\0\x03notes.txt\0", 20) + std::string(70000, 'z') +
+         std::string("CRC!SIZE");
+}
+
 TEST(ImageFormats, StandardInputMatchesTheFile) {
   TempDir dir;
   struct Case {
@@ -35,9 +41,9 @@ TEST(ImageFormats, StandardInputMatchesTheFile) {
     std::vector<std::string> args;  // before the input
   };
   const Case cases[] = {
-      {"png", bigPng(), {"--color"}},
-      {"png", bigPng(), {"--legend"}},
-      {"png", bigPng(), {"--section", "tEXt"}},
+      {"png", bigPng(), {"--color"}},           {"png", bigPng(), {"--legend"}},
+      {"png", bigPng(), {"--section", "tEXt"}}, {"gzip", bigGzip(), {"--color"}},
+      {"gzip", bigGzip(), {"--legend"}},        {"gzip", bigGzip(), {"--section", "notes.txt"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.name) + " " + c.args.back());
