@@ -30,4 +30,5 @@ complete -c lumo -l parser -x -d 'Specify the parser to use' -a "
     wasm\t'WebAssembly modules'
     png\t'PNG images'
     gzip\t'gzip files, BGZF member by member'
+    gif\t'GIF images'
     data\t'Binary or ASCII data'"

@@ -56,6 +56,7 @@ TEST(HelpText, IsTheUsageTheParserListAndTheAuthorLine) {
       "                                    - wasm   WebAssembly modules\n"
       "                                    - png    PNG images\n"
       "                                    - gzip   gzip files, BGZF member by member\n"
+      "                                    - gif    GIF images\n"
       "                                    - data   Binary or ASCII data\n"
       "\n"
       "Made by Tovrel\n";

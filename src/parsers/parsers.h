@@ -15,6 +15,7 @@ void colorizeMachO(const RandomAccess& input, Colormap& colormap);
 void colorizeWasm(const RandomAccess& input, Colormap& colormap);
 void colorizePng(const RandomAccess& input, Colormap& colormap);
 void colorizeGzip(const RandomAccess& input, Colormap& colormap);
+void colorizeGif(const RandomAccess& input, Colormap& colormap);
 void colorizeData(const RandomAccess& input, Colormap& colormap);
 
 }  // namespace lumo

@@ -109,6 +109,19 @@ Bytes validGzip() {
   return b;
 }
 
+// A global table, a comment, an image with a local table, the trailer.
+Bytes validGif() {
+  Bytes b = testing::bytesOf("GIF89a");
+  const Bytes rest = {4,    0,    4,    0,    0x80, 0, 0,   1, 2, 3,    4, 5, 6,  // screen, table
+                      0x21, 0xfe, 2,    'h',  'i',  0,                            // comment
+                      0x2c, 0,    0,    0,    0,    2, 0,   2, 0, 0x80, 9, 9, 9,
+                      8,    8,    8,  // image, table
+                      2,    3,    0x44, 0x01, 0x05, 0, 0x3b};
+  b.insert(b.end(), rest.begin(), rest.end());
+  b.resize(80, 0x41);
+  return b;
+}
+
 struct Subject {
   const char* name;
   Bytes seed;
@@ -132,6 +145,9 @@ TEST(ParserRobustnessTest, DamagedInputsStayInBoundsAndInPalette) {
        slots({kNormalAlt, kC1, kC2, kC2Alt, kC2Accent, kC3, kC3Alt, kC3Accent})},
       {"gzip", validGzip(), colorizeGzip,
        slots({kNormalAlt, kC2, kC2Alt, kC2Accent, kC3, kC3Alt, kC3Accent})},
+      {"gif", validGif(), colorizeGif,
+       slots({kNormalAlt, kC1, kC1Alt, kC2, kC2Alt, kC3, kC3Alt, kC4, kC4Alt, kC4Accent, kC5,
+              kC5Alt, kC5Accent})},
   };
   std::mt19937 random(20240611);
   for (const Subject& subject : subjects) {

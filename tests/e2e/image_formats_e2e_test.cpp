@@ -33,6 +33,14 @@ std::string bigGzip() {
          std::string("CRC!SIZE");
 }
 
+// A comment, then one image whose data is one long run of sub-blocks.
+std::string bigGif() {
+  std::string gif = std::string("GIF89a\x02\0\x02\0\0\0\0", 13) + "\x21\xfe\x02hi" +
+                    std::string(1, '\0') + std::string("\x2c\0\0\0\0\x02\0\x02\0\0\x02", 11);
+  for (int k = 0; k < 300; ++k) gif += "\xff" + std::string(255, 'g');
+  return gif + std::string("\0;", 2);
+}
+
 TEST(ImageFormats, StandardInputMatchesTheFile) {
   TempDir dir;
   struct Case {
@@ -41,9 +49,15 @@ TEST(ImageFormats, StandardInputMatchesTheFile) {
     std::vector<std::string> args;  // before the input
   };
   const Case cases[] = {
-      {"png", bigPng(), {"--color"}},           {"png", bigPng(), {"--legend"}},
-      {"png", bigPng(), {"--section", "tEXt"}}, {"gzip", bigGzip(), {"--color"}},
-      {"gzip", bigGzip(), {"--legend"}},        {"gzip", bigGzip(), {"--section", "notes.txt"}},
+      {"png", bigPng(), {"--color"}},
+      {"png", bigPng(), {"--legend"}},
+      {"png", bigPng(), {"--section", "tEXt"}},
+      {"gzip", bigGzip(), {"--color"}},
+      {"gzip", bigGzip(), {"--legend"}},
+      {"gzip", bigGzip(), {"--section", "notes.txt"}},
+      {"gif", bigGif(), {"--color"}},
+      {"gif", bigGif(), {"--legend"}},
+      {"gif", bigGif(), {"--section", "image 0"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.name) + " " + c.args.back());
