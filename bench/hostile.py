@@ -8,7 +8,10 @@ Each input is built to give the parsers the most work per byte:
     bytes, so that no two neighbours form a row of equal entries;
   - a thin Mach-O file of 8-byte load commands, and one whose commands
     alternate between 8 and 12 bytes;
-  - a universal file of 30 slices, each a thin file of 8-byte commands.
+  - a universal file of 30 slices, each a thin file of 8-byte commands;
+  - a PNG of empty 12-byte chunks, a BGZF file of empty 28-byte blocks and a
+    GIF of empty 3-byte comment extensions (a million and more of each,
+    walked up to the bounds that the man page states).
 lumo runs with --color --length 16, so the time is that of building the
 colors, not of writing the dump. Prints the median time and the peak
 resident memory of each.
@@ -62,6 +65,20 @@ def universal_macho(slices=30):
     return out
 
 
+def empty_png_chunks():
+    chunk = struct.pack(">I", 0) + b"abcd" + b"\0\0\0\0"
+    return b"\x89PNG\r\n\x1a\n" + chunk * ((SIZE - 8) // len(chunk))
+
+
+def empty_bgzf_blocks():
+    block = bytes([0x1F, 0x8B, 8, 4, 0, 0, 0, 0, 0, 3, 6, 0, 66, 67, 2, 0, 27, 0, 3, 0]) + bytes(8)
+    return block * (SIZE // len(block))
+
+
+def empty_gif_extensions():
+    return b"GIF89a\1\0\1\0\0\0\0" + b"\x21\xfe\0" * ((SIZE - 13) // 3)
+
+
 def measure(lumo, path, runs):
     times, peaks = [], []
     for _ in range(runs):
@@ -86,6 +103,9 @@ def main():
             "Mach-O, 8-byte commands": ("commands.macho", lambda: thin_macho(SIZE)),
             "Mach-O, 8/12-byte commands": ("mixed.macho", mixed_macho),
             "universal, 30 slices of those": ("universal.macho", universal_macho),
+            "PNG, 12-byte empty chunks": ("empty.png", empty_png_chunks),
+            "gzip, 28-byte empty BGZF blocks": ("empty.gz", empty_bgzf_blocks),
+            "GIF, 3-byte empty extensions": ("empty.gif", empty_gif_extensions),
         }
         for title, (name, build) in inputs.items():
             path = os.path.join(folder, name)

@@ -57,6 +57,12 @@ bool magicMatches(ParserKind kind, ByteSpan input) {
     case ParserKind::Qoi: magic = "qoif"; break;
     case ParserKind::Macho: return isMachO(input);
     case ParserKind::Wasm: magic = std::string_view("\0asm\x01\0\0\0", 8); break;
+    case ParserKind::Png: magic = "\x89PNG\r\n\x1a\n"; break;
+    case ParserKind::Gzip: magic = "\x1f\x8b\x08"; break;
+    case ParserKind::Gif:
+      return input.size() >= 6 &&
+             (std::string_view(reinterpret_cast<const char*>(input.data()), 6) == "GIF87a" ||
+              std::string_view(reinterpret_cast<const char*>(input.data()), 6) == "GIF89a");
     case ParserKind::Data: return true;
   }
   return input.size() >= magic.size() &&
@@ -84,6 +90,14 @@ SlotSet slotsUsedBy(ParserKind kind) {
       add({kNormalAlt, kC1, kC2, kC2Alt, kC3, kC3Alt, kC4, kC4Alt, kC5, kC5Alt});
       break;
     case ParserKind::Wasm: add({kNormalAlt, kC1, kC2, kC2Alt, kC3, kC3Alt, kC4}); break;
+    case ParserKind::Png:
+      add({kNormalAlt, kC1, kC2, kC2Alt, kC2Accent, kC3, kC3Alt, kC3Accent});
+      break;
+    case ParserKind::Gzip: add({kNormalAlt, kC2, kC2Alt, kC2Accent, kC3, kC3Alt, kC3Accent}); break;
+    case ParserKind::Gif:
+      add({kNormalAlt, kC1, kC1Alt, kC2, kC2Alt, kC3, kC3Alt, kC4, kC4Alt, kC4Accent, kC5, kC5Alt,
+           kC5Accent});
+      break;
     case ParserKind::Data: add({kNormal, kNormalAlt}); break;
   }
   return set;
@@ -111,6 +125,18 @@ std::optional<PaletteSlot> fixedSlot(ParserKind kind, ByteSpan input, std::size_
       // Sections begin after the preamble.
       if (k < 8) return kC1;
       return std::nullopt;
+    case ParserKind::Png:
+      // Chunks begin after the signature.
+      if (k < 8) return kC1;
+      return std::nullopt;
+    case ParserKind::Gzip:
+      // The first member's fixed header, when it is whole.
+      if (k < 10) return input.size() >= 10 ? kC2 : kNormalAlt;
+      return std::nullopt;
+    case ParserKind::Gif:
+      // The header and logical screen descriptor.
+      if (k < 13) return kC1;
+      return std::nullopt;
   }
   return std::nullopt;
 }
@@ -130,7 +156,8 @@ void checkSlots(ParserKind kind, ByteSpan input, const std::vector<std::uint8_t>
 // paints in order.
 void checkResolve(ParserKind kind, ByteSpan input, const std::vector<std::uint8_t>& slots) {
   constexpr void (*kParsers[])(const RandomAccess&, Colormap&) = {
-      colorizeElf, colorizePe, colorizeQoi, colorizeMachO, colorizeWasm, colorizeData};
+      colorizeElf, colorizePe,   colorizeQoi, colorizeMachO, colorizeWasm,
+      colorizePng, colorizeGzip, colorizeGif, colorizeData};
   Colormap colormap;
   kParsers[static_cast<std::size_t>(kind)](MemoryAccess(input), colormap);
   if (colormap.byteClasses()) return;

@@ -54,6 +54,9 @@ TEST(HelpText, IsTheUsageTheParserListAndTheAuthorLine) {
       "                                    - qoi    QOI (Quite OK Image)\n"
       "                                    - macho  Mach-O files, thin and universal\n"
       "                                    - wasm   WebAssembly modules\n"
+      "                                    - png    PNG images\n"
+      "                                    - gzip   gzip files, BGZF member by member\n"
+      "                                    - gif    GIF images\n"
       "                                    - data   Binary or ASCII data\n"
       "\n"
       "Made by Tovrel\n";

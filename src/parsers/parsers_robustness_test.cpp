@@ -86,6 +86,42 @@ Bytes validWasm() {
   return b;
 }
 
+// A signature, an IHDR, an IDAT, an IEND and bytes after it.
+Bytes validPng() {
+  Bytes b = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'};
+  const Bytes chunks = {0, 0, 0, 13,  'I', 'H', 'D', 'R',  0,    0, 0, 1, 0,
+                        0, 0, 1, 8,   0,   0,   0,   0,    1,    2, 3, 4, 0,
+                        0, 0, 2, 'I', 'D', 'A', 'T', 0x78, 0x9c, 5, 6, 7, 8,
+                        0, 0, 0, 0,   'I', 'E', 'N', 'D',  9,    9, 9, 9};
+  b.insert(b.end(), chunks.begin(), chunks.end());
+  b.resize(100, 0x41);
+  return b;
+}
+
+// Two BGZF blocks with a name and a comment, then a member to the end.
+Bytes validGzip() {
+  const Bytes block = {0x1f, 0x8b, 8,   0x1c, 0, 0, 0, 0, 0, 3, 6, 0, 'B', 'C', 2, 0,  35, 0,
+                       'n',  0,    'c', 0,    3, 0, 1, 2, 3, 4, 5, 6, 7,   8,   9, 10, 11, 12};
+  Bytes b = block;
+  b.insert(b.end(), block.begin(), block.end());
+  b.insert(b.end(), block.begin(), block.begin() + 10);
+  b.resize(100, 0x41);
+  return b;
+}
+
+// A global table, a comment, an image with a local table, the trailer.
+Bytes validGif() {
+  Bytes b = testing::bytesOf("GIF89a");
+  const Bytes rest = {4,    0,    4,    0,    0x80, 0, 0,   1, 2, 3,    4, 5, 6,  // screen, table
+                      0x21, 0xfe, 2,    'h',  'i',  0,                            // comment
+                      0x2c, 0,    0,    0,    0,    2, 0,   2, 0, 0x80, 9, 9, 9,
+                      8,    8,    8,  // image, table
+                      2,    3,    0x44, 0x01, 0x05, 0, 0x3b};
+  b.insert(b.end(), rest.begin(), rest.end());
+  b.resize(80, 0x41);
+  return b;
+}
+
 struct Subject {
   const char* name;
   Bytes seed;
@@ -105,6 +141,13 @@ TEST(ParserRobustnessTest, DamagedInputsStayInBoundsAndInPalette) {
       {"universal", validUniversal(), colorizeMachO,
        slots({kNormalAlt, kC1, kC2, kC2Alt, kC3, kC3Alt, kC4, kC4Alt, kC5, kC5Alt})},
       {"wasm", validWasm(), colorizeWasm, slots({kNormalAlt, kC1, kC2, kC2Alt, kC3, kC3Alt, kC4})},
+      {"png", validPng(), colorizePng,
+       slots({kNormalAlt, kC1, kC2, kC2Alt, kC2Accent, kC3, kC3Alt, kC3Accent})},
+      {"gzip", validGzip(), colorizeGzip,
+       slots({kNormalAlt, kC2, kC2Alt, kC2Accent, kC3, kC3Alt, kC3Accent})},
+      {"gif", validGif(), colorizeGif,
+       slots({kNormalAlt, kC1, kC1Alt, kC2, kC2Alt, kC3, kC3Alt, kC4, kC4Alt, kC4Accent, kC5,
+              kC5Alt, kC5Accent})},
   };
   std::mt19937 random(20240611);
   for (const Subject& subject : subjects) {

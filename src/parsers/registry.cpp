@@ -23,6 +23,13 @@ struct ParserInfo {
   std::unique_ptr<ForwardWalk> (*forward)() = nullptr;
 };
 
+// Both versions of GIF.
+bool looksLikeGif(ByteSpan input) {
+  const std::string_view start(reinterpret_cast<const char*>(input.data()),
+                               std::min<std::size_t>(input.size(), 6));
+  return start == "GIF87a" || start == "GIF89a";
+}
+
 // Indexed by ParserKind.
 constexpr std::array<ParserInfo, kParserKinds.size()> kParsers = {{
     {"elf", "32-bit and 64-bit ELF files", "\177ELF", true, colorizeElf},  // \177 is DEL, 0x7f
@@ -32,6 +39,9 @@ constexpr std::array<ParserInfo, kParserKinds.size()> kParsers = {{
     // "\0asm" and version 1
     {"wasm", "WebAssembly modules", std::string_view("\0asm\1\0\0\0", 8), true, colorizeWasm,
      nullptr, makeWasmForwardWalk},
+    {"png", "PNG images", "\x89PNG\r\n\x1a\n", true, colorizePng},
+    {"gzip", "gzip files, BGZF member by member", "\x1f\x8b\x08", true, colorizeGzip},
+    {"gif", "GIF images", "", true, colorizeGif, looksLikeGif},
     {"data", "Binary or ASCII data", "", false, colorizeData},
 }};
 

@@ -23,7 +23,7 @@ inline constexpr std::size_t kMagicPrefix = 8;
 
 /// True when the input begins with the kind's magic number; always for Data.
 bool matchesMagic(ParserKind kind, ByteSpan input);
-/// The first of elf, pe, qoi, macho, wasm whose magic matches, else data.
+/// The first of elf, pe, qoi, macho, wasm, png, gzip, gif whose magic matches, else data.
 ParserKind detectParser(ByteSpan input);
 
 /// True when the parser may read anywhere in the input (its headers point

@@ -13,11 +13,17 @@ using testing::maskOf;
 
 TEST(RegistryTest, NamesAndDescriptionsInOrder) {
   const std::pair<std::string_view, std::string_view> expected[] = {
-      {"elf", "32-bit and 64-bit ELF files"}, {"pe", "PE (portable executable) files"},
-      {"qoi", "QOI (Quite OK Image)"},        {"macho", "Mach-O files, thin and universal"},
-      {"wasm", "WebAssembly modules"},        {"data", "Binary or ASCII data"},
+      {"elf", "32-bit and 64-bit ELF files"},
+      {"pe", "PE (portable executable) files"},
+      {"qoi", "QOI (Quite OK Image)"},
+      {"macho", "Mach-O files, thin and universal"},
+      {"wasm", "WebAssembly modules"},
+      {"png", "PNG images"},
+      {"gzip", "gzip files, BGZF member by member"},
+      {"gif", "GIF images"},
+      {"data", "Binary or ASCII data"},
   };
-  ASSERT_EQ(kParserKinds.size(), 6u);
+  ASSERT_EQ(kParserKinds.size(), 9u);
   for (std::size_t k = 0; k < kParserKinds.size(); ++k) {
     EXPECT_EQ(parserName(kParserKinds[k]), expected[k].first);
     EXPECT_EQ(parserDescription(kParserKinds[k]), expected[k].second);
@@ -30,6 +36,9 @@ TEST(RegistryTest, ParserByNameIsExact) {
   EXPECT_EQ(parserByName("qoi"), ParserKind::Qoi);
   EXPECT_EQ(parserByName("macho"), ParserKind::Macho);
   EXPECT_EQ(parserByName("wasm"), ParserKind::Wasm);
+  EXPECT_EQ(parserByName("png"), ParserKind::Png);
+  EXPECT_EQ(parserByName("gzip"), ParserKind::Gzip);
+  EXPECT_EQ(parserByName("gif"), ParserKind::Gif);
   EXPECT_EQ(parserByName("data"), ParserKind::Data);
   for (std::string_view miss :
        {"ELF", "Elf", "el", "elf ", " elf", "elfx", "", "dat", "d", "mach-o", "macho64", "WASM"}) {
@@ -111,6 +120,10 @@ TEST(RegistryTest, MachOAndWasmMagic) {
       {"wasm version 2", Bytes{0, 'a', 's', 'm', 2, 0, 0, 0}, ParserKind::Data},
       {"wasm without version", Bytes{0, 'a', 's', 'm'}, ParserKind::Data},
       {"wasm upper case", Bytes{0, 'A', 'S', 'M', 1, 0, 0, 0}, ParserKind::Data},
+      {"gif 87a", bytesOf("GIF87a"), ParserKind::Gif},
+      {"gif 89a", bytesOf("GIF89a\x01"), ParserKind::Gif},
+      {"gif other version", bytesOf("GIF88a"), ParserKind::Data},
+      {"gif cut short", bytesOf("GIF89"), ParserKind::Data},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);

@@ -1,0 +1,100 @@
+#include <array>
+#include <cstdint>
+#include <string_view>
+#include <unordered_set>
+
+#include "parsers/alternating_slot.h"
+#include "parsers/byte_order.h"
+#include "parsers/input_cursor.h"
+#include "parsers/parsers.h"
+#include "parsers/windowed_access.h"
+
+namespace lumo {
+namespace {
+
+constexpr std::uint64_t kSignatureSize = 8;
+constexpr std::uint64_t kChunkHeaderSize = 8;  // length and type
+constexpr std::uint64_t kCrcSize = 4;
+// Lengths of 2^31 and more are invalid: such a chunk is damage.
+constexpr std::uint32_t kMaxChunkLength = 0x7fffffff;
+// Real files have a few hundred chunks at most (even a 1 GiB image cut into
+// 8 KiB IDAT chunks has 131072); a crafted file of millions of empty chunks
+// would cost three paints each.
+constexpr std::uint64_t kMaxChunks = 262144;
+
+// One chunk as the walk found it; `type` holds its four type bytes.
+struct PngChunk {
+  std::uint64_t index = 0;
+  std::uint64_t start = 0;  // the length field
+  std::uint32_t length = 0;
+  std::array<char, 4> type{};
+};
+
+std::string_view typeOf(const PngChunk& c) { return {c.type.data(), c.type.size()}; }
+
+// The types already offered to --section: only a type's first chunk is, so
+// that the many IDAT chunks of an image name one section.
+using SeenTypes = std::unordered_set<std::uint32_t>;
+
+std::uint32_t typeKey(const PngChunk& c) {
+  std::uint32_t key = 0;
+  for (char ch : c.type) key = (key << 8) | static_cast<std::uint8_t>(ch);
+  return key;
+}
+
+// The chunk's header, data and CRC; with names, labelled and its data
+// selectable by the chunk's type.
+void paintChunk(Colormap& colormap, const PngChunk& c, SeenTypes& seen) {
+  const std::uint64_t data = c.start + kChunkHeaderSize;
+  const std::uint64_t crc = data + c.length;
+  const PaletteSlot header_slot = alternatingSlot(kC2, c.index);
+  const PaletteSlot data_slot = alternatingSlot(kC2Alt, c.index);
+  const PaletteSlot crc_slot = alternatingSlot(kC2Accent, c.index);
+  if (!colormap.keepsNames()) {
+    colormap.paint(c.start, kChunkHeaderSize, header_slot);
+    colormap.paint(data, c.length, data_slot);
+    colormap.paint(crc, kCrcSize, crc_slot);
+    return;
+  }
+  LabelText name;
+  name << "chunk " << c.index << ' ' << typeOf(c);
+  colormap.paint(c.start, kChunkHeaderSize, header_slot, name.view());
+  LabelText data_label;
+  data_label << "data of " << name.view();
+  colormap.paint(data, c.length, data_slot, data_label.view());
+  LabelText crc_label;
+  crc_label << "CRC of " << name.view();
+  colormap.paint(crc, kCrcSize, crc_slot, crc_label.view());
+  // A type with a NUL byte cannot be given on a command line: it is no choice.
+  if (typeOf(c).find('\0') == std::string_view::npos && seen.insert(typeKey(c)).second) {
+    colormap.addSection(typeOf(c), data, c.length, c.length > 0);
+  }
+}
+
+}  // namespace
+
+void colorizePng(const RandomAccess& input, Colormap& colormap) {
+  const WindowedAccess windowed(input);
+  colormap.fill(kNormalAlt);
+  colormap.paint(0, kSignatureSize, kC1, "PNG signature");
+  InputCursor cursor(windowed);
+  if (!cursor.skip(kSignatureSize)) return;
+  SeenTypes seen;
+  // Each chunk takes at least twelve bytes, so the walk is linear in the
+  // input; it stops after kMaxChunks, after IEND, or at the first chunk
+  // whose header is cut short or whose length is invalid.
+  for (std::uint64_t index = 0; index < kMaxChunks; ++index) {
+    PngChunk c{.index = index, .start = cursor.position()};
+    const Result<ByteSpan> header = cursor.readExact(kChunkHeaderSize);
+    if (!header) return;
+    c.length = static_cast<std::uint32_t>(loadUnsigned(*header, {0, 4}, ByteOrder::Big));
+    if (c.length > kMaxChunkLength) return;
+    for (std::size_t k = 0; k < c.type.size(); ++k) c.type[k] = static_cast<char>((*header)[4 + k]);
+    paintChunk(colormap, c, seen);
+    if (typeOf(c) == "IEND") return;
+    // The start lies inside the input and the length has 31 bits: no wrap.
+    cursor.seek(c.start + kChunkHeaderSize + c.length + kCrcSize);
+  }
+}
+
+}  // namespace lumo
