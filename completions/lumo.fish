@@ -28,4 +28,5 @@ complete -c lumo -l parser -x -d 'Specify the parser to use' -a "
     qoi\t'QOI (Quite OK Image)'
     macho\t'Mach-O files, thin and universal'
     wasm\t'WebAssembly modules'
+    zip\t'ZIP archives (JAR, APK, DOCX, XLSX, EPUB)'
     data\t'Binary or ASCII data'"

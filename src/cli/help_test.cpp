@@ -54,6 +54,7 @@ TEST(HelpText, IsTheUsageTheParserListAndTheAuthorLine) {
       "                                    - qoi    QOI (Quite OK Image)\n"
       "                                    - macho  Mach-O files, thin and universal\n"
       "                                    - wasm   WebAssembly modules\n"
+      "                                    - zip    ZIP archives (JAR, APK, DOCX, XLSX, EPUB)\n"
       "                                    - data   Binary or ASCII data\n"
       "\n"
       "Made by Tovrel\n";

@@ -6,9 +6,9 @@
 namespace lumo {
 
 /// The format parsers, in the order of automatic choice and of the help text.
-enum class ParserKind : std::uint8_t { Elf, Pe, Qoi, Macho, Wasm, Data };
-inline constexpr std::array<ParserKind, 6> kParserKinds = {ParserKind::Elf,  ParserKind::Pe,
-                                                           ParserKind::Qoi,  ParserKind::Macho,
-                                                           ParserKind::Wasm, ParserKind::Data};
+enum class ParserKind : std::uint8_t { Elf, Pe, Qoi, Macho, Wasm, Zip, Data };
+inline constexpr std::array<ParserKind, 7> kParserKinds = {
+    ParserKind::Elf,  ParserKind::Pe,  ParserKind::Qoi, ParserKind::Macho,
+    ParserKind::Wasm, ParserKind::Zip, ParserKind::Data};
 
 }  // namespace lumo

@@ -13,6 +13,7 @@ void colorizePe(const RandomAccess& input, Colormap& colormap);
 void colorizeQoi(const RandomAccess& input, Colormap& colormap);
 void colorizeMachO(const RandomAccess& input, Colormap& colormap);
 void colorizeWasm(const RandomAccess& input, Colormap& colormap);
+void colorizeZip(const RandomAccess& input, Colormap& colormap);
 void colorizeData(const RandomAccess& input, Colormap& colormap);
 
 }  // namespace lumo

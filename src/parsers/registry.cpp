@@ -21,6 +21,12 @@ struct ParserInfo {
   bool (*matches)(ByteSpan) = nullptr;
 };
 
+// A local header or, for an archive with no members, the end record.
+bool looksLikeZip(ByteSpan input) {
+  if (input.size() < 4 || input[0] != 'P' || input[1] != 'K') return false;
+  return (input[2] == 3 && input[3] == 4) || (input[2] == 5 && input[3] == 6);
+}
+
 // Indexed by ParserKind.
 constexpr std::array<ParserInfo, kParserKinds.size()> kParsers = {{
     {"elf", "32-bit and 64-bit ELF files", "\177ELF", true, colorizeElf},  // \177 is DEL, 0x7f
@@ -29,6 +35,7 @@ constexpr std::array<ParserInfo, kParserKinds.size()> kParsers = {{
     {"macho", "Mach-O files, thin and universal", "", true, colorizeMachO, looksLikeMachO},
     // "\0asm" and version 1
     {"wasm", "WebAssembly modules", std::string_view("\0asm\1\0\0\0", 8), true, colorizeWasm},
+    {"zip", "ZIP archives (JAR, APK, DOCX, XLSX, EPUB)", "", true, colorizeZip, looksLikeZip},
     {"data", "Binary or ASCII data", "", false, colorizeData},
 }};
 

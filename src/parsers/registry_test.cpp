@@ -15,9 +15,10 @@ TEST(RegistryTest, NamesAndDescriptionsInOrder) {
   const std::pair<std::string_view, std::string_view> expected[] = {
       {"elf", "32-bit and 64-bit ELF files"}, {"pe", "PE (portable executable) files"},
       {"qoi", "QOI (Quite OK Image)"},        {"macho", "Mach-O files, thin and universal"},
-      {"wasm", "WebAssembly modules"},        {"data", "Binary or ASCII data"},
+      {"wasm", "WebAssembly modules"},        {"zip", "ZIP archives (JAR, APK, DOCX, XLSX, EPUB)"},
+      {"data", "Binary or ASCII data"},
   };
-  ASSERT_EQ(kParserKinds.size(), 6u);
+  ASSERT_EQ(kParserKinds.size(), 7u);
   for (std::size_t k = 0; k < kParserKinds.size(); ++k) {
     EXPECT_EQ(parserName(kParserKinds[k]), expected[k].first);
     EXPECT_EQ(parserDescription(kParserKinds[k]), expected[k].second);
@@ -30,6 +31,7 @@ TEST(RegistryTest, ParserByNameIsExact) {
   EXPECT_EQ(parserByName("qoi"), ParserKind::Qoi);
   EXPECT_EQ(parserByName("macho"), ParserKind::Macho);
   EXPECT_EQ(parserByName("wasm"), ParserKind::Wasm);
+  EXPECT_EQ(parserByName("zip"), ParserKind::Zip);
   EXPECT_EQ(parserByName("data"), ParserKind::Data);
   for (std::string_view miss :
        {"ELF", "Elf", "el", "elf ", " elf", "elfx", "", "dat", "d", "mach-o", "macho64", "WASM"}) {
@@ -119,6 +121,26 @@ TEST(RegistryTest, MachOAndWasmMagic) {
     EXPECT_EQ(matchesMagic(ParserKind::Wasm, c.input), c.detected == ParserKind::Wasm);
     const Result<Colormap> forced = buildColormap(c.input, c.detected);
     EXPECT_TRUE(forced.ok());
+  }
+}
+
+TEST(RegistryTest, ZipMagic) {
+  struct Case {
+    const char* name;
+    Bytes input;
+    ParserKind detected;
+  };
+  const Case cases[] = {
+      {"local header", Bytes{'P', 'K', 3, 4, 20, 0}, ParserKind::Zip},
+      {"empty archive's end record", Bytes{'P', 'K', 5, 6, 0, 0}, ParserKind::Zip},
+      {"spanned archive marker", Bytes{'P', 'K', 7, 8, 'P', 'K', 3, 4}, ParserKind::Data},
+      {"central entry first", Bytes{'P', 'K', 1, 2}, ParserKind::Data},
+      {"cut short", Bytes{'P', 'K', 3}, ParserKind::Data},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(detectParser(c.input), c.detected);
+    EXPECT_EQ(matchesMagic(ParserKind::Zip, c.input), c.detected == ParserKind::Zip);
   }
 }
 
