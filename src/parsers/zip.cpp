@@ -285,7 +285,10 @@ LocalWalk paintLocal(InputCursor& cursor, ZipPainter& painter, Member member, bo
 bool walkCentral(InputCursor& cursor, ZipPainter& painter, const Directory& d,
                  std::vector<Member>& members) {
   cursor.seek(d.offset);
-  const std::uint64_t count = std::min(d.entries, kMaxMembers);
+  // Writers without zip64 leave a count that does not fit at its maximum:
+  // then the entries run until the directory ends.
+  const bool saturated = d.zip64_end == 0 && d.entries == 0xffff;
+  const std::uint64_t count = saturated ? kMaxMembers : std::min(d.entries, kMaxMembers);
   for (std::uint64_t k = 0; k < count; ++k) {
     const std::uint64_t start = cursor.position();
     const Result<ByteSpan> header = cursor.readExact(kCentralSize);
