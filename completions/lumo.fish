@@ -28,6 +28,7 @@ complete -c lumo -l parser -x -d 'Specify the parser to use' -a "
     qoi\t'QOI (Quite OK Image)'
     macho\t'Mach-O files, thin and universal'
     wasm\t'WebAssembly modules'
+    zip\t'ZIP archives (JAR, APK, DOCX, XLSX, EPUB)'
     png\t'PNG images'
     gzip\t'gzip files, BGZF member by member'
     gif\t'GIF images'

@@ -57,6 +57,9 @@ bool magicMatches(ParserKind kind, ByteSpan input) {
     case ParserKind::Qoi: magic = "qoif"; break;
     case ParserKind::Macho: return isMachO(input);
     case ParserKind::Wasm: magic = std::string_view("\0asm\x01\0\0\0", 8); break;
+    case ParserKind::Zip:
+      return input.size() >= 4 && input[0] == 'P' && input[1] == 'K' &&
+             ((input[2] == 3 && input[3] == 4) || (input[2] == 5 && input[3] == 6));
     case ParserKind::Png: magic = "\x89PNG\r\n\x1a\n"; break;
     case ParserKind::Gzip: magic = "\x1f\x8b\x08"; break;
     case ParserKind::Gif:
@@ -90,6 +93,9 @@ SlotSet slotsUsedBy(ParserKind kind) {
       add({kNormalAlt, kC1, kC2, kC2Alt, kC3, kC3Alt, kC4, kC4Alt, kC5, kC5Alt});
       break;
     case ParserKind::Wasm: add({kNormalAlt, kC1, kC2, kC2Alt, kC3, kC3Alt, kC4}); break;
+    case ParserKind::Zip:
+      add({kNormalAlt, kC1, kC1Alt, kC2, kC2Alt, kC2Accent, kC3, kC3Alt, kC3Accent, kC4, kC4Accent,
+           kC5, kC5Accent});
     case ParserKind::Png:
       add({kNormalAlt, kC1, kC2, kC2Alt, kC2Accent, kC3, kC3Alt, kC3Accent});
       break;
@@ -125,6 +131,7 @@ std::optional<PaletteSlot> fixedSlot(ParserKind kind, ByteSpan input, std::size_
       // Sections begin after the preamble.
       if (k < 8) return kC1;
       return std::nullopt;
+    case ParserKind::Zip: return std::nullopt;
     case ParserKind::Png:
       // Chunks begin after the signature.
       if (k < 8) return kC1;
@@ -156,7 +163,7 @@ void checkSlots(ParserKind kind, ByteSpan input, const std::vector<std::uint8_t>
 // paints in order.
 void checkResolve(ParserKind kind, ByteSpan input, const std::vector<std::uint8_t>& slots) {
   constexpr void (*kParsers[])(const RandomAccess&, Colormap&) = {
-      colorizeElf, colorizePe,   colorizeQoi, colorizeMachO, colorizeWasm,
+      colorizeElf, colorizePe,   colorizeQoi, colorizeMachO, colorizeWasm, colorizeZip,
       colorizePng, colorizeGzip, colorizeGif, colorizeData};
   Colormap colormap;
   kParsers[static_cast<std::size_t>(kind)](MemoryAccess(input), colormap);

@@ -54,6 +54,7 @@ TEST(HelpText, IsTheUsageTheParserListAndTheAuthorLine) {
       "                                    - qoi    QOI (Quite OK Image)\n"
       "                                    - macho  Mach-O files, thin and universal\n"
       "                                    - wasm   WebAssembly modules\n"
+      "                                    - zip    ZIP archives (JAR, APK, DOCX, XLSX, EPUB)\n"
       "                                    - png    PNG images\n"
       "                                    - gzip   gzip files, BGZF member by member\n"
       "                                    - gif    GIF images\n"

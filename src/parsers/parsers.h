@@ -16,6 +16,7 @@ void colorizePe(const RandomAccess& input, Colormap& colormap);
 void colorizeQoi(const RandomAccess& input, Colormap& colormap);
 void colorizeMachO(const RandomAccess& input, Colormap& colormap);
 void colorizeWasm(const RandomAccess& input, Colormap& colormap);
+void colorizeZip(const RandomAccess& input, Colormap& colormap);
 void colorizePng(const RandomAccess& input, Colormap& colormap);
 void colorizeGzip(const RandomAccess& input, Colormap& colormap);
 void colorizeGif(const RandomAccess& input, Colormap& colormap);

@@ -23,6 +23,12 @@ struct ParserInfo {
   std::unique_ptr<ForwardWalk> (*forward)() = nullptr;
 };
 
+// A local header or, for an archive with no members, the end record.
+bool looksLikeZip(ByteSpan input) {
+  if (input.size() < 4 || input[0] != 'P' || input[1] != 'K') return false;
+  return (input[2] == 3 && input[3] == 4) || (input[2] == 5 && input[3] == 6);
+}
+
 // Both versions of GIF.
 bool looksLikeGif(ByteSpan input) {
   const std::string_view start(reinterpret_cast<const char*>(input.data()),
@@ -39,6 +45,7 @@ constexpr std::array<ParserInfo, kParserKinds.size()> kParsers = {{
     // "\0asm" and version 1
     {"wasm", "WebAssembly modules", std::string_view("\0asm\1\0\0\0", 8), true, colorizeWasm,
      nullptr, makeWasmForwardWalk},
+    {"zip", "ZIP archives (JAR, APK, DOCX, XLSX, EPUB)", "", true, colorizeZip, looksLikeZip},
     {"png", "PNG images", "\x89PNG\r\n\x1a\n", true, colorizePng},
     {"gzip", "gzip files, BGZF member by member", "\x1f\x8b\x08", true, colorizeGzip},
     {"gif", "GIF images", "", true, colorizeGif, looksLikeGif},

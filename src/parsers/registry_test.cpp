@@ -18,12 +18,13 @@ TEST(RegistryTest, NamesAndDescriptionsInOrder) {
       {"qoi", "QOI (Quite OK Image)"},
       {"macho", "Mach-O files, thin and universal"},
       {"wasm", "WebAssembly modules"},
+      {"zip", "ZIP archives (JAR, APK, DOCX, XLSX, EPUB)"},
       {"png", "PNG images"},
       {"gzip", "gzip files, BGZF member by member"},
       {"gif", "GIF images"},
       {"data", "Binary or ASCII data"},
   };
-  ASSERT_EQ(kParserKinds.size(), 9u);
+  ASSERT_EQ(kParserKinds.size(), 10u);
   for (std::size_t k = 0; k < kParserKinds.size(); ++k) {
     EXPECT_EQ(parserName(kParserKinds[k]), expected[k].first);
     EXPECT_EQ(parserDescription(kParserKinds[k]), expected[k].second);
@@ -36,6 +37,7 @@ TEST(RegistryTest, ParserByNameIsExact) {
   EXPECT_EQ(parserByName("qoi"), ParserKind::Qoi);
   EXPECT_EQ(parserByName("macho"), ParserKind::Macho);
   EXPECT_EQ(parserByName("wasm"), ParserKind::Wasm);
+  EXPECT_EQ(parserByName("zip"), ParserKind::Zip);
   EXPECT_EQ(parserByName("png"), ParserKind::Png);
   EXPECT_EQ(parserByName("gzip"), ParserKind::Gzip);
   EXPECT_EQ(parserByName("gif"), ParserKind::Gif);
@@ -132,6 +134,26 @@ TEST(RegistryTest, MachOAndWasmMagic) {
     EXPECT_EQ(matchesMagic(ParserKind::Wasm, c.input), c.detected == ParserKind::Wasm);
     const Result<Colormap> forced = buildColormap(c.input, c.detected);
     EXPECT_TRUE(forced.ok());
+  }
+}
+
+TEST(RegistryTest, ZipMagic) {
+  struct Case {
+    const char* name;
+    Bytes input;
+    ParserKind detected;
+  };
+  const Case cases[] = {
+      {"local header", Bytes{'P', 'K', 3, 4, 20, 0}, ParserKind::Zip},
+      {"empty archive's end record", Bytes{'P', 'K', 5, 6, 0, 0}, ParserKind::Zip},
+      {"spanned archive marker", Bytes{'P', 'K', 7, 8, 'P', 'K', 3, 4}, ParserKind::Data},
+      {"central entry first", Bytes{'P', 'K', 1, 2}, ParserKind::Data},
+      {"cut short", Bytes{'P', 'K', 3}, ParserKind::Data},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(detectParser(c.input), c.detected);
+    EXPECT_EQ(matchesMagic(ParserKind::Zip, c.input), c.detected == ParserKind::Zip);
   }
 }
 

@@ -95,6 +95,45 @@ TEST(Streaming, MachOAndWasmFromStandardInputMatchTheFile) {
   }
 }
 
+TEST(Streaming, ZipFromStandardInputMatchesTheFile) {
+  // A stored member of 70000 bytes, so the central directory and end record
+  // that find it lie far past the first window. Little-endian fields.
+  const auto le = [](std::uint64_t value, int width) {
+    std::string bytes;
+    for (int k = 0; k < width; ++k) bytes += static_cast<char>((value >> (8 * k)) & 0xff);
+    return bytes;
+  };
+  std::string zip = std::string("PK\3\4", 4) + std::string(14, '\0') + le(70000, 4) + le(70000, 4) +
+                    le(1, 2) + le(0, 2) + "a" + std::string(70000, 'd');
+  const std::size_t central = zip.size();
+  zip += std::string("PK\1\2", 4) + std::string(16, '\0') + le(70000, 4) + le(70000, 4) + le(1, 2) +
+         std::string(12, '\0') + le(0, 4) + "a";
+  const std::size_t end = zip.size();
+  zip += std::string("PK\5\6", 4) + le(0, 4) + le(1, 2) + le(1, 2) + le(end - central, 4) +
+         le(central, 4) + le(0, 2);
+  TempDir dir;
+  const std::string path = dir.write("member.zip", zip);
+  ChildResult fromFile = runLumo({.args = {"--color", path}});
+  ChildResult fromPipe = runLumo({.args = {"--color", "-"}, .stdinData = zip});
+  ASSERT_EQ(fromFile.status, 0);
+  EXPECT_EQ(fromPipe.status, 0);
+  EXPECT_TRUE(fromFile.out == fromPipe.out) << "stdin and file dumps differ";
+  // The end record at 0x111be is c1, red.
+  const std::size_t at = fromPipe.out.find("\n000111b0 ");
+  ASSERT_NE(at, std::string::npos);
+  const std::string line = fromPipe.out.substr(at, fromPipe.out.find('\n', at + 1) - at);
+  EXPECT_NE(line.find("\x1b[31m"), std::string::npos);
+  ChildResult section = runLumo({.args = {"--section", "a", "--raw", "-"}, .stdinData = zip});
+  EXPECT_EQ(section.status, 0);
+  // Raw hex of the member's data alone: blank cells before its first byte.
+  std::string hex;
+  for (char ch : section.out)
+    if (ch != ' ' && ch != '\n') hex += ch;
+  std::string expected;
+  for (int k = 0; k < 70000; ++k) expected += "64";
+  EXPECT_TRUE(hex == expected) << "the section is not the member's data";
+}
+
 TEST(Streaming, ForcedParserOnAShortStream) {
   ChildResult r = runLumo({.args = {"--parser", "elf", "-"}, .stdinData = "\x7f"});
   EXPECT_EQ(r.status, 1);

@@ -1,0 +1,385 @@
+#include <algorithm>
+#include <array>
+#include <limits>
+#include <optional>
+#include <string_view>
+#include <vector>
+
+#include "parsers/alternating_slot.h"
+#include "parsers/byte_order.h"
+#include "parsers/input_cursor.h"
+#include "parsers/parsers.h"
+#include "parsers/windowed_access.h"
+
+namespace lumo {
+namespace {
+
+constexpr std::uint64_t kLocalSize = 30;
+constexpr std::uint64_t kCentralSize = 46;
+constexpr std::uint64_t kEndSize = 22;
+constexpr std::uint64_t kZip64LocatorSize = 20;
+constexpr std::uint64_t kZip64EndSize = 56;
+// The comment length has 16 bits: the end record lies this near the end.
+constexpr std::uint64_t kMaxComment = 0xffff;
+// Covers the million-member archives that real tools make; every member
+// costs a few paints, so a crafted directory stops here.
+constexpr std::uint64_t kMaxMembers = std::uint64_t{1} << 20;
+// Longer names are cut for labels and sections: no name costs more.
+constexpr std::uint64_t kNameCap = 128;
+constexpr std::uint32_t kMax32 = 0xffffffff;
+constexpr std::uint16_t kZip64ExtraId = 0x0001;
+constexpr std::uint16_t kDescriptorFlag = 0x0008;
+
+constexpr std::string_view kLocalMagic("PK\3\4", 4);
+constexpr std::string_view kCentralMagic("PK\1\2", 4);
+constexpr std::string_view kEndMagic("PK\5\6", 4);
+constexpr std::string_view kZip64EndMagic("PK\6\6", 4);
+constexpr std::string_view kZip64LocatorMagic("PK\6\7", 4);
+constexpr std::string_view kDescriptorMagic("PK\7\10", 4);
+constexpr std::string_view kApkMagic("APK Sig Block 42");
+
+bool startsWith(ByteSpan bytes, std::string_view magic) {
+  return bytes.size() >= magic.size() &&
+         std::equal(magic.begin(), magic.end(), bytes.begin(),
+                    [](char m, std::uint8_t b) { return static_cast<std::uint8_t>(m) == b; });
+}
+
+std::uint64_t loadLe64(ByteSpan record, std::size_t offset) {
+  return loadUnsigned(record, FieldAt{offset, 8}, ByteOrder::Little);
+}
+
+// a + b, or nothing when it wraps.
+std::optional<std::uint64_t> add(std::uint64_t a, std::uint64_t b) {
+  if (b > std::numeric_limits<std::uint64_t>::max() - a) return std::nullopt;
+  return a + b;
+}
+
+// Where the central directory is, as the end records say.
+struct Directory {
+  std::uint64_t end = 0;  // the end of central directory record
+  std::uint64_t comment = 0;
+  std::uint64_t zip64_end = 0;  // 0: none (it never starts at 0)
+  std::uint64_t zip64_end_size = 0;
+  std::uint64_t entries = 0;
+  std::uint64_t offset = 0;
+  std::uint64_t size = 0;
+};
+
+// One member as its central entry (or, walking forward, its local header)
+// tells it.
+struct Member {
+  std::uint64_t local = 0;
+  std::uint64_t compressed = 0;
+  std::uint32_t index = 0;
+  bool zip64 = false;
+};
+
+// The name at the cursor, at most kNameCap bytes of it, read through the
+// cursor like every other record.
+std::string_view readName(InputCursor& cursor, std::uint64_t length,
+                          std::array<char, kNameCap>& storage) {
+  const std::uint64_t limit = std::min(length, kNameCap);
+  std::size_t size = 0;
+  while (size < limit) {
+    const std::uint64_t piece = std::min<std::uint64_t>(InputCursor::kMaxRecord, limit - size);
+    const Result<ByteSpan> bytes = cursor.readExact(piece);
+    if (!bytes) break;
+    for (std::uint8_t byte : *bytes) storage[size++] = static_cast<char>(byte);
+  }
+  return {storage.data(), size};
+}
+
+// The end of central directory record: the last signature within the
+// comment's reach whose comment ends exactly at the end of the input, else
+// the last signature found. The search reads forward, window by window.
+std::optional<std::uint64_t> findEnd(InputCursor& cursor, std::uint64_t size) {
+  if (size < kEndSize) return std::nullopt;
+  const std::uint64_t last = size - kEndSize;
+  const std::uint64_t first = last > kMaxComment ? last - kMaxComment : 0;
+  std::optional<std::uint64_t> exact;
+  std::optional<std::uint64_t> any;
+  // Each window overlaps the next by a signature's length less one.
+  constexpr std::uint64_t kStep = InputCursor::kMaxRecord - 3;
+  for (std::uint64_t at = first; at <= last; at += kStep) {
+    cursor.seek(at);
+    const ByteSpan window = cursor.peekUpTo(InputCursor::kMaxRecord);
+    for (std::size_t k = 0; k + 4 <= window.size() && at + k <= last && k < kStep; ++k) {
+      if (!startsWith(window.subspan(k), kEndMagic)) continue;
+      any = at + k;
+      if (k + kEndSize <= window.size() &&
+          at + k + kEndSize + loadLe16(window.subspan(k), 20) == size) {
+        exact = at + k;
+      } else if (k + kEndSize > window.size()) {
+        // The record straddles windows: read it whole.
+        cursor.seek(at + k);
+        const ByteSpan record = cursor.peekUpTo(kEndSize);
+        if (record.size() == kEndSize && at + k + kEndSize + loadLe16(record, 20) == size) {
+          exact = at + k;
+        }
+        cursor.seek(at);
+      }
+    }
+  }
+  return exact ? exact : any;
+}
+
+std::optional<Directory> readDirectory(InputCursor& cursor, std::uint64_t size) {
+  const std::optional<std::uint64_t> end = findEnd(cursor, size);
+  if (!end) return std::nullopt;
+  cursor.seek(*end);
+  const Result<ByteSpan> record = cursor.readExact(kEndSize);
+  if (!record) return std::nullopt;
+  Directory d{.end = *end,
+              .comment = loadLe16(*record, 20),
+              .entries = loadLe16(*record, 10),
+              .offset = loadLe32(*record, 16),
+              .size = loadLe32(*record, 12)};
+  if (*end < kZip64LocatorSize) return d;
+  cursor.seek(*end - kZip64LocatorSize);
+  const Result<ByteSpan> locator = cursor.readExact(kZip64LocatorSize);
+  if (!locator || !startsWith(*locator, kZip64LocatorMagic)) return d;
+  const std::uint64_t zip64_end = loadLe64(*locator, 8);
+  if (zip64_end == 0 || zip64_end >= *end) return d;
+  cursor.seek(zip64_end);
+  const Result<ByteSpan> zip64 = cursor.readExact(kZip64EndSize);
+  if (!zip64 || !startsWith(*zip64, kZip64EndMagic)) return d;
+  const std::optional<std::uint64_t> record_size = add(loadLe64(*zip64, 4), 12);
+  d.zip64_end = zip64_end;
+  d.zip64_end_size = record_size.value_or(kZip64EndSize);
+  d.entries = loadLe64(*zip64, 32);
+  d.size = loadLe64(*zip64, 40);
+  d.offset = loadLe64(*zip64, 48);
+  return d;
+}
+
+// The zip64 extra field holds, in this order, those of the uncompressed
+// size, compressed size and local header offset whose 32-bit field is all
+// ones. The cursor stands at the extra field, `length` bytes long.
+void applyZip64Extra(InputCursor& cursor, std::uint64_t length, bool usize_wide, bool csize_wide,
+                     bool local_wide, Member& member) {
+  const std::uint64_t end = cursor.position() + length;
+  while (cursor.position() + 4 <= end) {
+    const Result<ByteSpan> head = cursor.readExact(4);
+    if (!head) return;
+    const std::uint16_t id = loadLe16(*head, 0);
+    const std::uint16_t size = loadLe16(*head, 2);
+    if (id != kZip64ExtraId) {
+      cursor.seek(cursor.position() + size);
+      continue;
+    }
+    const Result<ByteSpan> body = cursor.readExact(std::min<std::uint64_t>(size, 24));
+    if (!body) return;
+    std::size_t at = 0;
+    const auto take = [&](bool wide, std::uint64_t& field) {
+      if (!wide) return;
+      if (at + 8 <= body->size()) field = loadLe64(*body, at);
+      at += 8;
+    };
+    std::uint64_t ignored = 0;
+    take(usize_wide, ignored);
+    take(csize_wide, member.compressed);
+    take(local_wide, member.local);
+    member.zip64 = true;
+    return;
+  }
+}
+
+// Paints: the one place that decides between a labelled and a plain paint.
+class ZipPainter {
+ public:
+  explicit ZipPainter(Colormap& colormap) : colormap_(colormap) {}
+  bool named() const { return colormap_.keepsNames(); }
+
+  void entry(std::uint64_t start, std::uint64_t length, PaletteSlot base, std::uint32_t index,
+             std::string_view what, std::string_view name) {
+    // An even number of indices wrap: the low 16 bits keep the alternation.
+    const auto low = static_cast<std::uint16_t>(index);
+    if (!named()) return colormap_.paintEntry(start, length, base, low);
+    colormap_.paintEntry(start, length, base, low, labelOf(what, index, name).view());
+  }
+
+  void part(std::uint64_t start, std::uint64_t length, PaletteSlot base, std::uint32_t index,
+            std::string_view what, std::string_view name) {
+    const PaletteSlot slot = alternatingSlot(base, index);
+    if (!named()) return colormap_.paint(start, length, slot);
+    colormap_.paint(start, length, slot, labelOf(what, index, name).view());
+  }
+
+  void whole(std::uint64_t start, std::uint64_t length, PaletteSlot slot, std::string_view label) {
+    colormap_.paint(start, length, slot, label);
+  }
+
+  void section(std::string_view name, std::uint64_t offset, std::uint64_t size) {
+    // A name with a NUL byte cannot be given on a command line: it is no choice.
+    if (!named() || name.empty() || name.find('\0') != std::string_view::npos) return;
+    colormap_.addSection(name, offset, size, size > 0);
+  }
+
+ private:
+  static LabelText labelOf(std::string_view what, std::uint32_t index, std::string_view name) {
+    LabelText label;
+    label << what << ' ' << std::uint64_t{index};
+    if (!name.empty()) label << ' ' << name;
+    return label;
+  }
+
+  Colormap& colormap_;
+};
+
+// A member's local header, name, extra field, data and data descriptor.
+// False when no local header is there.
+struct LocalWalk {
+  bool found = false;
+  std::uint64_t next = 0;  // just past the member
+  bool sizes_known = true;
+};
+
+LocalWalk paintLocal(InputCursor& cursor, ZipPainter& painter, Member member, bool from_central) {
+  cursor.seek(member.local);
+  const Result<ByteSpan> header = cursor.readExact(kLocalSize);
+  if (!header || !startsWith(*header, kLocalMagic)) return {};
+  const std::uint16_t flags = loadLe16(*header, 6);
+  const std::uint32_t csize32 = loadLe32(*header, 18);
+  const std::uint32_t usize32 = loadLe32(*header, 22);
+  const std::uint64_t name_length = loadLe16(*header, 26);
+  const std::uint64_t extra_length = loadLe16(*header, 28);
+  const std::uint64_t name_at = member.local + kLocalSize;
+  const std::uint64_t extra_at = name_at + name_length;
+  const std::uint64_t data = extra_at + extra_length;
+  std::array<char, kNameCap> storage{};
+  const std::string_view name = painter.named() ? readName(cursor, name_length, storage) : "";
+  if (!from_central) {
+    cursor.seek(extra_at);
+    member.compressed = csize32;
+    applyZip64Extra(cursor, extra_length, usize32 == kMax32, csize32 == kMax32, false, member);
+  }
+  const bool descriptor = (flags & kDescriptorFlag) != 0;
+  if (!from_central && descriptor && member.compressed == 0) {
+    // The sizes come after the data, which cannot be found without inflating.
+    painter.entry(member.local, data - member.local, kC2, member.index, "local header of member",
+                  name);
+    painter.part(name_at, name_length, kC2Accent, member.index, "name of member", name);
+    return {.found = true, .next = data, .sizes_known = false};
+  }
+  painter.entry(member.local, data - member.local, kC2, member.index, "local header of member",
+                name);
+  painter.part(name_at, name_length, kC2Accent, member.index, "name of member", name);
+  painter.part(data, member.compressed, kC2Alt, member.index, "data of member", name);
+  painter.section(name, data, member.compressed);
+  const std::optional<std::uint64_t> data_end = add(data, member.compressed);
+  if (!data_end) return {};
+  LocalWalk walk{.found = true, .next = *data_end};
+  if (descriptor) {
+    cursor.seek(*data_end);
+    const ByteSpan head = cursor.peekUpTo(4);
+    const std::uint64_t fields = member.zip64 ? 20 : 12;
+    const std::uint64_t length = startsWith(head, kDescriptorMagic) ? fields + 4 : fields;
+    painter.part(*data_end, length, kC2, member.index, "data descriptor of member", name);
+    walk.next = *data_end + length;
+  }
+  return walk;
+}
+
+// The central directory, entry by entry; each entry's member goes to
+// `members`. False when the directory is not where the end record says.
+bool walkCentral(InputCursor& cursor, ZipPainter& painter, const Directory& d,
+                 std::vector<Member>& members) {
+  cursor.seek(d.offset);
+  // Writers without zip64 leave a count that does not fit at its maximum:
+  // then the entries run until the directory ends.
+  const bool saturated = d.zip64_end == 0 && d.entries == 0xffff;
+  const std::uint64_t count = saturated ? kMaxMembers : std::min(d.entries, kMaxMembers);
+  for (std::uint64_t k = 0; k < count; ++k) {
+    const std::uint64_t start = cursor.position();
+    const Result<ByteSpan> header = cursor.readExact(kCentralSize);
+    if (!header || !startsWith(*header, kCentralMagic)) return k > 0;
+    const std::uint32_t csize32 = loadLe32(*header, 20);
+    const std::uint32_t usize32 = loadLe32(*header, 24);
+    const std::uint64_t name_length = loadLe16(*header, 28);
+    const std::uint64_t extra_length = loadLe16(*header, 30);
+    const std::uint64_t comment_length = loadLe16(*header, 32);
+    const std::uint32_t local32 = loadLe32(*header, 42);
+    Member member{.local = local32, .compressed = csize32, .index = static_cast<std::uint32_t>(k)};
+    std::array<char, kNameCap> storage{};
+    const std::string_view name = painter.named() ? readName(cursor, name_length, storage) : "";
+    const std::uint64_t name_at = start + kCentralSize;
+    cursor.seek(name_at + name_length);
+    applyZip64Extra(cursor, extra_length, usize32 == kMax32, csize32 == kMax32, local32 == kMax32,
+                    member);
+    const std::uint64_t length = kCentralSize + name_length + extra_length + comment_length;
+    painter.entry(start, length, kC4, member.index, "central directory entry", name);
+    painter.part(name_at, name_length, kC4Accent, member.index, "name in central directory entry",
+                 name);
+    members.push_back(member);
+    cursor.seek(start + length);
+  }
+  return true;
+}
+
+// Without a usable central directory, the local headers one after another
+// from the start, until one whose sizes are unknown.
+void walkForward(InputCursor& cursor, ZipPainter& painter, std::uint64_t size) {
+  std::uint64_t at = 0;
+  for (std::uint32_t k = 0; k < kMaxMembers && at < size; ++k) {
+    const LocalWalk walk = paintLocal(cursor, painter, Member{.local = at, .index = k}, false);
+    if (!walk.found || !walk.sizes_known) return;
+    at = walk.next;
+  }
+}
+
+// The APK signing block ends just before the central directory with its
+// size and magic; it starts with the same size.
+void paintApkBlock(InputCursor& cursor, ZipPainter& painter, std::uint64_t directory) {
+  if (directory < 24) return;
+  cursor.seek(directory - 24);
+  const Result<ByteSpan> tail = cursor.readExact(24);
+  if (!tail || !startsWith(tail->subspan(8), kApkMagic)) return;
+  const std::uint64_t size = loadLe64(*tail, 0);
+  const std::optional<std::uint64_t> whole = add(size, 8);
+  if (!whole || *whole > directory) return;
+  const std::uint64_t start = directory - *whole;
+  cursor.seek(start);
+  const Result<ByteSpan> head = cursor.readExact(8);
+  if (!head || loadLe64(*head, 0) != size) return;
+  painter.whole(start, *whole, kC1Alt, "APK signing block");
+}
+
+}  // namespace
+
+void colorizeZip(const RandomAccess& input, Colormap& colormap) {
+  const WindowedAccess windowed(input);
+  colormap.fill(kNormalAlt);
+  InputCursor cursor(windowed);
+  ZipPainter painter(colormap);
+  const std::uint64_t size = windowed.size();
+  const std::optional<Directory> directory = readDirectory(cursor, size);
+  std::vector<Member> members;
+  const bool usable = directory && directory->entries > 0 &&
+                      walkCentral(cursor, painter, *directory, members) && !members.empty();
+  if (usable) {
+    // Local headers in file order, each once however many entries name it.
+    std::stable_sort(members.begin(), members.end(),
+                     [](const Member& a, const Member& b) { return a.local < b.local; });
+    std::uint64_t previous = std::numeric_limits<std::uint64_t>::max();
+    for (const Member& member : members) {
+      if (member.local == previous) continue;
+      previous = member.local;
+      paintLocal(cursor, painter, member, true);
+    }
+    paintApkBlock(cursor, painter, directory->offset);
+  } else {
+    walkForward(cursor, painter, size);
+  }
+  std::vector<Member>().swap(members);
+  if (!directory) return;
+  if (directory->zip64_end != 0) {
+    painter.whole(directory->zip64_end, directory->zip64_end_size, kC1,
+                  "zip64 end of central directory");
+    painter.whole(directory->end - kZip64LocatorSize, kZip64LocatorSize, kC1,
+                  "zip64 end of central directory locator");
+  }
+  painter.whole(directory->end, kEndSize, kC1, "end of central directory");
+  painter.whole(directory->end + kEndSize, directory->comment, kC1Alt, "archive comment");
+}
+
+}  // namespace lumo

@@ -1,0 +1,168 @@
+// Hostile and damaged archives: each must end quickly with few paints, keep
+// what it could read, and leave the rest normal_alt.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <functional>
+#include <string>
+
+#include "parsers/parser_test_support.h"
+#include "parsers/parsers.h"
+
+namespace lumo {
+namespace {
+
+using namespace lumo::testing;
+
+void putText(Bytes& bytes, std::uint64_t at, std::string_view text) {
+  if (bytes.size() < at + text.size()) bytes.resize(at + text.size());
+  std::copy(text.begin(), text.end(), bytes.begin() + static_cast<std::ptrdiff_t>(at));
+}
+
+// A stored member "a" holding "xyz" at 0 (31 bytes of header and name, its
+// data to 34), its central entry at 34 (47 bytes), the end record at 81.
+Bytes oneMember() {
+  Bytes b;
+  putText(b, 0, std::string_view("PK\3\4", 4));
+  put(b, 18, 3, 4);
+  put(b, 22, 3, 4);
+  put(b, 26, 1, 2);
+  putText(b, 30, "axyz");
+  putText(b, 34, std::string_view("PK\1\2", 4));
+  // The central entry starts at 34: 46 bytes and its name, to 81.
+  put(b, 34 + 20, 3, 4);
+  put(b, 34 + 24, 3, 4);
+  put(b, 34 + 28, 1, 2);
+  put(b, 34 + 42, 0, 4);
+  putText(b, 34 + 46, "a");
+  putText(b, 81, std::string_view("PK\5\6", 4));
+  put(b, 81 + 8, 1, 2);
+  put(b, 81 + 10, 1, 2);
+  put(b, 81 + 12, 47, 4);
+  put(b, 81 + 16, 34, 4);
+  put(b, 81 + 20, 0, 2);
+  return b;
+}
+constexpr std::uint64_t kEnd = 81;
+
+TEST(ZipTest, OneMemberIsPaintedWhole) {
+  const Bytes b = oneMember();
+  EXPECT_EQ(colorize(colorizeZip, b),
+            std::string(30, '2') + "B" + "bbb" + std::string(46, '4') + "D" + std::string(22, '1'));
+}
+
+TEST(ZipHostile, DamageStopsTheWalkAndLeavesTheRest) {
+  struct Case {
+    const char* name;
+    std::function<Bytes()> make;
+    // The mask's letter at these offsets.
+    std::vector<std::pair<std::uint64_t, char>> expect;
+  };
+  const Case cases[] = {
+      {"directory offset past the end: the local headers are walked forward",
+       [] {
+         Bytes b = oneMember();
+         put(b, kEnd + 16, 0xfffffff0, 4);
+         return b;
+       },
+       {{0, '2'}, {30, 'B'}, {31, 'b'}, {34, '_'}, {kEnd, '1'}}},
+      {"zip64 values near 2^64",
+       [] {
+         // The member, then a zip64 record with huge values at 34, its
+         // locator at 90 and the end record at 110.
+         Bytes z = oneMember();
+         z.resize(34);
+         putText(z, 34, std::string_view("PK\6\6", 4));
+         put(z, 34 + 4, 0xffffffffffffff00ull, 8);
+         put(z, 34 + 32, 0xffffffffffffffffull, 8);
+         put(z, 34 + 40, 0xffffffffffffffffull, 8);
+         put(z, 34 + 48, 0xfffffffffffffff0ull, 8);
+         putText(z, 90, std::string_view("PK\6\7", 4));
+         put(z, 90 + 8, 34, 8);
+         put(z, 90 + 16, 1, 4);
+         putText(z, 110, std::string_view("PK\5\6", 4));
+         put(z, 110 + 8, 0xffff, 2);
+         put(z, 110 + 10, 0xffff, 2);
+         put(z, 110 + 12, 0xffffffff, 4);
+         put(z, 110 + 16, 0xffffffff, 4);
+         put(z, 110 + 20, 0, 2);
+         return z;
+       },
+       {{0, '2'}, {33, 'b'}, {34, '1'}, {90, '1'}, {110, '1'}, {131, '1'}}},
+      {"an end signature inside the comment",
+       [] {
+         Bytes b = oneMember();
+         // Its comment length does not reach the end: the real record wins.
+         std::string fake = std::string("PK\5\6", 4) + std::string(18, '\0');
+         fake[20] = 5;
+         put(b, kEnd + 20, fake.size(), 2);
+         putText(b, kEnd + 22, fake);
+         return b;
+       },
+       {{0, '2'}, {34, '4'}, {kEnd, '1'}, {kEnd + 22, 'a'}, {kEnd + 43, 'a'}}},
+      {"a local header offset into the central directory",
+       [] {
+         Bytes b = oneMember();
+         put(b, 34 + 42, 34, 4);
+         return b;
+       },
+       {{0, '_'}, {31, '_'}, {34, '4'}, {80, 'D'}, {kEnd, '1'}}},
+      {"a member whose sizes are unknown stops the forward walk",
+       [] {
+         Bytes b = oneMember();
+         put(b, 6, 8, 2);
+         put(b, 18, 0, 4);
+         put(b, kEnd, 0, 4);  // no end record
+         return b;
+       },
+       {{0, '2'}, {30, 'B'}, {31, '_'}, {34, '_'}}},
+      {"an entry count far beyond the entries",
+       [] {
+         Bytes b = oneMember();
+         put(b, kEnd + 10, 0xffff, 2);
+         return b;
+       },
+       {{0, '2'}, {31, 'b'}, {34, '4'}, {kEnd, '1'}}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const Bytes b = c.make();
+    const std::string mask = colorize(colorizeZip, b);
+    for (const auto& [offset, letter] : c.expect) EXPECT_EQ(mask.at(offset), letter) << offset;
+  }
+}
+
+TEST(ZipHostile, CentralEntriesNamingOneLocalHeaderPaintItOnce) {
+  // 200000 central entries, all naming the member at 0.
+  Bytes b = oneMember();
+  b.resize(34);
+  constexpr std::uint64_t kEntries = 200000;
+  for (std::uint64_t k = 0; k < kEntries; ++k) {
+    const std::uint64_t at = b.size();
+    putText(b, at, std::string_view("PK\1\2", 4));
+    put(b, at + 20, 3, 4);
+    put(b, at + 28, 1, 2);
+    putText(b, at + 46, "a");
+  }
+  const std::uint64_t end = b.size();
+  putText(b, end, std::string_view("PK\5\6", 4));
+  put(b, end + 10, 0xfffe, 2);
+  put(b, end + 12, end - 34, 4);
+  put(b, end + 16, 34, 4);
+  put(b, end + 20, 0, 2);
+  Colormap named(true);
+  colorizeZip(MemoryAccess(b), named);
+  std::size_t local_headers = 0;
+  for (const Paint& paint : named.paints()) {
+    local_headers += named.label(paint.label).starts_with("local header");
+  }
+  EXPECT_EQ(local_headers, 1u);
+  const std::string mask = colorize(colorizeZip, b);
+  EXPECT_EQ(mask.substr(0, 34), std::string(30, '2') + "Bbbb");
+  // The walk ends with the count.
+  EXPECT_EQ(mask.substr(34 + 47 * 0xfffd, 48), std::string(46, '5') + "E" + "_");
+}
+
+}  // namespace
+}  // namespace lumo
