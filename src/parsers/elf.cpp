@@ -1,7 +1,7 @@
 #include <algorithm>
 #include <array>
 
-#include "parsers/alternating_slot.h"
+#include "colormap/alternating_slot.h"
 #include "parsers/elf_layout.h"
 #include "parsers/input_cursor.h"
 #include "parsers/parsers.h"

@@ -2,7 +2,7 @@
 #include <array>
 #include <limits>
 
-#include "parsers/alternating_slot.h"
+#include "colormap/alternating_slot.h"
 #include "parsers/input_cursor.h"
 #include "parsers/macho_layout.h"
 #include "parsers/macho_names.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "parsers/colormap.h"
+#include "colormap/colormap.h"
 #include "parsers/random_access.h"
 #include "parsers/registry.h"
 

@@ -1,6 +1,6 @@
 #include <array>
 
-#include "parsers/alternating_slot.h"
+#include "colormap/alternating_slot.h"
 #include "parsers/byte_order.h"
 #include "parsers/input_cursor.h"
 #include "parsers/parsers.h"

@@ -5,10 +5,10 @@
 #include <optional>
 #include <string_view>
 
+#include "colormap/colormap.h"
 #include "core/byte_span.h"
 #include "core/failure.h"
 #include "core/parser_kind.h"
-#include "parsers/colormap.h"
 #include "parsers/random_access.h"
 
 namespace lumo {

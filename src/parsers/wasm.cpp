@@ -3,7 +3,7 @@
 #include <limits>
 #include <optional>
 
-#include "parsers/alternating_slot.h"
+#include "colormap/alternating_slot.h"
 #include "parsers/input_cursor.h"
 #include "parsers/parsers.h"
 #include "parsers/windowed_access.h"

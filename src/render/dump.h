@@ -5,8 +5,8 @@
 #include <limits>
 #include <span>
 
+#include "colormap/colormap.h"
 #include "config/options.h"
-#include "parsers/colormap.h"
 #include "render/input_stream.h"
 #include "render/output.h"
 
