@@ -5,6 +5,7 @@
 #include <optional>
 #include <span>
 #include <string>
+#include <vector>
 
 #include "app/input_adapters.h"
 #include "app/whole_stream.h"
@@ -72,20 +73,20 @@ bool needsNames(const Options& options) {
 }
 
 Colormap colorize(const RandomAccess& input, const Options& options, std::string_view displayName) {
-  const std::optional<ParserKind> forced = options.parser;
+  const Format* forced = options.parser;
   if (!needsColormap(options)) {
     // A forced parser must still match, as it would if the parser ran.
-    std::array<std::uint8_t, kMagicPrefix> prefix{};
+    std::vector<std::uint8_t> prefix(magicPrefix());
     const ByteSpan start(prefix.data(), input.readAt(0, prefix.data(), prefix.size()));
-    if (forced && !matchesMagic(*forced, start)) {
-      fatal(ErrorMessage::NonMatchingParser, displayName, parserName(*forced));
+    if (forced != nullptr && !forced->matches(start)) {
+      fatal(ErrorMessage::NonMatchingParser, displayName, forced->name);
     }
     return Colormap();
   }
   Result<Colormap> colormap = buildColormap(input, forced, needsNames(options));
   if (colormap.ok()) return std::move(colormap).value();
   if (colormap.failure() == Failure::NonMatchingParser) {
-    fatal(ErrorMessage::NonMatchingParser, displayName, parserName(*forced));
+    fatal(ErrorMessage::NonMatchingParser, displayName, forced->name);
   }
   fatal(ErrorMessage::OutOfMemory);
 }
@@ -167,15 +168,15 @@ void dumpFile(platform::InputSource& source, const Options& options, std::string
 void dumpStream(platform::InputSource& source, const Options& options,
                 std::string_view displayName) {
   ByteBuffer head;
-  if (Status read = readAtLeast(source, head, kMagicPrefix); !read) {
+  if (Status read = readAtLeast(source, head, magicPrefix()); !read) {
     failReading(read.failure(), displayName);
   }
-  const ParserKind kind = options.parser.value_or(detectParser(head.bytes()));
+  const Format& format = options.parser != nullptr ? *options.parser : detectFormat(head.bytes());
   // A negative skip needs the end, which a stream does not know in advance.
   if (options.window.skip && options.window.skip->from_end) {
     fatal(ErrorMessage::SkipFromEndOfStream, displayName);
   }
-  if (parserReadsAnywhere(kind) && matchesMagic(kind, head.bytes()) && needsColormap(options)) {
+  if (readsAnywhere(format) && format.matches(head.bytes()) && needsColormap(options)) {
     Result<std::optional<platform::InputSource>> whole = readWholeStream(source, head);
     if (!whole) failReading(whole.failure(), displayName);
     if (*whole) return dumpFile(**whole, options, displayName);

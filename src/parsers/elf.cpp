@@ -242,4 +242,13 @@ void colorizeElf(const RandomAccess& input, Colormap& colormap) {
   paintTable(section_headers, namer, colormap);
 }
 
+const Format kElfFormat{
+    .name = "elf",
+    .description = "32-bit and 64-bit ELF files",
+    .prefix = 4,
+    .matches = [](ByteSpan start) { return startsWith(start, "\177ELF"); },  // \177 is DEL, 0x7f
+    .need = InputNeed::Anywhere,
+    .colorize = colorizeElf,
+};
+
 }  // namespace lumo

@@ -240,4 +240,13 @@ void colorizeMachO(const RandomAccess& input, Colormap& colormap) {
   paintThin(windowed, MachOPainter(colormap, 0, kNoLimit), commands_left);
 }
 
+const Format kMachOFormat{
+    .name = "macho",
+    .description = "Mach-O files, thin and universal",
+    .prefix = 8,  // a universal header's slice count follows its magic
+    .matches = looksLikeMachO,
+    .need = InputNeed::Anywhere,
+    .colorize = colorizeMachO,
+};
+
 }  // namespace lumo

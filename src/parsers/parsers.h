@@ -1,6 +1,7 @@
 #pragma once
 
 #include "colormap/colormap.h"
+#include "core/format.h"
 #include "parsers/random_access.h"
 #include "parsers/registry.h"
 
@@ -14,5 +15,14 @@ void colorizeQoi(const RandomAccess& input, Colormap& colormap);
 void colorizeMachO(const RandomAccess& input, Colormap& colormap);
 void colorizeWasm(const RandomAccess& input, Colormap& colormap);
 void colorizeData(const RandomAccess& input, Colormap& colormap);
+
+/// Each format's descriptor, defined beside its parser; the registry lists
+/// them in the order of detection.
+extern const Format kElfFormat;
+extern const Format kPeFormat;
+extern const Format kQoiFormat;
+extern const Format kMachOFormat;
+extern const Format kWasmFormat;
+extern const Format kDataFormat;
 
 }  // namespace lumo

@@ -98,4 +98,13 @@ void colorizePe(const RandomAccess& input, Colormap& colormap) {
   paintSections(cursor, section_count, colormap);
 }
 
+const Format kPeFormat{
+    .name = "pe",
+    .description = "PE (portable executable) files",
+    .prefix = 2,
+    .matches = [](ByteSpan start) { return startsWith(start, "MZ"); },
+    .need = InputNeed::Anywhere,
+    .colorize = colorizePe,
+};
+
 }  // namespace lumo

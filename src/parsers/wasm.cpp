@@ -183,4 +183,16 @@ void colorizeWasm(const RandomAccess& input, Colormap& colormap) {
   }
 }
 
+const Format kWasmFormat{
+    .name = "wasm",
+    .description = "WebAssembly modules",
+    .prefix = 8,
+    // "\0asm" and version 1
+    .matches =
+        [](ByteSpan start) { return startsWith(start, std::string_view("\0asm\1\0\0\0", 8)); },
+    // Sections follow one another, so the module can be coloured as it flows.
+    .need = InputNeed::Forward,
+    .colorize = colorizeWasm,
+};
+
 }  // namespace lumo
