@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "colormap/alternating_slot.h"
+#include "core/checked_add.h"
 
 namespace lumo {
 namespace {
@@ -15,7 +16,7 @@ namespace {
 constexpr std::uint64_t kEnd = std::numeric_limits<std::uint64_t>::max();
 
 std::uint64_t endOf(std::uint64_t start, std::uint64_t length) {
-  return length > kEnd - start ? kEnd : start + length;
+  return saturatingAdd(start, length);
 }
 
 // More stretches of paints in order than this are sorted instead of merged.
