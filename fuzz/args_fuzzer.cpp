@@ -71,7 +71,7 @@ void checkRun(const std::vector<std::string>& arguments, const lumo::Args& args)
   }
   if (args.parser) {
     FUZZ_CHECK(has(arguments, "--parser"));
-    FUZZ_CHECK(has(arguments, std::string(lumo::parserName(*args.parser))));
+    FUZZ_CHECK(has(arguments, std::string(args.parser->name)));
   }
 }
 

@@ -44,6 +44,24 @@ bool isMachO(ByteSpan input) {
   return magic == 0xfeedface || magic == 0xfeedfacf || magic == 0xcefaedfe || magic == 0xcffaedfe;
 }
 
+// The formats this file knows the rules of, named here rather than taken
+// from the registry's descriptors.
+enum class ParserKind { Elf, Pe, Qoi, Macho, Wasm, Zip, Png, Gzip, Gif, Data };
+
+ParserKind kindOf(const Format& format) {
+  constexpr std::pair<std::string_view, ParserKind> kKinds[] = {
+      {"elf", ParserKind::Elf},     {"pe", ParserKind::Pe},     {"qoi", ParserKind::Qoi},
+      {"macho", ParserKind::Macho}, {"wasm", ParserKind::Wasm}, {"zip", ParserKind::Zip},
+      {"png", ParserKind::Png},     {"gzip", ParserKind::Gzip}, {"gif", ParserKind::Gif},
+      {"data", ParserKind::Data}};
+  for (const auto& [name, kind] : kKinds) {
+    if (format.name == name) return kind;
+  }
+  // A registered format whose rules this file has not been taught.
+  FUZZ_CHECK(false);
+  return ParserKind::Data;
+}
+
 // Written out here rather than taken from the registry.
 bool magicMatches(ParserKind kind, ByteSpan input) {
   std::string_view magic;
@@ -161,12 +179,9 @@ void checkSlots(ParserKind kind, ByteSpan input, const std::vector<std::uint8_t>
 
 // The resolved runs must equal painting a byte array with the parser's
 // paints in order.
-void checkResolve(ParserKind kind, ByteSpan input, const std::vector<std::uint8_t>& slots) {
-  constexpr void (*kParsers[])(const RandomAccess&, Colormap&) = {
-      colorizeElf, colorizePe,   colorizeQoi, colorizeMachO, colorizeWasm, colorizeZip,
-      colorizePng, colorizeGzip, colorizeGif, colorizeData};
+void checkResolve(const Format& format, ByteSpan input, const std::vector<std::uint8_t>& slots) {
   Colormap colormap;
-  kParsers[static_cast<std::size_t>(kind)](MemoryAccess(input), colormap);
+  format.colorize(MemoryAccess(input), colormap);
   if (colormap.byteClasses()) return;
   // Linear work: every table entry a parser visits takes bytes of the
   // input, and a universal file's at most 30 slices each take the input
@@ -184,8 +199,7 @@ void checkResolve(ParserKind kind, ByteSpan input, const std::vector<std::uint8_
 // With names kept, the colors are the same; every label and name is short;
 // the legend of the whole input names every owner of a labelled run, and
 // prints nothing outside printable ASCII but its swatches.
-void checkNames(ByteSpan input, std::optional<ParserKind> forced,
-                const std::vector<std::uint8_t>& slots) {
+void checkNames(ByteSpan input, const Format* forced, const std::vector<std::uint8_t>& slots) {
   Result<Colormap> named = buildColormap(input, forced, true);
   FUZZ_CHECK(named.ok());
   FUZZ_CHECK(slotsOf(*named, input) == slots);
@@ -217,16 +231,17 @@ void checkNames(ByteSpan input, std::optional<ParserKind> forced,
 }  // namespace
 
 Colormap checkedColormap(ByteSpan input, std::vector<std::uint8_t>& slots) {
-  const ParserKind detected = detectParser(input);
-  Result<Colormap> colormap = buildColormap(input, std::nullopt);
+  const Format& detected = detectFormat(input);
+  Result<Colormap> colormap = buildColormap(input, nullptr);
   FUZZ_CHECK(colormap.ok());
   slots = slotsOf(*colormap, input);
-  checkSlots(detected, input, slots);
+  checkSlots(kindOf(detected), input, slots);
   checkResolve(detected, input, slots);
-  checkNames(input, std::nullopt, slots);
+  checkNames(input, nullptr, slots);
 
-  for (ParserKind forced : kParserKinds) {
-    Result<Colormap> forcedMap = buildColormap(input, forced);
+  for (const Format* format : formats()) {
+    const ParserKind forced = kindOf(*format);
+    Result<Colormap> forcedMap = buildColormap(input, format);
     if (!magicMatches(forced, input)) {
       FUZZ_CHECK(!forcedMap && forcedMap.failure() == Failure::NonMatchingParser);
       continue;
@@ -234,7 +249,7 @@ Colormap checkedColormap(ByteSpan input, std::vector<std::uint8_t>& slots) {
     FUZZ_CHECK(forcedMap.ok());
     const std::vector<std::uint8_t> forcedSlots = slotsOf(*forcedMap, input);
     checkSlots(forced, input, forcedSlots);
-    if (forced == detected) FUZZ_CHECK(forcedSlots == slots);
+    if (format == &detected) FUZZ_CHECK(forcedSlots == slots);
   }
   return std::move(colormap).value();
 }

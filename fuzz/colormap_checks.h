@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "colormap/colormap.h"
 #include "core/byte_span.h"
-#include "parsers/colormap.h"
 
 namespace lumo::fuzz {
 

@@ -3,6 +3,7 @@
 #include <array>
 #include <optional>
 #include <utility>
+#include <vector>
 
 #include "parsers/registry.h"
 #include "render/dump_line.h"
@@ -21,33 +22,40 @@ bool needsNames(const Options& options) {
   return effectiveOptions(options).legend || options.window.section;
 }
 
-RunError notMatching(std::string_view displayName, ParserKind forced) {
-  return failed(ErrorMessage::NonMatchingParser, displayName, parserName(forced));
+RunError notMatching(std::string_view displayName, const Format& forced) {
+  return failed(ErrorMessage::NonMatchingParser, displayName, forced.name);
+}
+
+const Format& formatOf(ByteSpan head, const Options& options) {
+  return options.parser != nullptr ? *options.parser : detectFormat(head);
 }
 
 }  // namespace
 
-std::size_t formatPrefixSize() { return kMagicPrefix; }
+std::size_t formatPrefixSize() { return magicPrefix(); }
 
 bool needsWholeStream(ByteSpan head, const Options& options) {
-  const ParserKind kind = options.parser.value_or(detectParser(head));
-  return parserReadsAnywhere(kind) && matchesMagic(kind, head) && needsColormap(options);
+  const Format& format = formatOf(head, options);
+  return readsAnywhere(format) && format.matches(head) && needsColormap(options);
 }
 
 std::unique_ptr<ForwardWalk> forwardWalkOf(ByteSpan head, const Options& options) {
-  const ParserKind kind = options.parser.value_or(detectParser(head));
-  if (!matchesMagic(kind, head) || !needsColormap(options) || needsNames(options)) return nullptr;
-  return makeForwardWalk(kind);
+  const Format& format = formatOf(head, options);
+  if (format.forward == nullptr || !format.matches(head) || !needsColormap(options) ||
+      needsNames(options)) {
+    return nullptr;
+  }
+  return format.forward();
 }
 
 RunResult<Colormap> colorize(const RandomAccess& input, const Options& options,
                              std::string_view displayName) {
-  const std::optional<ParserKind> forced = options.parser;
+  const Format* forced = options.parser;
   if (!needsColormap(options)) {
     // A forced parser must still match, as it would if the parser ran.
-    std::array<std::uint8_t, kMagicPrefix> prefix{};
+    std::vector<std::uint8_t> prefix(magicPrefix());
     const ByteSpan start(prefix.data(), input.readAt(0, prefix.data(), prefix.size()));
-    if (forced && !matchesMagic(*forced, start)) return notMatching(displayName, *forced);
+    if (forced != nullptr && !forced->matches(start)) return notMatching(displayName, *forced);
     return Colormap();
   }
   Result<Colormap> colormap = buildColormap(input, forced, needsNames(options));

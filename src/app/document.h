@@ -7,7 +7,7 @@
 
 #include "app/run_error.h"
 #include "config/options.h"
-#include "parsers/colormap.h"
+#include "colormap/colormap.h"
 #include "parsers/forward_walk.h"
 #include "parsers/random_access.h"
 #include "platform/byte_buffer.h"

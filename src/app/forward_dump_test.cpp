@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "parsers/parsers.h"
 #include "parsers/registry.h"
 
 namespace lumo {
@@ -68,7 +69,7 @@ std::vector<std::uint8_t> module() {
 
 std::string fileDump(const std::vector<std::uint8_t>& bytes, const Options& options,
                      DumpWindow window) {
-  Result<Colormap> colormap = buildColormap(bytes, ParserKind::Wasm);
+  Result<Colormap> colormap = buildColormap(bytes, &kWasmFormat);
   EXPECT_TRUE(colormap.ok());
   const std::size_t from =
       static_cast<std::size_t>(std::min<std::uint64_t>(window.start, bytes.size()));
@@ -103,7 +104,7 @@ TEST(ForwardDump, WasmInAnyPiecesAndBufferMatchesTheWholeColormap) {
     SCOPED_TRACE(testing::Message() << "pieces " << c.pieces[0] << " buffer " << c.buffer
                                     << " window " << c.window.start);
     PieceStream stream(bytes, c.pieces);
-    std::unique_ptr<ForwardWalk> walk = makeForwardWalk(ParserKind::Wasm);
+    std::unique_ptr<ForwardWalk> walk = kWasmFormat.forward();
     ASSERT_NE(walk, nullptr);
     StringSink sink;
     OutputBuffer out(sink);

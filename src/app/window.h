@@ -4,8 +4,8 @@
 #include <optional>
 #include <string>
 
+#include "colormap/colormap.h"
 #include "core/window_spec.h"
-#include "parsers/colormap.h"
 #include "render/dump.h"
 
 namespace lumo {

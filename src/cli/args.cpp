@@ -97,7 +97,7 @@ class ArgsWalk {
   /// latest texts must be a parser name and byte counts.
   ArgsOutcome finish() {
     if (parserText_) {
-      args_.parser = parserByName(*parserText_);
+      args_.parser = formatByName(*parserText_);
       if (!args_.parser) return errorOutcome(ErrorMessage::NoParserNamed, *parserText_);
     }
     if (skipText_) {

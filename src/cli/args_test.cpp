@@ -28,7 +28,7 @@ std::string describe(const Args& args) {
          " show_size=" + describe(args.show_size) + " show_offset=" + describe(args.show_offset) +
          " show_ascii=" + describe(args.show_ascii) + " skip_lines=" + describe(args.skip_lines) +
          " raw=" + describe(args.raw) + " show_palette=" + describe(args.show_palette) +
-         " parser=" + (args.parser ? std::string(parserName(*args.parser)) : "absent");
+         " parser=" + (args.parser ? std::string(args.parser->name) : "absent");
 }
 
 // ---------------------------------------------------------------------------
@@ -71,20 +71,20 @@ const std::vector<RunCase> kRunCases = {
     // Different switches never conflict, raw included.
     {{"--raw", "--color", "--no-size", "--uppercase"},
      Args{.color = true, .uppercase = true, .show_size = false, .raw = true}},
-    {{"--parser", "elf"}, Args{.parser = ParserKind::Elf}},
-    {{"--parser", "pe"}, Args{.parser = ParserKind::Pe}},
-    {{"--parser", "qoi"}, Args{.parser = ParserKind::Qoi}},
-    {{"--parser", "data"}, Args{.parser = ParserKind::Data}},
+    {{"--parser", "elf"}, Args{.parser = formatByName("elf")}},
+    {{"--parser", "pe"}, Args{.parser = formatByName("pe")}},
+    {{"--parser", "qoi"}, Args{.parser = formatByName("qoi")}},
+    {{"--parser", "data"}, Args{.parser = formatByName("data")}},
     // The value after --parser is never the file argument.
-    {{"--parser", "elf", "f"}, Args{.file = "f", .parser = ParserKind::Elf}},
-    {{"f", "--parser", "pe"}, Args{.file = "f", .parser = ParserKind::Pe}},
+    {{"--parser", "elf", "f"}, Args{.file = "f", .parser = formatByName("elf")}},
+    {{"f", "--parser", "pe"}, Args{.file = "f", .parser = formatByName("pe")}},
     // The last value counts, even when an earlier one is no parser name.
-    {{"--parser", "elf", "--parser", "qoi"}, Args{.parser = ParserKind::Qoi}},
-    {{"--parser", "nope", "--parser", "data"}, Args{.parser = ParserKind::Data}},
+    {{"--parser", "elf", "--parser", "qoi"}, Args{.parser = formatByName("qoi")}},
+    {{"--parser", "nope", "--parser", "data"}, Args{.parser = formatByName("data")}},
     // A trailing --parser is dropped; the earlier value stays.
     {{"--parser"}, Args{}},
     {{"f", "--parser"}, Args{.file = "f"}},
-    {{"--parser", "pe", "f", "--parser"}, Args{.file = "f", .parser = ParserKind::Pe}},
+    {{"--parser", "pe", "f", "--parser"}, Args{.file = "f", .parser = formatByName("pe")}},
 };
 
 TEST(ClassifyArgs, RunsWithTheArgsTheCommandLineGives) {
@@ -220,7 +220,7 @@ TEST(ClassifyArgs, RejectsMalformedCommandLinesWithTheirMessage) {
 TEST(ParseArgs, ReturnsTheArgsOfARun) {
   Args args = parseArgs({"--no-color", "in.bin", "--parser", "qoi"});
   EXPECT_EQ(describe(args),
-            describe(Args{.file = "in.bin", .color = false, .parser = ParserKind::Qoi}));
+            describe(Args{.file = "in.bin", .color = false, .parser = formatByName("qoi")}));
 }
 
 TEST(ParseArgsDeathTest, HelpEndsTheProcessWithStatusZero) {

@@ -41,14 +41,14 @@ constexpr std::string_view kParserIndent = "                                    
 constexpr std::size_t kParserNameWidth = 6;
 constexpr std::string_view kAuthor = "\nMade by Tovrel\n";
 
-void appendParserLine(std::string& text, ParserKind kind) {
-  std::string_view name = parserName(kind);
+void appendParserLine(std::string& text, const Format& format) {
+  std::string_view name = format.name;
   text.append(kParserIndent);
   text.append("- ");
   text.append(name);
   if (name.size() < kParserNameWidth) text.append(kParserNameWidth - name.size(), ' ');
   text.append(" ");
-  text.append(parserDescription(kind));
+  text.append(format.description);
   text.append("\n");
 }
 
@@ -56,7 +56,7 @@ void appendParserLine(std::string& text, ParserKind kind) {
 
 std::string helpText() {
   std::string text(kUsage);
-  for (ParserKind kind : kParserKinds) appendParserLine(text, kind);
+  for (const Format* format : formats()) appendParserLine(text, *format);
   text.append(kAuthor);
   return text;
 }

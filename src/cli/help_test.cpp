@@ -90,17 +90,18 @@ TEST(HelpText, FlagDescriptionsStartAtColumn34) {
 
 TEST(HelpText, ParserLinesHangUnderTheDescriptionColumn) {
   std::vector<std::string> lines = linesOf(helpText().substr(kUsageSize));
-  ASSERT_EQ(lines.size(), kParserKinds.size() + 2);
-  for (std::size_t i = 0; i < kParserKinds.size(); ++i) {
-    ParserKind kind = kParserKinds[i];
-    std::string name(parserName(kind));
+  const std::size_t count = formats().size();
+  ASSERT_EQ(lines.size(), count + 2);
+  for (std::size_t i = 0; i < count; ++i) {
+    const Format& format = *formats()[i];
+    std::string name(format.name);
     std::string expected = std::string(36, ' ') + "- " + name + std::string(6 - name.size(), ' ') +
-                           " " + std::string(parserDescription(kind));
+                           " " + std::string(format.description);
     EXPECT_EQ(lines[i], expected);
-    EXPECT_EQ(lines[i].find(parserDescription(kind)), 45u);
+    EXPECT_EQ(lines[i].find(format.description), 45u);
   }
-  EXPECT_EQ(lines[kParserKinds.size()], "");
-  EXPECT_EQ(lines[kParserKinds.size() + 1], "Made by Tovrel");
+  EXPECT_EQ(lines[count], "");
+  EXPECT_EQ(lines[count + 1], "Made by Tovrel");
   EXPECT_TRUE(helpText().ends_with("\n\nMade by Tovrel\n"));
 }
 

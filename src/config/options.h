@@ -19,7 +19,7 @@ struct Options {
   bool show_ascii = true;
   bool skip_lines = true;
   bool raw = false;
-  std::optional<ParserKind> parser{};
+  const Format* parser = nullptr;  // null: chosen by the input
   WindowSpec window{};
   bool legend = false;
   Palette palette = defaultPalette();

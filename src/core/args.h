@@ -3,7 +3,7 @@
 #include <optional>
 #include <string>
 
-#include "core/parser_kind.h"
+#include "core/format.h"
 #include "core/window_spec.h"
 
 namespace lumo {
@@ -21,7 +21,8 @@ struct Args {
   std::optional<bool> skip_lines{};
   std::optional<bool> raw{};
   std::optional<bool> show_palette{};
-  std::optional<ParserKind> parser{};
+  /// `--parser`: null when absent.
+  const Format* parser = nullptr;
   /// `--skip`, `--length`, `--section`: the last value of each.
   WindowSpec window{};
   std::optional<bool> legend{};

@@ -1,7 +1,9 @@
 #include <algorithm>
 #include <array>
+#include <optional>
 
-#include "parsers/alternating_slot.h"
+#include "colormap/alternating_slot.h"
+#include "core/checked_add.h"
 #include "parsers/elf_layout.h"
 #include "parsers/input_cursor.h"
 #include "parsers/parsers.h"
@@ -61,11 +63,11 @@ struct StringTable {
 std::string_view readName(const RandomAccess& input, const StringTable& table, std::uint32_t at,
                           std::array<char, kNameCap>& storage) {
   if (at >= table.size) return {};
-  const std::uint64_t start = table.offset + at;
-  if (start < table.offset || start >= input.size()) return {};
-  const std::uint64_t limit = std::min({kNameCap, table.size - at, input.size() - start});
+  const std::optional<std::uint64_t> start = checkedAdd(table.offset, at);
+  if (!start || *start >= input.size()) return {};
+  const std::uint64_t limit = std::min({kNameCap, table.size - at, input.size() - *start});
   InputCursor cursor(input);
-  cursor.seek(start);
+  cursor.seek(*start);
   std::size_t length = 0;
   while (length < limit) {
     const std::uint64_t piece = std::min<std::uint64_t>(InputCursor::kMaxRecord, limit - length);
@@ -241,5 +243,14 @@ void colorizeElf(const RandomAccess& input, Colormap& colormap) {
                                     .sections = true};
   paintTable(section_headers, namer, colormap);
 }
+
+const Format kElfFormat{
+    .name = "elf",
+    .description = "32-bit and 64-bit ELF files",
+    .prefix = 4,
+    .matches = [](ByteSpan start) { return startsWith(start, "\177ELF"); },  // \177 is DEL, 0x7f
+    .need = InputNeed::Anywhere,
+    .colorize = colorizeElf,
+};
 
 }  // namespace lumo

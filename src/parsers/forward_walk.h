@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "core/parser_kind.h"
-#include "parsers/colormap.h"
+#include "colormap/colormap.h"
 #include "parsers/random_access.h"
 
 namespace lumo {
@@ -65,9 +65,5 @@ class ForwardWalk {
   /// knows that they are the end (a trailer): the stream holds them back.
   virtual std::uint64_t tail() const { return 0; }
 };
-
-/// The forward walk of `kind`, or none when the format needs more than a
-/// front-to-back pass.
-std::unique_ptr<ForwardWalk> makeForwardWalk(ParserKind kind);
 
 }  // namespace lumo

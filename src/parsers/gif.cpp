@@ -2,7 +2,7 @@
 #include <optional>
 #include <string_view>
 
-#include "parsers/alternating_slot.h"
+#include "colormap/alternating_slot.h"
 #include "parsers/byte_order.h"
 #include "parsers/input_cursor.h"
 #include "parsers/parsers.h"
@@ -150,5 +150,14 @@ void colorizeGif(const RandomAccess& input, Colormap& colormap) {
     if (!more) return;
   }
 }
+
+const Format kGifFormat{
+    .name = "gif",
+    .description = "GIF images",
+    .prefix = 6,
+    .matches = [](ByteSpan start) { return startsWith(start, "GIF87a") || startsWith(start, "GIF89a"); },
+    .need = InputNeed::Anywhere,
+    .colorize = colorizeGif,
+};
 
 }  // namespace lumo

@@ -122,7 +122,7 @@ TEST_F(GifRealFileTest, BlocksMatchGifsicleAndTheWalk) {
     ASSERT_TRUE(info.has_value());
     const std::optional<Bytes> bytes = readWholeFile(path);
     ASSERT_TRUE(bytes.has_value());
-    ASSERT_EQ(detectParser(*bytes), ParserKind::Gif);
+    ASSERT_EQ(&detectFormat(*bytes), &kGifFormat);
     // The walk agrees with gifsicle on the images, their sizes, the
     // comments and the global table.
     const Walk walk = walkGif(*bytes);
@@ -145,7 +145,7 @@ TEST_F(GifRealFileTest, BlocksMatchGifsicleAndTheWalk) {
     const std::string actual = colorize(colorizeGif, *bytes);
     EXPECT_EQ(describeMismatch(actual, expectedMask(bytes->size(), walk.regions)), "");
 
-    const Result<Colormap> named = buildColormap(*bytes, ParserKind::Gif, true);
+    const Result<Colormap> named = buildColormap(*bytes, &kGifFormat, true);
     ASSERT_TRUE(named.ok());
     std::size_t images = 0;
     for (const NamedSection& s : named->sections()) {

@@ -4,7 +4,7 @@
 #include <optional>
 #include <string_view>
 
-#include "parsers/alternating_slot.h"
+#include "colormap/alternating_slot.h"
 #include "parsers/byte_order.h"
 #include "parsers/input_cursor.h"
 #include "parsers/parsers.h"
@@ -175,5 +175,16 @@ void colorizeGzip(const RandomAccess& input, Colormap& colormap) {
     next = paintMember(cursor, colormap, windowed.size(), member);
   }
 }
+
+const Format kGzipFormat{
+    .name = "gzip",
+    .description = "gzip files, BGZF member by member",
+    .prefix = 3,
+    // The magic number and deflate, the only compression method.
+    .matches = [](ByteSpan start) { return startsWith(start, "\x1f\x8b\x08"); },
+    // The trailer is the last 8 bytes: the input's end must be known.
+    .need = InputNeed::Anywhere,
+    .colorize = colorizeGzip,
+};
 
 }  // namespace lumo

@@ -73,7 +73,7 @@ TEST_F(GzipRealFileTest, OneMemberFilesMatchWhatGzipReports) {
     const std::optional<Bytes> bytes = readWholeFile(path);
     ASSERT_TRUE(bytes.has_value());
     ASSERT_GT(bytes->size(), 18u);
-    ASSERT_EQ(detectParser(*bytes), ParserKind::Gzip);
+    ASSERT_EQ(&detectFormat(*bytes), &kGzipFormat);
     const std::size_t size = bytes->size();
     EXPECT_EQ(littleEndian(*bytes, size - 8, 4), std::stoull(words[1], nullptr, 16));
     EXPECT_EQ(littleEndian(*bytes, size - 4, 4), std::stoull(words[6]) & 0xffffffff);
@@ -87,7 +87,7 @@ TEST_F(GzipRealFileTest, OneMemberFilesMatchWhatGzipReports) {
                                                            {data, size - 8 - data, kC2Alt},
                                                            {size - 8, 8, kC2}})),
               "");
-    const Result<Colormap> colormap = buildColormap(*bytes, ParserKind::Gzip, true);
+    const Result<Colormap> colormap = buildColormap(*bytes, &kGzipFormat, true);
     ASSERT_TRUE(colormap.ok());
     ASSERT_EQ(colormap->sections().size(), named ? 1u : 0u);
     if (named) {

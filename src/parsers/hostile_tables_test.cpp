@@ -91,7 +91,7 @@ TEST(HostileTables, PaintsFollowWhatIsPaintedNotTheCounts) {
       {"PE, nested contents", worstPe(Contents::Nested), kCount + 10},
   };
   for (const Case& c : cases) {
-    Result<Colormap> colormap = buildColormap(ByteSpan(c.input), std::nullopt);
+    Result<Colormap> colormap = buildColormap(ByteSpan(c.input), nullptr);
     ASSERT_TRUE(colormap.ok()) << c.what;
     EXPECT_LE(colormap->paints().size(), c.most_paints) << c.what;
     // Each paint starts and ends at most one run.

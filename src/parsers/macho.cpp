@@ -2,7 +2,7 @@
 #include <array>
 #include <limits>
 
-#include "parsers/alternating_slot.h"
+#include "colormap/alternating_slot.h"
 #include "parsers/input_cursor.h"
 #include "parsers/macho_layout.h"
 #include "parsers/macho_names.h"
@@ -239,5 +239,14 @@ void colorizeMachO(const RandomAccess& input, Colormap& colormap) {
   std::uint64_t commands_left = kMaxCommands;
   paintThin(windowed, MachOPainter(colormap, 0, kNoLimit), commands_left);
 }
+
+const Format kMachOFormat{
+    .name = "macho",
+    .description = "Mach-O files, thin and universal",
+    .prefix = 8,  // a universal header's slice count follows its magic
+    .matches = looksLikeMachO,
+    .need = InputNeed::Anywhere,
+    .colorize = colorizeMachO,
+};
 
 }  // namespace lumo

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "parsers/colormap.h"
+#include "colormap/colormap.h"
 
 namespace lumo {
 

@@ -131,7 +131,7 @@ std::vector<Region> expectedRegions(const ThinReport& r) {
 // Every section the report lists can be selected as "SEGMENT,section", at
 // its offset and size; a zero-fill section is recorded with no bytes.
 void expectSectionsRecorded(const ThinReport& r, const Bytes& bytes) {
-  const Result<Colormap> colormap = buildColormap(bytes, ParserKind::Macho, true);
+  const Result<Colormap> colormap = buildColormap(bytes, formatByName("macho"), true);
   ASSERT_TRUE(colormap.ok());
   for (const CommandReport& command : r.commands) {
     for (const CommandReport::Section& s : command.sections) {
@@ -213,7 +213,7 @@ TEST_F(MachORealFileTest, ThinFilesMatchTheLoadCommandsLlvmObjdumpReports) {
     ASSERT_EQ(r.commands.size(), r.ncmds);
     const std::optional<Bytes> bytes = readWholeFile(path(c.file));
     ASSERT_TRUE(bytes.has_value());
-    ASSERT_EQ(detectParser(*bytes), ParserKind::Macho);
+    ASSERT_EQ(detectFormat(*bytes).name, "macho");
 
     const std::string actual = colorize(colorizeMachO, *bytes);
     EXPECT_EQ(describeMismatch(actual, expectedMask(bytes->size(), expectedRegions(r))), "");
@@ -255,7 +255,7 @@ TEST_F(MachORealFileTest, UniversalFileMatchesItsFatHeadersAndEachSlice) {
   ASSERT_EQ(archs.size(), 2u);
   const std::optional<Bytes> bytes = readWholeFile(path("universal"));
   ASSERT_TRUE(bytes.has_value());
-  ASSERT_EQ(detectParser(*bytes), ParserKind::Macho);
+  ASSERT_EQ(detectFormat(*bytes).name, "macho");
 
   std::vector<Region> regions = {{0, 8, kC1}};
   for (std::size_t k = 0; k < archs.size(); ++k) regions.push_back({8 + 20 * k, 20, kC1});
@@ -286,8 +286,8 @@ TEST(JavaClassFileTest, StaysData) {
   // The universal magic, then a minor and a major class file version.
   ASSERT_EQ(Bytes(bytes.begin(), bytes.begin() + 4), (Bytes{0xca, 0xfe, 0xba, 0xbe}));
   ASSERT_GE(bytes[6] * 256 + bytes[7], 45);
-  EXPECT_EQ(detectParser(bytes), ParserKind::Data);
-  EXPECT_FALSE(matchesMagic(ParserKind::Macho, bytes));
+  EXPECT_EQ(detectFormat(bytes).name, "data");
+  EXPECT_FALSE(formatByName("macho")->matches(bytes));
 }
 
 }  // namespace

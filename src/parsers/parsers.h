@@ -2,7 +2,8 @@
 
 #include <memory>
 
-#include "parsers/colormap.h"
+#include "colormap/colormap.h"
+#include "core/format.h"
 #include "parsers/forward_walk.h"
 #include "parsers/random_access.h"
 #include "parsers/registry.h"
@@ -24,5 +25,18 @@ void colorizeData(const RandomAccess& input, Colormap& colormap);
 
 /// The forward walks, for the formats that have one.
 std::unique_ptr<ForwardWalk> makeWasmForwardWalk();
+
+/// Each format's descriptor, defined beside its parser; the registry lists
+/// them in the order of detection.
+extern const Format kElfFormat;
+extern const Format kPeFormat;
+extern const Format kQoiFormat;
+extern const Format kMachOFormat;
+extern const Format kWasmFormat;
+extern const Format kZipFormat;
+extern const Format kPngFormat;
+extern const Format kGzipFormat;
+extern const Format kGifFormat;
+extern const Format kDataFormat;
 
 }  // namespace lumo

@@ -1,6 +1,6 @@
 #include <array>
 
-#include "parsers/alternating_slot.h"
+#include "colormap/alternating_slot.h"
 #include "parsers/byte_order.h"
 #include "parsers/input_cursor.h"
 #include "parsers/parsers.h"
@@ -97,5 +97,14 @@ void colorizePe(const RandomAccess& input, Colormap& colormap) {
   paintOptionalHeader(lfanew + kCoffRecordSize, optional_size, colormap);
   paintSections(cursor, section_count, colormap);
 }
+
+const Format kPeFormat{
+    .name = "pe",
+    .description = "PE (portable executable) files",
+    .prefix = 2,
+    .matches = [](ByteSpan start) { return startsWith(start, "MZ"); },
+    .need = InputNeed::Anywhere,
+    .colorize = colorizePe,
+};
 
 }  // namespace lumo

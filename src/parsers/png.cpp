@@ -3,7 +3,7 @@
 #include <string_view>
 #include <unordered_set>
 
-#include "parsers/alternating_slot.h"
+#include "colormap/alternating_slot.h"
 #include "parsers/byte_order.h"
 #include "parsers/input_cursor.h"
 #include "parsers/parsers.h"
@@ -96,5 +96,14 @@ void colorizePng(const RandomAccess& input, Colormap& colormap) {
     cursor.seek(c.start + kChunkHeaderSize + c.length + kCrcSize);
   }
 }
+
+const Format kPngFormat{
+    .name = "png",
+    .description = "PNG images",
+    .prefix = 8,
+    .matches = [](ByteSpan start) { return startsWith(start, "\x89PNG\r\n\x1a\n"); },
+    .need = InputNeed::Anywhere,
+    .colorize = colorizePng,
+};
 
 }  // namespace lumo

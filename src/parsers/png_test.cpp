@@ -127,7 +127,7 @@ TEST_F(PngRealFileTest, ChunksAndSectionsMatchWhatPngcheckReports) {
     ASSERT_GE(chunks.size(), 3u);
     ASSERT_EQ(chunks.front().type, "IHDR");
     ASSERT_EQ(chunks.back().type, "IEND");
-    ASSERT_EQ(detectParser(*bytes), ParserKind::Png);
+    ASSERT_EQ(&detectFormat(*bytes), &kPngFormat);
 
     const std::string actual = colorize(colorizePng, *bytes);
     EXPECT_EQ(describeMismatch(actual, expectedMask(bytes->size(), expectedRegions(chunks))), "");
@@ -135,7 +135,7 @@ TEST_F(PngRealFileTest, ChunksAndSectionsMatchWhatPngcheckReports) {
     // Each type names the data of its first chunk, once.
     std::map<std::string, ChunkReport> first;
     for (const ChunkReport& c : chunks) first.emplace(c.type, c);
-    const Result<Colormap> named = buildColormap(*bytes, ParserKind::Png, true);
+    const Result<Colormap> named = buildColormap(*bytes, &kPngFormat, true);
     ASSERT_TRUE(named.ok());
     ASSERT_EQ(named->sections().size(), first.size());
     for (const NamedSection& section : named->sections()) {

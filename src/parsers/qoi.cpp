@@ -10,4 +10,13 @@ void colorizeQoi(const RandomAccess& /*input*/, Colormap& colormap) {
   colormap.paint(0, 4, kC1Accent, "QOI magic");
 }
 
+const Format kQoiFormat{
+    .name = "qoi",
+    .description = "QOI (Quite OK Image)",
+    .prefix = 4,
+    .matches = [](ByteSpan start) { return startsWith(start, "qoif"); },
+    .need = InputNeed::Prefix,
+    .colorize = colorizeQoi,
+};
+
 }  // namespace lumo

@@ -1,44 +1,44 @@
 #pragma once
 
-#include <array>
-#include <cstdint>
-#include <optional>
+#include <cstddef>
+#include <span>
 #include <string_view>
 
+#include "colormap/colormap.h"
 #include "core/byte_span.h"
 #include "core/failure.h"
-#include "core/parser_kind.h"
-#include "parsers/colormap.h"
+#include "core/format.h"
 #include "parsers/random_access.h"
 
 namespace lumo {
 
-std::string_view parserName(ParserKind kind);
-std::string_view parserDescription(ParserKind kind);
-/// Exact, case-sensitive lookup of a parser name.
-std::optional<ParserKind> parserByName(std::string_view name);
-/// The longest magic number (wasm's preamble, a universal Mach-O file's
-/// header): this many first bytes decide the parser.
-inline constexpr std::size_t kMagicPrefix = 8;
+/// Every format, in the order of detection and of the help text; data,
+/// which matches every input, last.
+std::span<const Format* const> formats();
 
-/// True when the input begins with the kind's magic number; always for Data.
-bool matchesMagic(ParserKind kind, ByteSpan input);
-/// The first of elf, pe, qoi, macho, wasm, png, gzip, gif whose magic matches, else data.
-ParserKind detectParser(ByteSpan input);
+/// Exact, case-sensitive lookup of a format name; null when none has it.
+const Format* formatByName(std::string_view name);
 
-/// True when the parser may read anywhere in the input (its headers point
-/// anywhere), so a stream must be held whole before it runs; false when the
-/// first kMagicPrefix bytes are all it needs.
-bool parserReadsAnywhere(ParserKind kind);
+/// The longest prefix any format's matcher reads: this many first bytes
+/// decide the format.
+std::size_t magicPrefix();
 
-/// Chooses the parser by the input's first bytes (a forced one must match
-/// its magic: NonMatchingParser otherwise), runs it and resolves the paints.
-/// With `keepNames` the paints carry labels and the sections are recorded
-/// (for the legend and `--section`). Fails only with OutOfMemory or
+/// The format's matcher over the input's first bytes.
+inline bool matchesMagic(const Format& format, ByteSpan start) { return format.matches(start); }
+
+/// The first format whose matcher accepts `start` (data at the latest).
+const Format& detectFormat(ByteSpan start);
+
+/// True when a stream must be held whole before the format runs.
+inline bool readsAnywhere(const Format& format) { return format.need != InputNeed::Prefix; }
+
+/// Chooses the format by the input's first bytes (a forced one must match:
+/// NonMatchingParser otherwise), runs it and resolves the paints. With
+/// `keepNames` the paints carry labels and the sections are recorded (for
+/// the legend and `--section`). Fails only with OutOfMemory or
 /// NonMatchingParser.
-Result<Colormap> buildColormap(const RandomAccess& input, std::optional<ParserKind> forced,
+Result<Colormap> buildColormap(const RandomAccess& input, const Format* forced,
                                bool keepNames = false);
-Result<Colormap> buildColormap(ByteSpan input, std::optional<ParserKind> forced,
-                               bool keepNames = false);
+Result<Colormap> buildColormap(ByteSpan input, const Format* forced, bool keepNames = false);
 
 }  // namespace lumo

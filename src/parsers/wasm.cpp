@@ -4,7 +4,7 @@
 #include <memory>
 #include <optional>
 
-#include "parsers/alternating_slot.h"
+#include "colormap/alternating_slot.h"
 #include "parsers/forward_walk.h"
 #include "parsers/input_cursor.h"
 #include "parsers/parsers.h"
@@ -241,5 +241,18 @@ void colorizeWasm(const RandomAccess& input, Colormap& colormap) {
 }
 
 std::unique_ptr<ForwardWalk> makeWasmForwardWalk() { return std::make_unique<WasmForwardWalk>(); }
+
+const Format kWasmFormat{
+    .name = "wasm",
+    .description = "WebAssembly modules",
+    .prefix = 8,
+    // "\0asm" and version 1
+    .matches =
+        [](ByteSpan start) { return startsWith(start, std::string_view("\0asm\1\0\0\0", 8)); },
+    // Sections follow one another, so the module can be coloured as it flows.
+    .need = InputNeed::Forward,
+    .colorize = colorizeWasm,
+    .forward = makeWasmForwardWalk,
+};
 
 }  // namespace lumo

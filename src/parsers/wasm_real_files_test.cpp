@@ -146,7 +146,7 @@ TEST_F(WasmRealFileTest, SectionsMatchTheTableWasmObjdumpReports) {
       has_custom |= s.custom_name == c.custom;
     }
     ASSERT_TRUE(has_code && has_data && has_custom);
-    ASSERT_EQ(detectParser(*bytes), ParserKind::Wasm);
+    ASSERT_EQ(detectFormat(*bytes).name, "wasm");
 
     const std::string actual = colorize(colorizeWasm, *bytes);
     EXPECT_EQ(describeMismatch(actual, expectedMask(bytes->size(), expectedRegions(sections))), "");
@@ -154,7 +154,7 @@ TEST_F(WasmRealFileTest, SectionsMatchTheTableWasmObjdumpReports) {
 
     // Each section can be selected by its name: the kind in lower case, or
     // a custom section's own name.
-    const Result<Colormap> named = buildColormap(*bytes, ParserKind::Wasm, true);
+    const Result<Colormap> named = buildColormap(*bytes, formatByName("wasm"), true);
     ASSERT_TRUE(named.ok());
     ASSERT_EQ(named->sections().size(), sections.size());
     for (std::size_t i = 0; i < sections.size(); ++i) {

@@ -5,7 +5,7 @@
 #include <string_view>
 #include <vector>
 
-#include "parsers/alternating_slot.h"
+#include "colormap/alternating_slot.h"
 #include "parsers/byte_order.h"
 #include "parsers/input_cursor.h"
 #include "parsers/parsers.h"
@@ -381,5 +381,17 @@ void colorizeZip(const RandomAccess& input, Colormap& colormap) {
   painter.whole(directory->end, kEndSize, kC1, "end of central directory");
   painter.whole(directory->end + kEndSize, directory->comment, kC1Alt, "archive comment");
 }
+
+const Format kZipFormat{
+    .name = "zip",
+    .description = "ZIP archives (JAR, APK, DOCX, XLSX, EPUB)",
+    .prefix = 4,
+    // A local header or, for an archive with no members, the end record.
+    .matches =
+        [](ByteSpan start) { return startsWith(start, "PK\3\4") || startsWith(start, "PK\5\6"); },
+    // The central directory sits at the end and names the members.
+    .need = InputNeed::Anywhere,
+    .colorize = colorizeZip,
+};
 
 }  // namespace lumo

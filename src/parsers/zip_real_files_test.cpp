@@ -164,7 +164,7 @@ TEST_F(ZipRealFileTest, RegionsMatchTheLayoutZipfileReports) {
     ASSERT_FALSE(layout->members.empty());
     const std::optional<Bytes> bytes = readWholeFile(path);
     ASSERT_TRUE(bytes.has_value());
-    ASSERT_EQ(detectParser(*bytes), ParserKind::Zip);
+    ASSERT_EQ(&detectFormat(*bytes), &kZipFormat);
     const std::string actual = colorize(colorizeZip, *bytes);
     EXPECT_EQ(
         describeMismatch(actual, expectedMask(bytes->size(), expectedRegions(*layout, *bytes))),
@@ -179,7 +179,7 @@ TEST_F(ZipRealFileTest, SectionsAreTheMembersDataAtZipfilesOffsets) {
     ASSERT_TRUE(layout.has_value());
     const std::optional<Bytes> bytes = readWholeFile(path);
     ASSERT_TRUE(bytes.has_value());
-    const Result<Colormap> named = buildColormap(*bytes, ParserKind::Zip, true);
+    const Result<Colormap> named = buildColormap(*bytes, &kZipFormat, true);
     ASSERT_TRUE(named.ok());
     ASSERT_EQ(named->sections().size(), layout->members.size());
     // Sections follow the local headers' order, as the archives' members do.

@@ -7,8 +7,9 @@
 #include <optional>
 #include <span>
 
+#include "colormap/colormap.h"
 #include "config/options.h"
-#include "parsers/colormap.h"
+#include "colormap/colormap.h"
 #include "render/dump_line.h"
 #include "render/input_stream.h"
 #include "render/output.h"

@@ -32,27 +32,14 @@ std::vector<LegendEntry> legendEntries(const Colormap& colormap, std::uint64_t s
     entries.push_back({.slot = kNormalAlt, .name = "other bytes", .has_range = false});
     return entries;
   }
-  const PaintList& paints = colormap.paints();
-  std::vector<std::uint32_t> owners;
-  std::uint64_t named = 0;
-  RunSweep sweep(colormap);
-  for (std::optional<PaintRun> run = sweep.next(); run && run->start < end; run = sweep.next()) {
-    if (run->end <= start || paints[run->paint].label == kNoLabel) continue;
-    owners.push_back(run->paint);
-    named += std::min(run->end, end) - std::max(run->start, start);
+  bool unnamed = false;
+  for (const NamedStructure& structure : namedStructures(colormap, start, end, unnamed)) {
+    entries.push_back({.start = structure.start,
+                       .end = std::min(structure.end, input_size),
+                       .slot = structure.slot,
+                       .name = structure.name});
   }
-  std::sort(owners.begin(), owners.end(), [&](std::uint32_t a, std::uint32_t b) {
-    return paints[a].start != paints[b].start ? paints[a].start < paints[b].start : a < b;
-  });
-  owners.erase(std::unique(owners.begin(), owners.end()), owners.end());
-  for (std::uint32_t owner : owners) {
-    const Paint& paint = paints[owner];
-    entries.push_back({.start = paint.start,
-                       .end = std::min(paint.end, input_size),
-                       .slot = paintSlotAt(paint, paint.start),
-                       .name = colormap.label(paint.label)});
-  }
-  if (named < end - start) {
+  if (unnamed) {
     entries.push_back({.slot = kNormalAlt, .name = "no structure", .has_range = false});
   }
   return entries;

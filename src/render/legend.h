@@ -5,8 +5,8 @@
 #include <string_view>
 #include <vector>
 
+#include "colormap/colormap.h"
 #include "config/palette.h"
-#include "parsers/colormap.h"
 #include "render/output.h"
 
 namespace lumo {

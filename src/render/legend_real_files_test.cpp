@@ -140,7 +140,7 @@ TEST_P(NamedRealFileTest, SectionsAndLegendMatchTheTools) {
     for (std::size_t i = 0; i < sizes.size(); ++i) expected[i].size = sizes[i];
   }
 
-  Result<Colormap> colormap = buildColormap(ByteSpan(*input), std::nullopt, true);
+  Result<Colormap> colormap = buildColormap(ByteSpan(*input), nullptr, true);
   ASSERT_TRUE(colormap.ok());
   const std::vector<LegendEntry> legend = legendEntries(*colormap, 0, input->size(), input->size());
 

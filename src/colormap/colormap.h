@@ -8,9 +8,9 @@
 #include <string_view>
 #include <vector>
 
+#include "colormap/block_list.h"
+#include "colormap/run_sweep.h"
 #include "core/palette_slot.h"
-#include "parsers/block_list.h"
-#include "parsers/run_sweep.h"
 
 namespace lumo {
 
@@ -58,6 +58,24 @@ struct NamedSection {
   std::uint64_t size = 0;
   std::uint32_t name = kNoLabel;
   bool has_bytes = false;
+};
+
+/// The order in which the run sweep reads the paints, made by resolve():
+/// where each stretch of paints in order begins (and, last, their end); or,
+/// with too many stretches, all paint numbers by start.
+struct PaintOrder {
+  std::vector<std::uint32_t> stretches;
+  std::vector<std::uint32_t> by_start;
+};
+
+/// A labelled structure that owns bytes of a window: its whole range, the
+/// slot of its first byte, and its label (raw, as the parser recorded it;
+/// it lives as long as the colormap).
+struct NamedStructure {
+  std::uint64_t start = 0;
+  std::uint64_t end = 0;  // exclusive
+  PaletteSlot slot = kNormalAlt;
+  std::string_view name;
 };
 
 /// Builds a short label on the stack (so a parser that keeps no names pays
@@ -146,6 +164,10 @@ class Colormap {
   bool byteClasses() const { return byteClasses_; }
   /// The paints in the order they were made.
   const PaintList& paints() const { return paints_; }
+  /// The order of the paints for a RunSweep; empty before resolve().
+  const PaintOrder& order() const { return order_; }
+  /// The runs, front to back (after resolve()).
+  RunSweep runs() const { return RunSweep(*this); }
   const std::vector<NamedSection>& sections() const { return sections_; }
   /// The text of a label or section name; empty for kNoLabel.
   std::string_view label(std::uint32_t id) const;
@@ -190,21 +212,24 @@ class Colormap {
     std::uint64_t after_start = UINT64_MAX;
     std::uint64_t after_end = 0;
   };
-  friend class RunSweep;
 
   PaintList paints_;
   // Two, for tables whose entries are painted in two parts (PE).
   OpenRow rows_[2];
-  // After resolve(): where each stretch of paints in order begins, and
-  // their end; or, with too many stretches, all paint numbers by start.
-  std::vector<std::uint32_t> stretches_;
-  std::vector<std::uint32_t> byStart_;
+  PaintOrder order_;
   std::vector<NamedSection> sections_;
   // Every label and name, each as one length byte and its text.
   std::string labels_;
   bool keepNames_ = false;
   bool byteClasses_ = false;
 };
+
+/// The labelled structures that own at least one byte of [start, end) of a
+/// resolved colormap, each once, in order of start; `unnamed` tells whether
+/// some byte of the window is owned by no labelled structure. A structure
+/// that later paints cover wholly owns no byte and is left out.
+std::vector<NamedStructure> namedStructures(const Colormap& colormap, std::uint64_t start,
+                                            std::uint64_t end, bool& unnamed);
 
 /// The class slot of one byte: `normal` for printable ASCII, else `normal_alt`.
 inline PaletteSlot byteClassSlot(std::uint8_t byte) {

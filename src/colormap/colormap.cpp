@@ -1,4 +1,4 @@
-#include "parsers/colormap.h"
+#include "colormap/colormap.h"
 
 #include <algorithm>
 #include <array>
@@ -7,7 +7,8 @@
 #include <limits>
 #include <utility>
 
-#include "parsers/alternating_slot.h"
+#include "colormap/alternating_slot.h"
+#include "core/checked_add.h"
 
 namespace lumo {
 namespace {
@@ -15,7 +16,7 @@ namespace {
 constexpr std::uint64_t kEnd = std::numeric_limits<std::uint64_t>::max();
 
 std::uint64_t endOf(std::uint64_t start, std::uint64_t length) {
-  return length > kEnd - start ? kEnd : start + length;
+  return saturatingAdd(start, length);
 }
 
 // More stretches of paints in order than this are sorted instead of merged.
@@ -147,31 +148,32 @@ void Colormap::useByteClasses() {
 }
 
 void Colormap::resolve() {
-  stretches_.clear();
-  byStart_.clear();
+  std::vector<std::uint32_t>& stretches = order_.stretches;
+  std::vector<std::uint32_t>& byStart = order_.by_start;
+  stretches.clear();
+  byStart.clear();
   if (byteClasses_ || paints_.empty()) return;
-  stretches_.push_back(0);
-  for (std::size_t i = 1; i < paints_.size() && stretches_.size() <= kMaxStretches; ++i) {
-    if (paints_[i].start < paints_[i - 1].start)
-      stretches_.push_back(static_cast<std::uint32_t>(i));
+  stretches.push_back(0);
+  for (std::size_t i = 1; i < paints_.size() && stretches.size() <= kMaxStretches; ++i) {
+    if (paints_[i].start < paints_[i - 1].start) stretches.push_back(static_cast<std::uint32_t>(i));
   }
-  if (stretches_.size() <= kMaxStretches) {
-    stretches_.push_back(static_cast<std::uint32_t>(paints_.size()));
+  if (stretches.size() <= kMaxStretches) {
+    stretches.push_back(static_cast<std::uint32_t>(paints_.size()));
     return;
   }
-  stretches_.clear();
-  byStart_.resize(paints_.size());
-  for (std::uint32_t i = 0; i < byStart_.size(); ++i) byStart_[i] = i;
+  stretches.clear();
+  byStart.resize(paints_.size());
+  for (std::uint32_t i = 0; i < byStart.size(); ++i) byStart[i] = i;
   // Numbers are unique, so the order is total and needs no stable sort (and
   // no buffer of its own).
-  std::sort(byStart_.begin(), byStart_.end(), [&](std::uint32_t a, std::uint32_t b) {
+  std::sort(byStart.begin(), byStart.end(), [&](std::uint32_t a, std::uint32_t b) {
     return paints_[a].start != paints_[b].start ? paints_[a].start < paints_[b].start : a < b;
   });
 }
 
 PaletteSlot Colormap::slotAt(std::uint64_t offset, std::uint8_t byte) const {
   if (byteClasses_) return byteClassSlot(byte);
-  RunSweep sweep(*this);
+  RunSweep sweep = runs();
   for (std::optional<PaintRun> run = sweep.next(); run && run->start <= offset;
        run = sweep.next()) {
     if (offset < run->end) return paintSlotAt(paints_[run->paint], offset);
@@ -179,10 +181,38 @@ PaletteSlot Colormap::slotAt(std::uint64_t offset, std::uint8_t byte) const {
   return kNormalAlt;
 }
 
+std::vector<NamedStructure> namedStructures(const Colormap& colormap, std::uint64_t start,
+                                            std::uint64_t end, bool& unnamed) {
+  const PaintList& paints = colormap.paints();
+  std::vector<std::uint32_t> owners;
+  std::uint64_t named = 0;
+  RunSweep sweep = colormap.runs();
+  for (std::optional<PaintRun> run = sweep.next(); run && run->start < end; run = sweep.next()) {
+    if (run->end <= start || paints[run->paint].label == kNoLabel) continue;
+    owners.push_back(run->paint);
+    named += std::min(run->end, end) - std::max(run->start, start);
+  }
+  std::sort(owners.begin(), owners.end(), [&](std::uint32_t a, std::uint32_t b) {
+    return paints[a].start != paints[b].start ? paints[a].start < paints[b].start : a < b;
+  });
+  owners.erase(std::unique(owners.begin(), owners.end()), owners.end());
+  std::vector<NamedStructure> structures;
+  structures.reserve(owners.size());
+  for (std::uint32_t owner : owners) {
+    const Paint& paint = paints[owner];
+    structures.push_back({.start = paint.start,
+                          .end = paint.end,
+                          .slot = paintSlotAt(paint, paint.start),
+                          .name = colormap.label(paint.label)});
+  }
+  unnamed = named < end - start;
+  return structures;
+}
+
 void Colormap::Reader::seek(std::uint64_t offset) {
   // Lines come in increasing offsets; anything else sweeps anew.
   if (offset < last_) {
-    sweep_ = RunSweep(colormap_);
+    sweep_ = colormap_.runs();
     run_ = sweep_.next();
   }
   last_ = offset;

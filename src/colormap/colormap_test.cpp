@@ -1,4 +1,4 @@
-#include "parsers/colormap.h"
+#include "colormap/colormap.h"
 
 #include <gtest/gtest.h>
 
@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "parsers/parser_test_support.h"
+#include "colormap/colormap_test_support.h"
 
 namespace lumo {
 namespace {

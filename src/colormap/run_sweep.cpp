@@ -1,9 +1,9 @@
-#include "parsers/run_sweep.h"
+#include "colormap/run_sweep.h"
 
 #include <algorithm>
 #include <limits>
 
-#include "parsers/colormap.h"
+#include "colormap/colormap.h"
 
 namespace lumo {
 namespace {
@@ -13,8 +13,8 @@ constexpr std::uint64_t kEnd = std::numeric_limits<std::uint64_t>::max();
 }  // namespace
 
 RunSweep::RunSweep(const Colormap& colormap) : colormap_(&colormap) {
-  const PaintList& paints = colormap.paints_;
-  const std::vector<std::uint32_t>& stretches = colormap.stretches_;
+  const PaintList& paints = colormap.paints();
+  const std::vector<std::uint32_t>& stretches = colormap.order().stretches;
   for (std::size_t k = 0; k + 1 < stretches.size(); ++k) {
     heads_.push_back(Head{paints[stretches[k]].start, stretches[k], stretches[k + 1]});
   }
@@ -23,22 +23,25 @@ RunSweep::RunSweep(const Colormap& colormap) : colormap_(&colormap) {
 }
 
 bool RunSweep::paintsLeft() const {
-  return colormap_->byStart_.empty() ? !heads_.empty() : sorted_ < colormap_->byStart_.size();
+  return colormap_->order().by_start.empty() ? !heads_.empty()
+                                             : sorted_ < colormap_->order().by_start.size();
 }
 
 std::uint64_t RunSweep::nextStart() const {
   if (!paintsLeft()) return kEnd;
-  if (!colormap_->byStart_.empty()) return colormap_->paints_[colormap_->byStart_[sorted_]].start;
+  if (!colormap_->order().by_start.empty())
+    return colormap_->paints()[colormap_->order().by_start[sorted_]].start;
   return heads_.front().start;
 }
 
 std::uint32_t RunSweep::peekPaint() const {
-  return colormap_->byStart_.empty() ? heads_.front().paint : colormap_->byStart_[sorted_];
+  return colormap_->order().by_start.empty() ? heads_.front().paint
+                                             : colormap_->order().by_start[sorted_];
 }
 
 std::uint32_t RunSweep::takePaint() {
-  if (!colormap_->byStart_.empty()) return colormap_->byStart_[sorted_++];
-  const PaintList& paints = colormap_->paints_;
+  if (!colormap_->order().by_start.empty()) return colormap_->order().by_start[sorted_++];
+  const PaintList& paints = colormap_->paints();
   if (heads_.size() == 1) {  // paints in order: no heap to keep
     Head& head = heads_.front();
     const std::uint32_t paint = head.paint++;
@@ -62,7 +65,7 @@ std::uint32_t RunSweep::takePaint() {
 }
 
 std::optional<PaintRun> RunSweep::piece() {
-  const PaintList& paints = colormap_->paints_;
+  const PaintList& paints = colormap_->paints();
   const auto ended = [&] { return !open_.empty() && open_.front().end <= at_; };
   const auto pop = [&] {
     std::pop_heap(open_.begin(), open_.end());
