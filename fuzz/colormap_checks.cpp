@@ -114,6 +114,7 @@ SlotSet slotsUsedBy(ParserKind kind) {
     case ParserKind::Zip:
       add({kNormalAlt, kC1, kC1Alt, kC2, kC2Alt, kC2Accent, kC3, kC3Alt, kC3Accent, kC4, kC4Accent,
            kC5, kC5Accent});
+      break;
     case ParserKind::Png:
       add({kNormalAlt, kC1, kC2, kC2Alt, kC2Accent, kC3, kC3Alt, kC3Accent});
       break;
