@@ -157,8 +157,14 @@ INSTANTIATE_TEST_SUITE_P(
                   "error: `--skip` value `0x10000000000000000` is not a byte count\n"},
         FlagError{
             "NegativeLength", {"--length", "-5"}, "error: `--length` value `-5` is negative\n"},
-        FlagError{"FlagAsValue", {"--skip", "--raw"}, "error: expected arg string\n"},
-        FlagError{"DashAsSectionName", {"--section", "-x"}, "error: expected arg string\n"},
+        FlagError{"FlagAsValue", {"--skip", "--raw"}, "error: `--skip` needs an offset\n"},
+        FlagError{"SkipAtEnd", {"--skip"}, "error: `--skip` needs an offset\n"},
+        FlagError{"LengthBeforeFlag",
+                  {"--length", "--legend"},
+                  "error: `--length` needs a number of bytes\n"},
+        FlagError{"SectionAtEnd", {"--section"}, "error: `--section` needs a section name\n"},
+        FlagError{
+            "DashAsSectionName", {"--section", "-x"}, "error: {path} has no named sections\n"},
         FlagError{"LegendTwice",
                   {"--legend", "--legend"},
                   "error: `--legend` specified multiple times\n"},
