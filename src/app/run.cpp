@@ -1,5 +1,6 @@
 #include "app/run.h"
 
+#include <algorithm>
 #include <array>
 #include <new>
 #include <optional>
@@ -119,10 +120,11 @@ DumpWindow windowOrExit(const Options& options, std::optional<std::uint64_t> siz
   platform::exitProcess(0);
 }
 
-// `total` is the input's size when known; a window's size line names it.
+// `total` is the input's size when known; a window's size line names it. A
+// stream that ended while its skip dropped it gives its size too.
 void writeOutput(InputStream& input, const Colormap& colormap, const Options& options,
                  std::string_view displayName, DumpWindow window,
-                 std::optional<std::uint64_t> total) {
+                 std::optional<std::uint64_t> total, const DroppingStream* skipped = nullptr) {
   StdoutSink sink;
   OutputBuffer out(sink);
   DumpResult dumped = writeDump(input, colormap, options, out, window);
@@ -131,6 +133,7 @@ void writeOutput(InputStream& input, const Colormap& colormap, const Options& op
     case DumpFailure::Read: failReading(dumped.read.failure(), displayName);
     case DumpFailure::None: break;
   }
+  if (!total && skipped != nullptr) total = skipped->endedWhileSkipping();
   const DumpOptions shown = effectiveOptions(options);
   if (shown.legend) {
     const std::uint64_t end = window.start + dumped.size;
@@ -181,7 +184,10 @@ void dumpStream(platform::InputSource& source, const Options& options,
     if (*whole) return dumpFile(**whole, options, displayName);
     const Colormap colormap = colorize(MemoryAccess(head.bytes()), options, displayName);
     const DumpWindow window = windowOrExit(options, head.size(), colormap, displayName);
-    MemoryStream stream(head.bytes().subspan(static_cast<std::size_t>(window.start)));
+    // A skip past the end starts the window there, to name it; nothing is read.
+    const std::size_t start =
+        static_cast<std::size_t>(std::min<std::uint64_t>(window.start, head.size()));
+    MemoryStream stream(head.bytes().subspan(start));
     writeOutput(stream, colormap, options, displayName, window, head.size());
     return;
   }
@@ -189,7 +195,7 @@ void dumpStream(platform::InputSource& source, const Options& options,
   const DumpWindow window = windowOrExit(options, std::nullopt, colormap, displayName);
   PrefixedStream stream(head.bytes(), source);
   DroppingStream windowed(stream, window.start);
-  writeOutput(windowed, colormap, options, displayName, window, std::nullopt);
+  writeOutput(windowed, colormap, options, displayName, window, std::nullopt, &windowed);
 }
 
 void dump(const Args& args, const Options& options) {
