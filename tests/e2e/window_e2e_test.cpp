@@ -65,6 +65,11 @@ INSTANTIATE_TEST_SUITE_P(
                    {"--skip", "1MiB", "--length", "16"},
                    "No bytes at 0x100000 of 68 bytes\n"},
         WindowCase{"LengthZero", {"--length", "0"}, "No bytes at 0x0 of 68 bytes\n"},
+        // Nothing shown, so the legend has nothing to explain: no heading.
+        WindowCase{
+            "LegendOfNothing", {"--length", "0", "--legend"}, "No bytes at 0x0 of 68 bytes\n"},
+        WindowCase{
+            "LegendPastTheEnd", {"--skip", "100", "--legend"}, "No bytes at 0x64 of 68 bytes\n"},
         WindowCase{"LengthPastTheEnd",
                    {"--skip", "0x40", "--length", "1GiB"},
                    kTail + "Bytes 0x40-0x43 (4 bytes) of 68 bytes\n"},
