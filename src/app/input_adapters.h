@@ -37,8 +37,9 @@ class FileAccess final : public RandomAccess {
 };
 
 /// A file front to back through positioned reads, so wherever the parsers
-/// left the file position does not matter. It reads until the file ends, not
-/// until its size at opening: a file that shrinks or grows is shown as it is.
+/// left the file position does not matter. It reads until the file ends; the
+/// dump's window, taken from the size at opening, bounds it: a file that
+/// grows is shown up to that size, one that shrinks up to its new end.
 class FileStream final : public InputStream {
  public:
   /// Reads from `start` on: the bytes before a window are never read.
