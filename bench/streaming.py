@@ -105,7 +105,9 @@ def worst_elf(path, layout):
             f.write(struct.pack("<IIQQQQQQ", 1, 5, offset, 0, 0, size, size, 0x1000))
         for i in range(count):
             offset, size = contents_of(layout, i, count, data, True)
-            f.write(struct.pack("<IIQQQQIIQQ", 0, 1, 0, 0, offset, size, 0, 0, 1, 0))
+            # e_phnum 65535 is PN_XNUM: section 0's sh_info holds the count.
+            info = count if i == 0 else 0
+            f.write(struct.pack("<IIQQQQIIQQ", 0, 1, 0, 0, offset, size, 0, info, 1, 0))
         f.write(bytes(16 * count + 8))
 
 
