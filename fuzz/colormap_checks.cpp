@@ -5,6 +5,7 @@
 #include <cstddef>
 #include <optional>
 #include <string_view>
+#include <unordered_set>
 #include <utility>
 
 #include "core/printable_name.h"
@@ -214,13 +215,17 @@ void checkNames(ByteSpan input, const Format* forced, const std::vector<std::uin
     FUZZ_CHECK(name.find('\0') == std::string_view::npos);
   }
   const std::vector<LegendEntry> legend = legendEntries(*named, 0, input.size(), input.size());
+  // Looked up in a set: a search of the legend for each run is quadratic,
+  // and 100k wasm sections would time out.
+  std::unordered_set<std::string_view> legendNames;
+  legendNames.reserve(legend.size());
+  for (const LegendEntry& entry : legend) legendNames.insert(entry.name);
   RunSweep sweep(*named);
   for (std::optional<PaintRun> run = sweep.next(); run && run->start < input.size();
        run = sweep.next()) {
     const std::string_view label = named->label(named->paints()[run->paint].label);
     if (label.empty()) continue;
-    FUZZ_CHECK(std::any_of(legend.begin(), legend.end(),
-                           [&](const LegendEntry& entry) { return entry.name == label; }));
+    FUZZ_CHECK(legendNames.contains(label));
   }
   const std::string text = legendText(legend, defaultPalette(), false);
   FUZZ_CHECK(std::all_of(text.begin(), text.end(), [](char c) {

@@ -20,6 +20,9 @@ class FlowingStream final : public InputStream {
     return dropping_.read(out, count);
   }
   bool mayWait() const override { return dropping_.mayWait(); }
+  std::optional<std::uint64_t> sizeFoundWhileSkipping() const override {
+    return dropping_.sizeFoundWhileSkipping();
+  }
 
  private:
   PrefixedStream prefixed_;

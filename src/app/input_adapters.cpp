@@ -51,13 +51,26 @@ Result<std::size_t> PrefixedStream::read(std::uint8_t* out, std::size_t count) {
 }
 
 Result<std::size_t> DroppingStream::read(std::uint8_t* out, std::size_t count) {
+  if (left_ > 0 && !drop_) drop_.reset(new (std::nothrow) std::uint8_t[kDropBlock]);
+  // Without room of its own the drop goes through the caller's buffer.
+  std::uint8_t* const scratch = drop_ ? drop_.get() : out;
+  const std::size_t room = drop_ ? kDropBlock : count;
   while (left_ > 0) {
-    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(count, left_));
-    Result<std::size_t> got = inner_.read(out, want);
-    if (!got || *got == 0) return got;
+    const std::size_t want = static_cast<std::size_t>(std::min<std::uint64_t>(room, left_));
+    Result<std::size_t> got = inner_.read(scratch, want);
+    if (!got) return got;
+    if (*got == 0) {
+      endedAt_ = dropped_;
+      return got;
+    }
     left_ -= *got;
+    dropped_ += *got;
   }
-  return inner_.read(out, count);
+  drop_.reset();
+  Result<std::size_t> got = inner_.read(out, count);
+  if (got && *got == 0 && !passed_) endedAt_ = dropped_;
+  if (got && *got > 0) passed_ = true;
+  return got;
 }
 
 Status readAtLeast(platform::InputSource& source, ByteBuffer& buffer, std::size_t count) {

@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 
 #include "parsers/random_access.h"
 #include "platform/byte_buffer.h"
@@ -36,8 +37,9 @@ class FileAccess final : public RandomAccess {
 };
 
 /// A file front to back through positioned reads, so wherever the parsers
-/// left the file position does not matter. It reads until the file ends, not
-/// until its size at opening: a file that shrinks or grows is shown as it is.
+/// left the file position does not matter. It reads until the file ends; the
+/// dump's window, taken from the size at opening, bounds it: a file that
+/// grows is shown up to that size, one that shrinks up to its new end.
 class FileStream final : public InputStream {
  public:
   /// Reads from `start` on: the bytes before a window are never read.
@@ -64,17 +66,26 @@ class PrefixedStream final : public InputStream {
   platform::InputSource& source_;
 };
 
-/// A stream without its first `count` bytes: they are read into the
-/// caller's buffer and dropped, so skipping costs no memory of its own.
+/// A stream without its first `count` bytes. They are read and dropped in
+/// blocks of at least kDropBlock bytes, however little the caller asks for,
+/// so a skip costs a few system calls however short the window after it.
 class DroppingStream final : public InputStream {
  public:
+  static constexpr std::size_t kDropBlock = 64 * 1024;
   DroppingStream(InputStream& inner, std::uint64_t count) : inner_(inner), left_(count) {}
   Result<std::size_t> read(std::uint8_t* out, std::size_t count) override;
   bool mayWait() const override { return inner_.mayWait(); }
+  /// The input's whole size when it ended before any byte passed through
+  /// (a skip to or past its end); none otherwise.
+  std::optional<std::uint64_t> sizeFoundWhileSkipping() const override { return endedAt_; }
 
  private:
   InputStream& inner_;
   std::uint64_t left_;
+  std::uint64_t dropped_ = 0;
+  bool passed_ = false;
+  std::optional<std::uint64_t> endedAt_;
+  std::unique_ptr<std::uint8_t[]> drop_;
 };
 
 /// Reads from a stream until `buffer` holds at least `count` bytes or the

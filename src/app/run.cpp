@@ -64,8 +64,7 @@ RunResult<DumpWindow> windowOf(const Document& document, const Options& options)
 }
 
 // The dump of a stream colored as it flows. A window's size line names the
-// input's size, as for a file, so the stream is then read to its end; and a
-// window that starts past the end starts at the end.
+// input's size, as for a file, so the stream is then read to its end.
 DumpResult writeFlowing(Document& document, DumpWindow& window, const Options& options,
                         OutputBuffer& out, std::optional<std::uint64_t>& total) {
   const std::unique_ptr<InputStream> input = document.streamFrom(0);
@@ -74,7 +73,6 @@ DumpResult writeFlowing(Document& document, DumpWindow& window, const Options& o
   const ForwardDumpResult dumped =
       writeForwardDump(*input, *document.forwardWalk(), formatter, out, window, readToEnd);
   total = dumped.total;
-  if (total && window.start > *total) window.start = *total;
   return dumped.dump;
 }
 
@@ -90,6 +88,8 @@ RunStatus writeOutput(Document& document, DumpWindow window, const Options& opti
   } else {
     const std::unique_ptr<InputStream> input = document.streamFrom(window.start);
     dumped = writeDump(*input, document.colormap(), options, out, window);
+    // A stream that ended while its skip dropped it gives its size too.
+    if (!total) total = input->sizeFoundWhileSkipping();
   }
   switch (reportedFailure(dumped)) {
     case DumpFailure::Write: return writeFailure(dumped.written.failure());

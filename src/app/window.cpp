@@ -41,11 +41,11 @@ WindowChoice chooseWindow(const WindowSpec& spec, std::optional<std::uint64_t> s
       if (!end) return {.window = {}, .problem = WindowProblem::SkipFromEndWithoutSize};
       start = *end - std::min(spec.skip->value, *end - base);
     } else {
+      // Not clamped to the end: an empty window still names the offset asked for.
       start = spec.skip->value > UINT64_MAX - base ? UINT64_MAX : base + spec.skip->value;
-      if (end) start = std::min(start, *end);
     }
   }
-  std::uint64_t length = end ? *end - start : UINT64_MAX;
+  std::uint64_t length = end ? *end - std::min(start, *end) : UINT64_MAX;
   if (spec.length) length = std::min(length, spec.length->value);
   choice.window = {.start = start, .length = length};
   return choice;

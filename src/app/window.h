@@ -28,7 +28,8 @@ struct WindowChoice {
 /// The window that `spec` asks for, on input of `size` bytes (none for a
 /// stream that is not read whole). A section bounds the window and `--skip`
 /// and `--length` count inside it; a negative skip counts back from the end
-/// of the section or input; skipping past the end gives an empty window.
+/// of the section or input; skipping past the end gives an empty window
+/// that starts at the offset asked for.
 WindowChoice chooseWindow(const WindowSpec& spec, std::optional<std::uint64_t> size,
                           const Colormap& colormap);
 

@@ -19,17 +19,18 @@ struct FlagEntry {
   std::string_view negativeName;  // switches only; empty when there is none
   Tristate field = nullptr;       // switches only
   ArgsOutcome::Action action = ArgsOutcome::Action::Run;  // actions only
+  std::string_view wants;  // options only: what the value is, for the error when it is missing
 };
 
 constexpr FlagEntry action(std::string_view name, ArgsOutcome::Action what) {
-  return {FlagEntry::Kind::Action, name, {}, nullptr, what};
+  return {FlagEntry::Kind::Action, name, {}, nullptr, what, {}};
 }
 constexpr FlagEntry toggle(std::string_view positive, std::string_view negative, Tristate field) {
-  return {FlagEntry::Kind::Switch, positive, negative, field, ArgsOutcome::Action::Run};
+  return {FlagEntry::Kind::Switch, positive, negative, field, ArgsOutcome::Action::Run, {}};
 }
 
-constexpr FlagEntry option(std::string_view name) {
-  return {FlagEntry::Kind::Option, name, {}, nullptr, ArgsOutcome::Action::Run};
+constexpr FlagEntry option(std::string_view name, std::string_view wants) {
+  return {FlagEntry::Kind::Option, name, {}, nullptr, ArgsOutcome::Action::Run, wants};
 }
 
 // Searched in this order; no name is a prefix match, none takes "=value".
@@ -45,10 +46,12 @@ constexpr std::array<FlagEntry, 15> kFlagTable = {
     toggle("raw", {}, &Args::raw),
     toggle("show-palette", {}, &Args::show_palette),
     toggle("legend", {}, &Args::legend),
-    option("skip"),
-    option("length"),
-    option("section"),
-    option("parser"),
+    option("skip", "an offset"),
+    option("length", "a number of bytes"),
+    option("section", "a section name"),
+    // Without a value it keeps its older behaviour: dropped at the end, and
+    // a dash word after it is "expected arg string".
+    option("parser", {}),
 };
 
 struct FlagMatch {
@@ -86,16 +89,18 @@ class ArgsWalk {
  public:
   /// Takes one argument; an outcome other than Run ends the walk.
   std::optional<ArgsOutcome> take(const std::string& argument) {
-    if (!pending_.empty()) return takeValue(argument);
+    if (pending_ != nullptr) return takeValue(argument);
     if (argument.size() < 2 || argument[0] != '-') return takeFile(argument);
     if (argument[1] != '-') return takeShortFlag(argument);
     if (argument.size() == 2) return errorOutcome(ErrorMessage::ExpectedFlag);
     return takeLongFlag(argument);
   }
 
-  /// Ends the walk: a trailing option without a value is dropped, and the
-  /// latest texts must be a parser name and byte counts.
+  /// Ends the walk: a trailing option without a value is an error (a
+  /// trailing --parser is dropped), and the latest texts must be a parser
+  /// name and byte counts.
   ArgsOutcome finish() {
+    if (pending_ != nullptr && !pending_->wants.empty()) return missingValue();
     if (parserText_) {
       args_.parser = formatByName(*parserText_);
       if (!args_.parser) return errorOutcome(ErrorMessage::NoParserNamed, *parserText_);
@@ -119,18 +124,32 @@ class ArgsWalk {
   }
 
  private:
-  // A value never starts with "-", except a number after --skip or --length.
+  ArgsOutcome missingValue() const {
+    return errorOutcome(ErrorMessage::MissingValue, pending_->name, pending_->wants);
+  }
+
+  // A number after --skip or --length may start with "-"; a section name may
+  // be any word but one of lumo's long flags, since real sections are named
+  // "-x"; a parser name never starts with "-".
   std::optional<ArgsOutcome> takeValue(const std::string& argument) {
-    const bool numeric = pending_ == "skip" || pending_ == "length";
-    if (!argument.empty() && argument[0] == '-' && !(numeric && looksNegativeNumber(argument))) {
-      return errorOutcome(ErrorMessage::ExpectedArgString);
+    const std::string_view name = pending_->name;
+    const bool dashed = !argument.empty() && argument[0] == '-';
+    if (name == "section") {
+      if (isLongFlag(argument)) return missingValue();
+    } else if (dashed && !(name != "parser" && looksNegativeNumber(argument))) {
+      if (name == "parser") return errorOutcome(ErrorMessage::ExpectedArgString);
+      return missingValue();
     }
-    if (pending_ == "parser") parserText_ = argument;
-    if (pending_ == "skip") skipText_ = argument;
-    if (pending_ == "length") lengthText_ = argument;
-    if (pending_ == "section") args_.window.section = argument;
-    pending_ = {};
+    if (name == "parser") parserText_ = argument;
+    if (name == "skip") skipText_ = argument;
+    if (name == "length") lengthText_ = argument;
+    if (name == "section") args_.window.section = argument;
+    pending_ = nullptr;
     return std::nullopt;
+  }
+
+  static bool isLongFlag(std::string_view argument) {
+    return argument.starts_with("--") && findFlag(argument.substr(2)).entry != nullptr;
   }
 
   // "", "-" and anything not starting with a dash.
@@ -152,7 +171,7 @@ class ArgsWalk {
     if (match.entry == nullptr) return errorOutcome(ErrorMessage::InvalidFlag, argument);
     switch (match.entry->kind) {
       case FlagEntry::Kind::Action: return actionOutcome(match.entry->action);
-      case FlagEntry::Kind::Option: pending_ = match.entry->name; return std::nullopt;
+      case FlagEntry::Kind::Option: pending_ = match.entry; return std::nullopt;
       case FlagEntry::Kind::Switch: return setSwitch(*match.entry, match.positive);
     }
     return std::nullopt;
@@ -175,7 +194,7 @@ class ArgsWalk {
   std::optional<std::string> parserText_;
   std::optional<std::string> skipText_;
   std::optional<std::string> lengthText_;
-  std::string_view pending_;  // the option waiting for its value; empty when none
+  const FlagEntry* pending_ = nullptr;  // the option waiting for its value, if any
 };
 
 }  // namespace

@@ -151,6 +151,22 @@ const std::vector<ErrorCase> kErrorCases = {
     {{"--parser", "--color"}, ": expected arg string\n"},
     {{"--parser", "-h"}, ": expected arg string\n"},
     {{"--parser", "--parser"}, ": expected arg string\n"},
+    // The other value flags name themselves and what they want, when their
+    // value is missing at the end or a flag stands in its place.
+    {{"f", "--skip"}, ": `--skip` needs an offset\n"},
+    {{"f", "--length"}, ": `--length` needs a number of bytes\n"},
+    {{"f", "--section"}, ": `--section` needs a section name\n"},
+    {{"--length", "--legend", "f"}, ": `--length` needs a number of bytes\n"},
+    {{"f", "--skip", "--raw"}, ": `--skip` needs an offset\n"},
+    {{"f", "--skip", "-x"}, ": `--skip` needs an offset\n"},
+    {{"f", "--skip", "-"}, ": `--skip` needs an offset\n"},
+    {{"f", "--length", "--skip", "4"}, ": `--length` needs a number of bytes\n"},
+    {{"f", "--section", "--legend"}, ": `--section` needs a section name\n"},
+    {{"f", "--section", "--no-color"}, ": `--section` needs a section name\n"},
+    {{"f", "--section", "--section", "a"}, ": `--section` needs a section name\n"},
+    {{"f", "--section", "--help"}, ": `--section` needs a section name\n"},
+    // A missing value is found before the parser name is looked up.
+    {{"--parser", "nope", "f", "--skip"}, ": `--skip` needs an offset\n"},
     // One file only, "-" and "" included.
     {{"a", "b"}, ": multiple files specified\n"},
     {{"a", "-"}, ": multiple files specified\n"},

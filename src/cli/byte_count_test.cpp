@@ -61,19 +61,27 @@ TEST(ClassifyArgs, WindowFlagsTakeTheirValues) {
   EXPECT_EQ(outcome.args.window.section, ".text");
   EXPECT_EQ(outcome.args.legend, true);
 
-  // The second value counts; a trailing option without a value is dropped.
+  // The second value counts; a trailing option without a value is an error.
   outcome = classifyArgs(
-      {"f", "--skip", "1", "--skip", "2", "--section", "a", "--section", "b", "--length"});
+      {"f", "--skip", "1", "--skip", "2", "--section", "a", "--section", "b", "--parser"});
   ASSERT_EQ(outcome.action, ArgsOutcome::Action::Run);
   EXPECT_EQ(outcome.args.window.skip, (ByteCount{2, false}));
   EXPECT_EQ(outcome.args.window.section, "b");
   EXPECT_FALSE(outcome.args.window.length);
+  outcome = classifyArgs({"f", "--skip", "1", "--length"});
+  EXPECT_EQ(outcome.error, ErrorMessage::MissingValue);
 
-  // Only a number may start with a dash, and only after --skip and --length.
+  // After --skip and --length only a number may start with a dash; a section
+  // name may be any word that is not one of lumo's long flags.
   outcome = classifyArgs({"f", "--skip", "-x"});
-  EXPECT_EQ(outcome.error, ErrorMessage::ExpectedArgString);
-  outcome = classifyArgs({"f", "--section", "-1"});
-  EXPECT_EQ(outcome.error, ErrorMessage::ExpectedArgString);
+  EXPECT_EQ(outcome.error, ErrorMessage::MissingValue);
+  for (const char* name : {"-1", "-x", "-", "--", "-h", "--bogus", "--color=always", ""}) {
+    SCOPED_TRACE(name);
+    outcome = classifyArgs({"f", "--section", name, "--legend"});
+    ASSERT_EQ(outcome.action, ArgsOutcome::Action::Run);
+    EXPECT_EQ(outcome.args.window.section, name);
+    EXPECT_EQ(outcome.args.legend, true);
+  }
 
   // A bad value counts only after every other argument, as for --parser.
   outcome = classifyArgs({"f", "--skip", "zz", "--bogus"});

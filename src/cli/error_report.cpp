@@ -37,6 +37,7 @@ constexpr std::string_view messageFormat(ErrorMessage message) {
       return ": `--skip` from the end needs a file, not {s}\n";
     case ErrorMessage::NoNamedSections: return ": {s} has no named sections\n";
     case ErrorMessage::NoSectionNamed: return ": no section named {s} (sections: {s})\n";
+    case ErrorMessage::MissingValue: return ": `--{s}` needs {s}\n";
   }
   return ": {s}\n";
 }

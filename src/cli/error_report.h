@@ -34,6 +34,7 @@ enum class ErrorMessage : std::uint8_t {
   SkipFromEndOfStream,     // ": `--skip` from the end needs a file, not {s}\n"
   NoNamedSections,         // ": {s} has no named sections\n"
   NoSectionNamed,          // ": no section named {s} (sections: {s})\n"
+  MissingValue,            // ": `--{s}` needs {s}\n"
 };
 
 /// The message text with its placeholders filled: each value byte for byte,

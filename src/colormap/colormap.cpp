@@ -78,7 +78,7 @@ void Colormap::paint(std::uint64_t start, std::uint64_t length, PaletteSlot slot
 }
 
 void Colormap::paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot base,
-                          std::uint16_t index, std::string_view label, EntryHead head) {
+                          std::uint32_t index, std::string_view label, EntryHead head) {
   if (length == 0) return;
   const std::uint64_t end = endOf(start, length);
   const bool rowable = !keepNames_ && end - start == length && length <= 0xff && head.size < length;

@@ -138,7 +138,7 @@ class Colormap {
   /// Without names, the adjacent entries of one table share one paint, also
   /// when other paints come between them, as long as those lie outside the
   /// entries (so the order of painting still decides nothing).
-  void paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot base, std::uint16_t index,
+  void paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot base, std::uint32_t index,
                   std::string_view label = {}, EntryHead head = {});
 
   /// Records a selectable section (only when keepsNames()).

@@ -16,6 +16,12 @@ constexpr std::uint32_t kShtNull = 0;
 constexpr std::uint32_t kShtNobits = 8;
 // Longer section names are cut: no name read from a file costs more.
 constexpr std::uint64_t kNameCap = 128;
+// The 16-bit header values that send the reader to section header 0.
+constexpr std::uint64_t kPnXnum = 0xffff;
+constexpr std::uint64_t kShnXindex = 0xffff;
+// Extended numbering allows 2^32 entries; a walk stops after this many,
+// which bounds the time and memory a crafted table costs.
+constexpr std::uint64_t kMaxTableEntries = std::uint64_t{1} << 20;
 
 // The segment at offset 0 holds the headers and PT_PHDR is the program
 // header table itself; painting either would hide the tables.
@@ -83,7 +89,7 @@ std::string_view readName(const RandomAccess& input, const StringTable& table, s
 
 struct ElfTable {
   std::uint64_t offset = 0;
-  std::uint16_t count = 0;
+  std::uint64_t count = 0;
   std::uint64_t entry_size = 0;
   PaletteSlot entry_slot = kNormalAlt;
   PaletteSlot contents_slot = kNormalAlt;
@@ -98,7 +104,7 @@ struct Namer {
   StringTable strings;
 };
 
-void paintProgramEntry(Colormap& colormap, const ElfTable& table, std::uint64_t at, std::uint16_t i,
+void paintProgramEntry(Colormap& colormap, const ElfTable& table, std::uint64_t at, std::uint32_t i,
                        const ElfEntry* entry) {
   if (!colormap.keepsNames()) {
     colormap.paintEntry(at, table.entry_size, table.entry_slot, i);
@@ -110,7 +116,7 @@ void paintProgramEntry(Colormap& colormap, const ElfTable& table, std::uint64_t 
   colormap.paintEntry(at, table.entry_size, table.entry_slot, i, label.view());
 }
 
-void paintSegment(Colormap& colormap, const ElfTable& table, std::uint16_t i,
+void paintSegment(Colormap& colormap, const ElfTable& table, std::uint32_t i,
                   const ElfEntry& entry) {
   const PaletteSlot slot = alternatingSlot(table.contents_slot, i);
   if (!colormap.keepsNames()) {
@@ -125,7 +131,7 @@ void paintSegment(Colormap& colormap, const ElfTable& table, std::uint16_t i,
 }
 
 void paintSectionEntry(Colormap& colormap, const ElfTable& table, const Namer& namer,
-                       std::uint64_t at, std::uint16_t i, const ElfEntry* entry) {
+                       std::uint64_t at, std::uint32_t i, const ElfEntry* entry) {
   if (!colormap.keepsNames()) {
     colormap.paintEntry(at, table.entry_size, table.entry_slot, i);
     return;
@@ -140,7 +146,7 @@ void paintSectionEntry(Colormap& colormap, const ElfTable& table, const Namer& n
   colormap.paintEntry(at, table.entry_size, table.entry_slot, i, label.view());
 }
 
-void paintSection(Colormap& colormap, const ElfTable& table, const Namer& namer, std::uint16_t i,
+void paintSection(Colormap& colormap, const ElfTable& table, const Namer& namer, std::uint32_t i,
                   const ElfEntry& entry) {
   const PaletteSlot slot = alternatingSlot(table.contents_slot, i);
   const bool painted = sectionHasFileContents(entry);
@@ -167,7 +173,8 @@ void paintSection(Colormap& colormap, const ElfTable& table, const Namer& namer,
 bool paintTable(const ElfTable& table, const Namer& namer, Colormap& colormap) {
   InputCursor cursor(namer.input);
   cursor.seek(table.offset);
-  for (std::uint16_t i = 0; i < table.count; ++i) {
+  const std::uint64_t count = std::min(table.count, kMaxTableEntries);
+  for (std::uint32_t i = 0; i < count; ++i) {
     const std::uint64_t at = cursor.position();
     const Result<ByteSpan> record = cursor.readExact(table.entry_size);
     if (!record) {
@@ -194,16 +201,36 @@ bool paintTable(const ElfTable& table, const Namer& namer, Colormap& colormap) {
 // header cannot be read.
 StringTable findStrings(const ElfLayout& layout, const ElfHeader& header,
                         const RandomAccess& input) {
-  if (header.shstrndx >= header.shnum) return {};
+  if (header.shstrndx >= std::min(header.shnum, kMaxTableEntries)) return {};
   InputCursor cursor(input);
-  const std::uint64_t at =
-      header.shoff + std::uint64_t{header.shstrndx} * layout.section_entry_size;
+  const std::uint64_t at = header.shoff + header.shstrndx * layout.section_entry_size;
   if (at < header.shoff) return {};
   cursor.seek(at);
   const Result<ByteSpan> record = cursor.readExact(layout.section_entry_size);
   if (!record) return {};
   const ElfEntry entry = entryDecoders(layout).section(*record);
   return {entry.offset, entry.size};
+}
+
+// Extended numbering: a section count of 0, a string-table index of
+// SHN_XINDEX or a program-header count of PN_XNUM stand for the values in
+// section header 0's sh_size, sh_link and sh_info. Left as read when that
+// header cannot be read.
+ElfHeader withExtendedNumbering(const ElfLayout& layout, ElfHeader header,
+                                const RandomAccess& input) {
+  if (header.shoff == 0) return header;
+  if (header.shnum != 0 && header.shstrndx != kShnXindex && header.phnum != kPnXnum) {
+    return header;
+  }
+  InputCursor cursor(input);
+  cursor.seek(header.shoff);
+  const Result<ByteSpan> record = cursor.readExact(layout.section_entry_size);
+  if (!record) return header;
+  const ElfEntry first = entryDecoders(layout).section(*record);
+  if (header.shnum == 0) header.shnum = first.size;
+  if (header.shstrndx == kShnXindex) header.shstrndx = first.link;
+  if (header.phnum == kPnXnum) header.phnum = first.info;
+  return header;
 }
 
 }  // namespace
@@ -222,7 +249,8 @@ void colorizeElf(const RandomAccess& input, Colormap& colormap) {
   if (!header_record) return;
 
   const ElfLayout layout = withByteOrder(*class_layout, (*header_record)[kElfDataOffset]);
-  const ElfHeader header = decodeElfHeader(layout, *header_record);
+  const ElfHeader header =
+      withExtendedNumbering(layout, decodeElfHeader(layout, *header_record), input);
   Namer namer{input, {}};
   if (colormap.keepsNames()) namer.strings = findStrings(layout, header, input);
 

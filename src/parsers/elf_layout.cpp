@@ -20,6 +20,8 @@ constexpr ElfLayout kElf64 = {
     .sh_type = {4, 4},
     .sh_offset = {24, 8},
     .sh_size = {32, 8},
+    .sh_link = {40, 4},
+    .sh_info = {44, 4},
 };
 
 constexpr ElfLayout kElf32 = {
@@ -39,6 +41,8 @@ constexpr ElfLayout kElf32 = {
     .sh_type = {4, 4},
     .sh_offset = {16, 4},
     .sh_size = {20, 4},
+    .sh_link = {24, 4},
+    .sh_info = {28, 4},
 };
 
 constexpr std::uint8_t kElfClass32 = 1;
@@ -62,9 +66,9 @@ ElfHeader decodeElfHeader(const ElfLayout& layout, ByteSpan record) {
   return {
       .phoff = loadUnsigned(record, layout.phoff, layout.order),
       .shoff = loadUnsigned(record, layout.shoff, layout.order),
-      .phnum = static_cast<std::uint16_t>(loadUnsigned(record, layout.phnum, layout.order)),
-      .shnum = static_cast<std::uint16_t>(loadUnsigned(record, layout.shnum, layout.order)),
-      .shstrndx = static_cast<std::uint16_t>(loadUnsigned(record, layout.shstrndx, layout.order)),
+      .phnum = loadUnsigned(record, layout.phnum, layout.order),
+      .shnum = loadUnsigned(record, layout.shnum, layout.order),
+      .shstrndx = loadUnsigned(record, layout.shstrndx, layout.order),
   };
 }
 
@@ -89,6 +93,8 @@ ElfEntry sectionEntry(ByteSpan record) {
       .name = static_cast<std::uint32_t>(loadUnsigned(record, kLayout.sh_name, kOrder)),
       .offset = loadUnsigned(record, kLayout.sh_offset, kOrder),
       .size = loadUnsigned(record, kLayout.sh_size, kOrder),
+      .link = static_cast<std::uint32_t>(loadUnsigned(record, kLayout.sh_link, kOrder)),
+      .info = static_cast<std::uint32_t>(loadUnsigned(record, kLayout.sh_info, kOrder)),
   };
 }
 

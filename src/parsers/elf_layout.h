@@ -21,29 +21,33 @@ struct ElfLayout {
   FieldAt p_type, p_flags, p_offset, p_filesz;
 
   std::uint64_t section_entry_size = 0;
-  FieldAt sh_name, sh_type, sh_offset, sh_size;
+  FieldAt sh_name, sh_type, sh_offset, sh_size, sh_link, sh_info;
 
   ByteOrder order = ByteOrder::Little;
 };
 
-/// The header values that the table walks need.
+/// The header values that the table walks need: the 16-bit fields as read,
+/// widened so that extended numbering can replace them.
 struct ElfHeader {
   std::uint64_t phoff = 0;
   std::uint64_t shoff = 0;
-  std::uint16_t phnum = 0;
-  std::uint16_t shnum = 0;
-  std::uint16_t shstrndx = 0;
+  std::uint64_t phnum = 0;
+  std::uint64_t shnum = 0;
+  std::uint64_t shstrndx = 0;
 };
 
 /// One program or section header entry: its type and the file stretch of
-/// its contents; `name` is sh_name for a section, `flags` p_flags for a
-/// segment.
+/// its contents; `name`, `link` and `info` are sh_name, sh_link and sh_info
+/// for a section (section 0's hold the extended counts), `flags` p_flags for
+/// a segment.
 struct ElfEntry {
   std::uint32_t type = 0;
   std::uint32_t name = 0;
   std::uint32_t flags = 0;
   std::uint64_t offset = 0;
   std::uint64_t size = 0;
+  std::uint32_t link = 0;
+  std::uint32_t info = 0;
 };
 
 inline constexpr std::size_t kElfClassOffset = 4;

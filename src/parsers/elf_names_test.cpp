@@ -131,5 +131,83 @@ TEST(EscapedName, EscapesEveryByteOutsidePrintableAscii) {
   EXPECT_EQ(escapedName("a\\b ~"), "a\\b ~");
 }
 
+// Extended numbering: the 16-bit header fields e_shnum 0, e_shstrndx
+// SHN_XINDEX and e_phnum PN_XNUM send the reader to section header 0's
+// sh_size, sh_link and sh_info.
+struct XnumCase {
+  const char* what;
+  std::uint16_t shnum;     // e_shnum as written
+  std::uint16_t shstrndx;  // e_shstrndx as written
+  std::uint16_t phnum;     // e_phnum as written
+  std::uint64_t size0;     // section 0's sh_size
+  std::uint32_t link0;     // section 0's sh_link
+  std::uint32_t info0;     // section 0's sh_info
+  std::vector<std::string> sections;
+  std::size_t programHeaders;
+};
+
+// Sections 1 .a and 2 .shstrtab after section 0; one LOAD program header.
+Bytes elfWithXnum(const XnumCase& c) {
+  constexpr std::uint64_t kPhoff = 0x40;
+  constexpr std::uint64_t kStrings = 0x300;
+  const std::string strings("\0.a\0.shstrtab\0", 14);
+  Bytes bytes(kStrings + strings.size());
+  bytes[0] = 0x7f, bytes[1] = 'E', bytes[2] = 'L', bytes[3] = 'F', bytes[4] = 2, bytes[5] = 1;
+  put(bytes, 32, kPhoff, 8);
+  put(bytes, 40, kShoff, 8);
+  put(bytes, 56, c.phnum, 2);
+  put(bytes, 60, c.shnum, 2);
+  put(bytes, 62, c.shstrndx, 2);
+  put(bytes, kPhoff, 1, 4);         // PT_LOAD
+  put(bytes, kPhoff + 8, 0x78, 8);  // p_offset
+  put(bytes, kPhoff + 32, 8, 8);    // p_filesz
+  auto entry = [&](std::uint64_t i, std::uint32_t name, std::uint32_t type, std::uint64_t offset,
+                   std::uint64_t size) {
+    const std::uint64_t at = kShoff + 64 * i;
+    put(bytes, at, name, 4);
+    put(bytes, at + 4, type, 4);
+    put(bytes, at + 24, offset, 8);
+    put(bytes, at + 32, size, 8);
+  };
+  entry(0, 0, 0, 0, c.size0);
+  put(bytes, kShoff + 40, c.link0, 4);
+  put(bytes, kShoff + 44, c.info0, 4);
+  entry(1, 1, kShtProgbits, 0x80, 16);
+  entry(2, 4, kShtStrtab, kStrings, strings.size());
+  std::copy(strings.begin(), strings.end(), bytes.begin() + static_cast<long>(kStrings));
+  return bytes;
+}
+
+TEST(ElfNames, ExtendedNumberingFromSectionZero) {
+  const std::vector<std::string> both = {".a", ".shstrtab"};
+  const std::vector<XnumCase> cases = {
+      {"ordinary header", 3, 2, 1, 0, 0, 0, both, 1},
+      {"count in sh_size", 0, 2, 1, 3, 0, 0, both, 1},
+      {"index in sh_link", 3, 0xffff, 1, 0, 2, 0, both, 1},
+      {"program header count in sh_info", 3, 2, 0xffff, 0, 0, 1, both, 1},
+      {"all three", 0, 0xffff, 0xffff, 3, 2, 1, both, 1},
+      // Without the escapes, section 0's fields mean nothing.
+      {"fields ignored without the escapes", 3, 2, 1, 99, 1, 5, both, 1},
+      // A count of 0 in sh_size too: no sections at all.
+      {"no sections", 0, 2, 1, 0, 0, 0, {}, 1},
+      // An index past the count names nothing, as for a 16-bit one.
+      {"index past the count", 3, 0xffff, 1, 0, 7, 0, {}, 1},
+      // A huge count stops at the input's end, after the entries there are.
+      {"count past the input", 0, 2, 1, std::uint64_t{1} << 40, 0, 0, both, 1},
+  };
+  for (const XnumCase& c : cases) {
+    SCOPED_TRACE(c.what);
+    const Bytes input = elfWithXnum(c);
+    EXPECT_EQ(recordedNames(input), c.sections);
+    Colormap colormap(true);
+    colorizeElf(MemoryAccess(input), colormap);
+    std::size_t programHeaders = 0;
+    for (const Paint& paint : colormap.paints()) {
+      if (colormap.label(paint.label).starts_with("program header ")) ++programHeaders;
+    }
+    EXPECT_EQ(programHeaders, c.programHeaders);
+  }
+}
+
 }  // namespace
 }  // namespace lumo

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -177,6 +178,63 @@ INSTANTIATE_TEST_SUITE_P(
                 "ELF64",
                 true}),
     [](const ::testing::TestParamInfo<RealElf>& param_info) { return param_info.param.name; });
+
+// An object of 70,000 sections needs extended numbering: e_shnum 0 with
+// the count in section 0's sh_size, e_shstrndx SHN_XINDEX with the index in
+// its sh_link. Every section readelf lists is selectable at its place.
+class ElfExtendedNumberingTest : public BuiltFilesTest<ElfExtendedNumberingTest> {
+ protected:
+  static void SetUpTestSuite() {
+    const std::optional<std::string> compiler = findTool({"gcc", "clang", "cc"});
+    if (!compiler) return files_.fail("no C compiler (gcc or clang) to assemble the object");
+    files_.makeFolder("lumo_elf_xnum");
+    std::string source;
+    for (int i = 0; i < kSections; ++i) {
+      source +=
+          ".section .s" + std::to_string(i) + ",\"a\"\n.byte " + std::to_string(i % 256) + "\n";
+    }
+    files_.write("many.s", source);
+    files_.run({*compiler + " -c " + files_.quotedFolder() + "many.s -o " + files_.quotedFolder() +
+                "many.o"});
+  }
+  static constexpr int kSections = 70000;
+};
+
+TEST_F(ElfExtendedNumberingTest, EverySectionReadelfListsIsRecorded) {
+  const std::string path = files_.path("many.o");
+  const std::optional<std::string> output = commandOutput("readelf -S -W \"" + path + "\"");
+  if (!output) GTEST_SKIP() << "readelf (binutils) could not be run";
+  // "[  N] name type address offset size ...", names without spaces.
+  std::vector<std::string> expected;
+  for (const std::string& line : splitLines(*output)) {
+    const std::size_t close = line.find(']');
+    if (line.find('[') == std::string::npos || close == std::string::npos) continue;
+    const std::vector<std::string> words = splitWords(std::string_view(line).substr(close + 1));
+    // Section 0 has no name and is no section; the heading line is none.
+    if (words.size() < 5 || words[0] == "Name" || line.find("[ 0]") != std::string::npos) continue;
+    const std::uint64_t offset = std::stoull(words[3], nullptr, 16);
+    const std::uint64_t size = std::stoull(words[4], nullptr, 16);
+    expected.push_back(words[0] + " " + std::to_string(offset) + " " + std::to_string(size));
+  }
+  ASSERT_GT(expected.size(), static_cast<std::size_t>(kSections));
+
+  const std::optional<Bytes> bytes = readWholeFile(path);
+  ASSERT_TRUE(bytes);
+  Colormap colormap(true);
+  colorizeElf(MemoryAccess(*bytes), colormap);
+  std::vector<std::string> actual;
+  for (const NamedSection& section : colormap.sections()) {
+    actual.push_back(std::string(colormap.label(section.name)) + " " +
+                     std::to_string(section.offset) + " " + std::to_string(section.size));
+  }
+  std::sort(expected.begin(), expected.end());
+  std::sort(actual.begin(), actual.end());
+  EXPECT_EQ(actual.size(), expected.size());
+  const auto [a, e] = std::mismatch(actual.begin(), actual.end(), expected.begin(), expected.end());
+  EXPECT_TRUE(a == actual.end() && e == expected.end())
+      << "first difference: " << (a == actual.end() ? "(none)" : *a) << " recorded, "
+      << (e == expected.end() ? "(none)" : *e) << " listed by readelf";
+}
 
 }  // namespace
 }  // namespace lumo

@@ -227,7 +227,8 @@ TEST_P(ElfVariantTest, TableOffsetsNearTheTopOfTheRange) {
   ElfWriter w = writer();
   const std::uint64_t h = w.headerSize();
   const std::uint64_t word_max = w.is64 ? kMax : 0xffffffff;
-  w.header(word_max - 3, 0xffff, h, 1);
+  // 0xfffe: the largest count that is no PN_XNUM escape.
+  w.header(word_max - 3, 0xfffe, h, 1);
   w.sectionEntry(h, kShtProgbits, 1, 1);  // never reached
   EXPECT_EQ(colorize(colorizeElf, w.bytes), expectedMask(w.bytes.size(), {{0, h, kC1}}));
 

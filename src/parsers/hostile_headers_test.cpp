@@ -95,6 +95,8 @@ TEST(HostileElfTest, LargestTablesWhollyInsideTheInput) {
     regions.push_back({sectionContents + 8 * i, 8, alternating(kC4Alt, i)});
   }
   b.resize(sectionContents + 8 * kEntries);
+  // e_phnum 0xffff is PN_XNUM: the program header count is section 0's sh_info.
+  put(b, sectionTable + 44, kMaxCount, 4);
 
   expectWorkPerEntry(colorizeElf, b, 2 * kMaxCount);
   EXPECT_TRUE(colorize(colorizeElf, b) == expectedMask(b.size(), regions)) << "colormaps differ";

@@ -45,6 +45,8 @@ Bytes worstElf(Contents contents) {
   put(bytes, 40, shoff, 8);
   put(bytes, 56, kCount, 2);
   put(bytes, 60, kCount, 2);
+  // e_phnum 0xffff is PN_XNUM: the program header count is section 0's sh_info.
+  put(bytes, shoff + 44, kCount, 4);
   for (std::uint64_t i = 0; contents != Contents::None && i < kCount; ++i) {
     const Stretch stretch = contentsOf(contents, i, data);
     put(bytes, phoff + 56 * i, 1, 4);                   // PT_LOAD

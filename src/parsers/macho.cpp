@@ -62,7 +62,9 @@ void paintSegmentRange(const MachOPainter& painter, const MachOSegment& segment,
     return;
   }
   LabelText label;
-  label << "segment " << segment.segname.view();
+  label << "segment";
+  // An unnamed segment ends its label without a trailing space.
+  if (!segment.segname.view().empty()) label << " " << segment.segname.view();
   painter.paint(segment.fileoff, segment.filesize, slot, label.view());
 }
 

@@ -471,6 +471,19 @@ TEST(MachONamesTest, AShortNameInTwoSegmentsSelectsNeither) {
   EXPECT_EQ(names.labels.back(), "load command 2 (cmd 30583)");
 }
 
+TEST(MachONamesTest, AnUnnamedSegmentHasNoTrailingSpace) {
+  for (const std::string name : {"", "__DATA", " "}) {
+    SCOPED_TRACE("[" + name + "]");
+    MachOWriter w;
+    w.header(1);
+    w.segment(32, name, 400, 8, 0);
+    w.bytes.resize(408);
+    const Names names = namesOf(w.bytes);
+    ASSERT_GE(names.labels.size(), 3u);
+    EXPECT_EQ(names.labels[2], name.empty() ? "segment" : "segment " + name);
+  }
+}
+
 TEST(MachONamesTest, UniversalHeaderAndSlices) {
   const ThinFixture thin = thinFile(true, false);
   FatWriter w;

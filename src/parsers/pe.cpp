@@ -15,6 +15,8 @@ constexpr std::uint64_t kSignatureSize = 4;
 constexpr std::size_t kNumberOfSectionsOffset = 6;
 constexpr std::size_t kSizeOfOptionalHeaderOffset = 20;
 // A fixed split, the same for PE32 and PE32+: what lies past it shows as _alt.
+// It is no field boundary: the data directories start at byte 96 (PE32) or
+// 112 (PE32+), so the part past it is named by its place alone.
 constexpr std::uint64_t kOptionalHeaderSplit = 216;
 constexpr std::uint64_t kSectionHeaderSize = 40;
 constexpr std::uint8_t kSectionNameSize = 8;
@@ -31,7 +33,7 @@ void paintOptionalHeader(std::uint64_t start, std::uint16_t size, Colormap& colo
   colormap.paint(start, size, kC3, "PE optional header");
   if (size > kOptionalHeaderSplit) {
     colormap.paint(start + kOptionalHeaderSplit, size - kOptionalHeaderSplit, kC3Alt,
-                   "PE optional header data directories");
+                   "PE optional header from byte 216");
   }
 }
 

@@ -113,6 +113,21 @@ TEST_P(OptionalHeaderTest, SplitAt216AndSectionTableRightAfter) {
   regions.push_back({table + 8, 32, kC4});
   regions.push_back({data, 16, kC4Alt});
   EXPECT_EQ(colorize(colorizePe, w.bytes), expectedMask(w.bytes.size(), withDosHeader(regions)));
+
+  // The part past the split is named by its place: the data directories
+  // begin at byte 96 or 112, not there.
+  Colormap colormap(true);
+  colorizePe(MemoryAccess(w.bytes), colormap);
+  std::vector<std::string> labels;
+  for (const Paint& paint : colormap.paints()) {
+    if (paint.label != kNoLabel && paint.start >= optional && paint.start < table) {
+      labels.emplace_back(colormap.label(paint.label));
+    }
+  }
+  std::vector<std::string> expected;
+  if (optional_size > 0) expected.emplace_back("PE optional header");
+  if (optional_size > 216) expected.emplace_back("PE optional header from byte 216");
+  EXPECT_EQ(labels, expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sizes, OptionalHeaderTest,

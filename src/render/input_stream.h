@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <optional>
 #include <span>
 
 #include "core/failure.h"
@@ -20,6 +21,9 @@ class InputStream {
   /// then takes whatever a read delivers instead of filling its chunk, so
   /// lines show as the input arrives.
   virtual bool mayWait() const = 0;
+  /// The whole input's size, when the stream met its end while dropping
+  /// bytes before a window, before any byte was read out; else none.
+  virtual std::optional<std::uint64_t> sizeFoundWhileSkipping() const { return std::nullopt; }
 };
 
 /// Input that is already in memory.

@@ -27,6 +27,7 @@ std::string decimal(std::uint64_t value) {
 std::vector<LegendEntry> legendEntries(const Colormap& colormap, std::uint64_t start,
                                        std::uint64_t end, std::uint64_t input_size) {
   std::vector<LegendEntry> entries;
+  if (end <= start) return entries;  // no byte shown, so no color to explain
   if (colormap.byteClasses()) {
     entries.push_back({.slot = kNormal, .name = "printable ASCII bytes", .has_range = false});
     entries.push_back({.slot = kNormalAlt, .name = "other bytes", .has_range = false});
@@ -69,6 +70,8 @@ Status forEachLine(const std::vector<LegendEntry>& entries, const Palette& palet
     ranges = std::max(ranges, rangeText(entry).size());
     sizes = std::max(sizes, sizeText(entry).size());
   }
+  // Nothing shown, nothing to explain: no bare heading.
+  if (entries.empty()) return {};
   const SlotEscapes escapes = slotEscapes(palette);
   if (Status written = emit("Legend:\n"); !written) return written;
   std::string text;

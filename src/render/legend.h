@@ -24,14 +24,14 @@ struct LegendEntry {
 /// paint once, in order of its start, its range clipped to `input_size`. A
 /// structure that later paints cover wholly owns no byte and is left out.
 /// Bytes of the window that no named structure owns add one entry without
-/// a range. For plain data, the two byte classes.
+/// a range. For plain data, the two byte classes. None for an empty window.
 std::vector<LegendEntry> legendEntries(const Colormap& colormap, std::uint64_t start,
                                        std::uint64_t end, std::uint64_t input_size);
 
 /// "Legend:\n", then per entry "  0x{first}-0x{last} {size} bytes  " (the
 /// range padded so the sizes line up), a swatch "####" in the entry's style
 /// when `color`, and the name with every byte outside printable ASCII
-/// written as \xNN.
+/// written as \xNN. Nothing at all, not even the heading, for no entries.
 std::string legendText(const std::vector<LegendEntry>& entries, const Palette& palette, bool color);
 
 /// legendText(), written line by line: a legend of a hundred thousand

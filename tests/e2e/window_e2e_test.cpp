@@ -60,8 +60,17 @@ INSTANTIATE_TEST_SUITE_P(
                    kDigits +
                        "00000010 | 0000                                    | ..               |\n"
                        "Bytes 0x0-0x11 (18 bytes) of 68 bytes\n"},
-        WindowCase{"SkipPastTheEnd", {"--skip", "100"}, "No bytes at 0x44 of 68 bytes\n"},
+        WindowCase{"SkipPastTheEnd", {"--skip", "100"}, "No bytes at 0x64 of 68 bytes\n"},
+        WindowCase{"SkipToTheEnd", {"--skip", "68"}, "No bytes at 0x44 of 68 bytes\n"},
+        WindowCase{"SkipFarPastTheEnd",
+                   {"--skip", "1MiB", "--length", "16"},
+                   "No bytes at 0x100000 of 68 bytes\n"},
         WindowCase{"LengthZero", {"--length", "0"}, "No bytes at 0x0 of 68 bytes\n"},
+        // Nothing shown, so the legend has nothing to explain: no heading.
+        WindowCase{
+            "LegendOfNothing", {"--length", "0", "--legend"}, "No bytes at 0x0 of 68 bytes\n"},
+        WindowCase{
+            "LegendPastTheEnd", {"--skip", "100", "--legend"}, "No bytes at 0x64 of 68 bytes\n"},
         WindowCase{"LengthPastTheEnd",
                    {"--skip", "0x40", "--length", "1GiB"},
                    kTail + "Bytes 0x40-0x43 (4 bytes) of 68 bytes\n"},
@@ -114,6 +123,12 @@ TEST(Window, OnStandardInput) {
             "Bytes 0x3-0x6 (4 bytes)\n");
   r = runLumo({.args = {"-", "--skip", "0x40"}, .stdinData = kInput});
   EXPECT_EQ(r.out, kTail + "Bytes 0x40-0x43 (4 bytes)\n");
+  // A skip to or past the end reads the stream to its end, so it knows the
+  // total and names it, as for a file; the offset named is the one asked for.
+  r = runLumo({.args = {"-", "--skip", "100"}, .stdinData = kInput});
+  EXPECT_EQ(r.out, "No bytes at 0x64 of 68 bytes\n");
+  r = runLumo({.args = {"-", "--skip", "68", "--length", "4"}, .stdinData = kInput});
+  EXPECT_EQ(r.out, "No bytes at 0x44 of 68 bytes\n");
   r = runLumo({.args = {"-", "--skip", "-4"}, .stdinData = kInput});
   EXPECT_EQ(r.status, 1);
   EXPECT_EQ(r.out, "");
@@ -157,6 +172,24 @@ TEST(Window, AnEmptyFileHasASizeAndAProcFileIsReadWhole) {
   EXPECT_GT(std::count(status.out.begin(), status.out.end(), '\n'), 32) << status.out;
 }
 
+// A skip on a stream is dropped in large blocks whatever the window's
+// length; the bytes after it are exactly those of the input.
+TEST(Window, LongSkipOnStandardInput) {
+  std::string input(300000, '\0');
+  std::mt19937 random(7);
+  for (char& byte : input) byte = static_cast<char>(random());
+  for (const char* length : {"1", "16", "100"}) {
+    SCOPED_TRACE(length);
+    const ChildResult fromStream = runLumo(
+        {.args = {"-", "--skip", "200001", "--length", length, "--no-size"}, .stdinData = input});
+    TempDir dir;
+    const ChildResult fromFile = runLumo({.args = {dir.write("in.bin", input), "--skip", "200001",
+                                                   "--length", length, "--no-size"}});
+    EXPECT_EQ(fromStream.status, 0);
+    EXPECT_EQ(fromStream.out, fromFile.out);
+  }
+}
+
 struct FlagError {
   const char* name;
   std::vector<std::string> args;
@@ -195,8 +228,14 @@ INSTANTIATE_TEST_SUITE_P(
                   "error: `--skip` value `0x10000000000000000` is not a byte count\n"},
         FlagError{
             "NegativeLength", {"--length", "-5"}, "error: `--length` value `-5` is negative\n"},
-        FlagError{"FlagAsValue", {"--skip", "--raw"}, "error: expected arg string\n"},
-        FlagError{"DashAsSectionName", {"--section", "-x"}, "error: expected arg string\n"},
+        FlagError{"FlagAsValue", {"--skip", "--raw"}, "error: `--skip` needs an offset\n"},
+        FlagError{"SkipAtEnd", {"--skip"}, "error: `--skip` needs an offset\n"},
+        FlagError{"LengthBeforeFlag",
+                  {"--length", "--legend"},
+                  "error: `--length` needs a number of bytes\n"},
+        FlagError{"SectionAtEnd", {"--section"}, "error: `--section` needs a section name\n"},
+        FlagError{
+            "DashAsSectionName", {"--section", "-x"}, "error: {path} has no named sections\n"},
         FlagError{"LegendTwice",
                   {"--legend", "--legend"},
                   "error: `--legend` specified multiple times\n"},
@@ -265,6 +304,12 @@ TEST(Window, SectionIsTheWindowReadelfReports) {
       EXPECT_NE(a.out.find(sizeLine), std::string::npos) << a.out;
     }
   }
+  // A skip past the section's end names the offset asked for.
+  const ChildResult past = runLumo({.args = {file, "--section", ".text", "--skip", "1GiB"}});
+  std::snprintf(hex, sizeof hex, "0x%llx", offset + (1ULL << 30));
+  EXPECT_TRUE(past.out.starts_with("No bytes at " + std::string(hex) + " of " +
+                                   total.substr(0, total.size() - 1) + " bytes"))
+      << past.out;
   // Positions count inside the section.
   const ChildResult inside = runLumo({.args = {file, "--section", ".text", "--skip", "-16"}});
   std::snprintf(hex, sizeof hex, "0x%llx", offset + size - 16);
