@@ -33,7 +33,7 @@ constexpr FlagEntry option(std::string_view name) {
 }
 
 // Searched in this order; no name is a prefix match, none takes "=value".
-constexpr std::array<FlagEntry, 15> kFlagTable = {
+constexpr std::array<FlagEntry, 16> kFlagTable = {
     action("help", ArgsOutcome::Action::Help),
     action("version", ArgsOutcome::Action::Version),
     toggle("color", "no-color", &Args::color),
@@ -48,6 +48,7 @@ constexpr std::array<FlagEntry, 15> kFlagTable = {
     option("skip"),
     option("length"),
     option("section"),
+    option("diff"),
     option("parser"),
 };
 
@@ -119,16 +120,20 @@ class ArgsWalk {
   }
 
  private:
-  // A value never starts with "-", except a number after --skip or --length.
+  // A value never starts with "-", except a number after --skip or --length
+  // and standard input ("-") as the file to compare with.
   std::optional<ArgsOutcome> takeValue(const std::string& argument) {
     const bool numeric = pending_ == "skip" || pending_ == "length";
-    if (!argument.empty() && argument[0] == '-' && !(numeric && looksNegativeNumber(argument))) {
+    const bool standardInput = pending_ == "diff" && argument == "-";
+    if (!argument.empty() && argument[0] == '-' && !standardInput &&
+        !(numeric && looksNegativeNumber(argument))) {
       return errorOutcome(ErrorMessage::ExpectedArgString);
     }
     if (pending_ == "parser") parserText_ = argument;
     if (pending_ == "skip") skipText_ = argument;
     if (pending_ == "length") lengthText_ = argument;
     if (pending_ == "section") args_.window.section = argument;
+    if (pending_ == "diff") args_.diff = argument;
     pending_ = {};
     return std::nullopt;
   }
