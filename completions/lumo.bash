@@ -13,6 +13,11 @@ _lumo() {
     COMPREPLY=($(compgen -W 'elf pe qoi macho wasm zip png gzip gif data' -- "$cur"))
     return
   fi
+  # The file to compare with: readline completes a file name.
+  if [[ $prev == --diff ]]; then
+    COMPREPLY=()
+    return
+  fi
   # A byte count or a section name: nothing to offer.
   if [[ $prev == --skip || $prev == --length || $prev == --section ]]; then
     COMPREPLY=()
@@ -35,11 +40,11 @@ _lumo() {
     '--show-palette'
     '--legend'
   )
-  local flags='-h --help -v --version --skip --length --section --parser' switch i
+  local flags='-h --help -v --version --skip --length --section --diff --parser' switch i
   for switch in "${switches[@]}"; do
     for ((i = 1; i < COMP_CWORD; i++)); do
       case ${COMP_WORDS[i - 1]} in # a value, not a flag
-        --parser | --skip | --length | --section) continue ;;
+        --parser | --skip | --length | --section | --diff) continue ;;
       esac
       [[ " $switch " == *" ${COMP_WORDS[i]} "* ]] && continue 2
     done

@@ -22,6 +22,7 @@ complete -c lumo -l legend -n 'not __fish_seen_argument -l legend' -d 'Explain t
 complete -c lumo -l skip -x -d 'Start at this byte offset (negative: from the end)'
 complete -c lumo -l length -x -d 'Show at most this many bytes'
 complete -c lumo -l section -x -d 'Show only the named section'
+complete -c lumo -l diff -r -F -d 'Compare with another file, byte by byte'
 complete -c lumo -l parser -x -d 'Specify the parser to use' -a "
     elf\t'32-bit and 64-bit ELF files'
     pe\t'PE (portable executable) files'

@@ -34,7 +34,7 @@ constexpr FlagEntry option(std::string_view name, std::string_view wants) {
 }
 
 // Searched in this order; no name is a prefix match, none takes "=value".
-constexpr std::array<FlagEntry, 15> kFlagTable = {
+constexpr std::array<FlagEntry, 16> kFlagTable = {
     action("help", ArgsOutcome::Action::Help),
     action("version", ArgsOutcome::Action::Version),
     toggle("color", "no-color", &Args::color),
@@ -49,6 +49,7 @@ constexpr std::array<FlagEntry, 15> kFlagTable = {
     option("skip", "an offset"),
     option("length", "a number of bytes"),
     option("section", "a section name"),
+    option("diff", "a file to compare with"),
     // Without a value it keeps its older behaviour: dropped at the end, and
     // a dash word after it is "expected arg string".
     option("parser", {}),
@@ -136,6 +137,8 @@ class ArgsWalk {
     const bool dashed = !argument.empty() && argument[0] == '-';
     if (name == "section") {
       if (isLongFlag(argument)) return missingValue();
+    } else if (name == "diff" && argument == "-") {
+      // Standard input as the file to compare with.
     } else if (dashed && !(name != "parser" && looksNegativeNumber(argument))) {
       if (name == "parser") return errorOutcome(ErrorMessage::ExpectedArgString);
       return missingValue();
@@ -144,6 +147,7 @@ class ArgsWalk {
     if (name == "skip") skipText_ = argument;
     if (name == "length") lengthText_ = argument;
     if (name == "section") args_.window.section = argument;
+    if (name == "diff") args_.diff = argument;
     pending_ = nullptr;
     return std::nullopt;
   }

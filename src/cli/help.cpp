@@ -34,6 +34,7 @@ constexpr std::string_view kUsage =
     "  --length                        Show at most this many bytes\n"
     "  --section                       Show only the named section\n"
     "  --legend                        Explain the colors after the dump\n"
+    "  --diff                          Compare with another file, byte by byte\n"
     "  --parser                        Specify the parser to use. Available parsers:\n";
 
 // Parser list entries hang under the description column of --parser.

@@ -26,6 +26,8 @@ struct Args {
   /// `--skip`, `--length`, `--section`: the last value of each.
   WindowSpec window{};
   std::optional<bool> legend{};
+  /// `--diff`: the file to compare with ("-" for standard input).
+  std::optional<std::string> diff{};
 
   friend bool operator==(const Args&, const Args&) = default;
 };

@@ -319,10 +319,13 @@ std::size_t LineFormatter::formatUniform(char* out, const std::uint8_t* bytes, P
   return formatColored16(out, bytes, slots, &hexTemplates_[slot], offset);
 }
 
-// Cell by cell: this line occurs once per dump, so it needs no fast path.
+// Cell by cell: this line occurs once per dump (and for the few differing
+// lines of a comparison), so it needs no fast path.
 std::size_t LineFormatter::formatWithLead(char* out, const std::uint8_t* bytes,
                                           const std::uint8_t* slots, std::size_t lead,
-                                          std::size_t count, std::uint64_t offset) const {
+                                          std::size_t count, std::uint64_t offset,
+                                          const std::uint8_t* marks) const {
+  const auto marked = [&](std::size_t i) { return marks != nullptr && marks[i] != 0; };
   char* const start = out;
   if (options_.show_offset) out = writeOffset(out, offset);
   if (!options_.raw) out = put(out, options_.color ? kOpenColored : kOpenPlain);
@@ -332,6 +335,7 @@ std::size_t LineFormatter::formatWithLead(char* out, const std::uint8_t* bytes,
     } else {
       const std::size_t i = cell - lead;
       if (options_.color) out = putEscape(out, escapes_[slots[i]]);
+      if (options_.color && marked(i)) out = put(out, kReverse);
       std::memcpy(out, digits_ + 2 * bytes[i], 2);
       out += 2;
       if (options_.color) out = put(out, kReset);
@@ -349,15 +353,42 @@ std::size_t LineFormatter::formatWithLead(char* out, const std::uint8_t* bytes,
       }
       if (isPrintable(bytes[i])) {
         out = putEscape(out, escapes_[slots[i]]);
+        if (marked(i)) out = put(out, kReverse);
         *out++ = static_cast<char>(bytes[i]);
       } else {
-        out = put(out, "\x1b[2m.");
+        out = put(out, kDim);
+        if (marked(i)) out = put(out, kReverse);
+        *out++ = '.';
       }
       out = put(out, kReset);
     }
     out = putSpaces(out, 16 - lead - count);
     out = put(out, options_.color ? kAsciiEndColored : kAsciiEndPlain);
   }
+  *out++ = '\n';
+  return static_cast<std::size_t>(out - start);
+}
+
+std::size_t LineFormatter::formatMarks(char* out, const std::uint8_t* marks, std::size_t lead,
+                                       std::size_t count, std::uint64_t offset) const {
+  const auto marked = [&](std::size_t cell) {
+    return cell >= lead && cell < lead + count && marks[cell - lead] != 0;
+  };
+  char* const start = out;
+  // The offset column's width, in spaces.
+  if (options_.show_offset)
+    out = putSpaces(out, static_cast<std::size_t>(writeOffset(out, offset) - out));
+  if (!options_.raw) out = putSpaces(out, kOpenPlain.size());
+  for (std::size_t cell = 0; cell < 16; ++cell) {
+    out = marked(cell) ? put(out, "^^") : putSpaces(out, 2);
+    if (cell & 1) *out++ = ' ';
+  }
+  if (!options_.raw) out = putSpaces(out, kClosePlain.size());
+  if (options_.show_ascii) {
+    *out++ = ' ';
+    for (std::size_t cell = 0; cell < 16; ++cell) *out++ = marked(cell) ? '^' : ' ';
+  }
+  while (out > start && out[-1] == ' ') --out;
   *out++ = '\n';
   return static_cast<std::size_t>(out - start);
 }

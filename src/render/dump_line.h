@@ -57,9 +57,18 @@ class LineFormatter {
 
   /// The first line of a window that starts inside a line: `offset` is the
   /// line's 16-aligned start, the first `lead` cells stay blank and the
-  /// `count` bytes follow (lead + count <= 16).
+  /// `count` bytes follow (lead + count <= 16). With `marks`, the bytes whose
+  /// mark is set are shown in reverse video on top of their style (when
+  /// color is on): a comparison's differing bytes.
   std::size_t formatWithLead(char* out, const std::uint8_t* bytes, const std::uint8_t* slots,
-                             std::size_t lead, std::size_t count, std::uint64_t offset) const;
+                             std::size_t lead, std::size_t count, std::uint64_t offset,
+                             const std::uint8_t* marks = nullptr) const;
+
+  /// The line under a line of formatWithLead() that shows its marked bytes
+  /// without color: `^^` under each marked hex cell and `^` under its
+  /// character, spaces elsewhere, no trailing spaces.
+  std::size_t formatMarks(char* out, const std::uint8_t* marks, std::size_t lead, std::size_t count,
+                          std::uint64_t offset) const;
 
   const DumpOptions& options() const { return options_; }
 

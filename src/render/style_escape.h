@@ -13,6 +13,7 @@ namespace lumo {
 inline constexpr std::string_view kReset = "\x1b[0m";
 inline constexpr std::string_view kDim = "\x1b[2m";
 inline constexpr std::string_view kBold = "\x1b[1m";
+inline constexpr std::string_view kReverse = "\x1b[7m";
 
 /// One escape sequence, at most "\x1b[38;2;255;255;255m".
 struct EscapeSequence {
