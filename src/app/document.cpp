@@ -86,7 +86,7 @@ void Document::holdFlowing(platform::InputSource source, ByteBuffer head) {
 // rest flows through; a format whose headers may point anywhere gets the
 // whole input read first when its colors are needed: into a spill file,
 // then read like any file, or into memory where none can be made.
-RunStatus Document::takeStream(platform::InputSource source, const Options& options) {
+RunStatus Document::takeStream(platform::InputSource source, const Options& options, bool mayFlow) {
   ByteBuffer head;
   if (Status read = readAtLeast(source, head, formatPrefixSize()); !read) {
     return readFailure(read.failure(), display_name_);
@@ -102,7 +102,8 @@ RunStatus Document::takeStream(platform::InputSource source, const Options& opti
     return failed(ErrorMessage::SkipFromEndOfStream, display_name_);
   }
   // A format walked front to back colors the stream as it flows.
-  if (std::unique_ptr<ForwardWalk> walk = forwardWalkOf(head.bytes(), options)) {
+  if (std::unique_ptr<ForwardWalk> walk =
+          mayFlow ? forwardWalkOf(head.bytes(), options) : nullptr) {
     holdFlowing(std::move(source), std::move(head));
     forward_ = std::move(walk);
     return {};
@@ -121,14 +122,14 @@ RunStatus Document::takeStream(platform::InputSource source, const Options& opti
   return {};
 }
 
-RunResult<Document> openDocument(const std::string& file, const Options& options) {
+RunResult<Document> openDocument(const std::string& file, const Options& options, bool mayFlow) {
   Document document;
   document.display_name_ = file == "-" ? "<stdin>" : file;
   RunResult<platform::InputSource> source = openInput(file);
   if (!source) return source.error();
   if (source->seekable()) {
     document.holdFile(std::move(*source));
-  } else if (RunStatus taken = document.takeStream(std::move(*source), options); !taken) {
+  } else if (RunStatus taken = document.takeStream(std::move(*source), options, mayFlow); !taken) {
     return taken.error();
   }
   if (document.forward_) return document;

@@ -6,8 +6,8 @@
 #include <string>
 
 #include "app/run_error.h"
-#include "config/options.h"
 #include "colormap/colormap.h"
+#include "config/options.h"
 #include "parsers/forward_walk.h"
 #include "parsers/random_access.h"
 #include "platform/byte_buffer.h"
@@ -40,12 +40,13 @@ class Document {
 
  private:
   enum class Held : std::uint8_t { File, Memory, Flowing };
-  friend RunResult<Document> openDocument(const std::string& file, const Options& options);
+  friend RunResult<Document> openDocument(const std::string& file, const Options& options,
+                                          bool mayFlow);
 
   void holdFile(platform::InputSource source);
   void holdMemory(ByteBuffer bytes);
   void holdFlowing(platform::InputSource source, ByteBuffer head);
-  RunStatus takeStream(platform::InputSource source, const Options& options);
+  RunStatus takeStream(platform::InputSource source, const Options& options, bool mayFlow);
 
   std::string display_name_;
   Held held_ = Held::Flowing;
@@ -62,7 +63,10 @@ class Document {
 /// needs and colors it. The failures are those the run reports: the file
 /// cannot be opened or read, memory or the spill file's room runs out, the
 /// forced format does not match, or a stream is asked for a window from its
-/// end.
-RunResult<Document> openDocument(const std::string& file, const Options& options);
+/// end. Without `mayFlow`, a stream that its format could color as it
+/// flows is held whole and colored like a file, so that its colormap is
+/// there (for a comparison, which reads two inputs side by side).
+RunResult<Document> openDocument(const std::string& file, const Options& options,
+                                 bool mayFlow = true);
 
 }  // namespace lumo

@@ -5,6 +5,7 @@
 #include <optional>
 #include <string>
 
+#include "app/compare.h"
 #include "app/document.h"
 #include "app/forward_dump.h"
 #include "app/run_error.h"
@@ -134,6 +135,7 @@ RunStatus runWith(int argc, char** argv) {
   // From here on escape sequences may reach standard output; an interrupt
   // must not leave the terminal inside one.
   if (listing || (options->color && !options->raw)) platform::restoreTerminalOnInterrupt();
+  if (args.diff) return compareFiles(args, *options);
   if (listing) return listPalette(*options);
   return dump(args, *options);
 }

@@ -38,6 +38,9 @@ constexpr std::string_view messageFormat(ErrorMessage message) {
     case ErrorMessage::NoNamedSections: return ": {s} has no named sections\n";
     case ErrorMessage::NoSectionNamed: return ": no section named {s} (sections: {s})\n";
     case ErrorMessage::MissingValue: return ": `--{s}` needs {s}\n";
+    case ErrorMessage::NoSectionNamedIn: return ": no section named {s} in {s}\n";
+    case ErrorMessage::BothStandardInput:
+      return ": `--diff` and the file cannot both be standard input\n";
   }
   return ": {s}\n";
 }

@@ -35,6 +35,8 @@ enum class ErrorMessage : std::uint8_t {
   NoNamedSections,         // ": {s} has no named sections\n"
   NoSectionNamed,          // ": no section named {s} (sections: {s})\n"
   MissingValue,            // ": `--{s}` needs {s}\n"
+  NoSectionNamedIn,        // ": no section named {s} in {s}\n"
+  BothStandardInput,       // ": `--diff` and the file cannot both be standard input\n"
 };
 
 /// The message text with its placeholders filled: each value byte for byte,

@@ -7,7 +7,6 @@
 #include <limits>
 #include <memory>
 
-#include "core/parser_kind.h"
 #include "colormap/colormap.h"
 #include "parsers/random_access.h"
 
