@@ -38,12 +38,6 @@ constexpr std::string_view kZip64LocatorMagic("PK\6\7", 4);
 constexpr std::string_view kDescriptorMagic("PK\7\10", 4);
 constexpr std::string_view kApkMagic("APK Sig Block 42");
 
-bool startsWith(ByteSpan bytes, std::string_view magic) {
-  return bytes.size() >= magic.size() &&
-         std::equal(magic.begin(), magic.end(), bytes.begin(),
-                    [](char m, std::uint8_t b) { return static_cast<std::uint8_t>(m) == b; });
-}
-
 std::uint64_t loadLe64(ByteSpan record, std::size_t offset) {
   return loadUnsigned(record, FieldAt{offset, 8}, ByteOrder::Little);
 }

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "config/options.h"
-#include "parsers/colormap.h"
+#include "colormap/colormap.h"
 #include "render/dump.h"
 #include "render/input_stream.h"
 #include "render/output.h"
