@@ -220,7 +220,7 @@ TEST(HostileGifTest, AMillionEmptyExtensionsStopAtTheBound) {
   Bytes b = gifStart();
   b.reserve(b.size() + 3 * 1000000);
   for (int k = 0; k < 1000000; ++k) b.insert(b.end(), {0x21, 0xfe, 0});
-  const Result<Colormap> colormap = buildColormap(ByteSpan(b), std::nullopt);
+  const Result<Colormap> colormap = buildColormap(ByteSpan(b), nullptr);
   ASSERT_TRUE(colormap.ok());
   EXPECT_LE(colormap->paints().size(), 2u * 262144 + 3);
   const std::uint64_t bound = 13 + 3 * 262144;

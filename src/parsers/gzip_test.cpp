@@ -191,7 +191,7 @@ TEST(HostileGzipTest, AMillionEmptyBlocksStopAtTheBound) {
   const Bytes block = emptyBgzfBlock();
   b.reserve(block.size() * 1000000);
   for (int k = 0; k < 1000000; ++k) b.insert(b.end(), block.begin(), block.end());
-  const Result<Colormap> colormap = buildColormap(ByteSpan(b), std::nullopt);
+  const Result<Colormap> colormap = buildColormap(ByteSpan(b), nullptr);
   ASSERT_TRUE(colormap.ok());
   EXPECT_LE(colormap->paints().size(), 4u * 131072 + 1);
   const std::uint64_t bound = 28 * 131072;

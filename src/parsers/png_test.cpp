@@ -227,7 +227,7 @@ TEST(HostilePngTest, AMillionEmptyChunksStopAtTheBound) {
   Bytes b = pngSignature();
   b.reserve(8 + 12 * 1000000);
   for (int k = 0; k < 1000000; ++k) appendChunk(b, 0, "abcd", 0);
-  const Result<Colormap> colormap = buildColormap(ByteSpan(b), std::nullopt);
+  const Result<Colormap> colormap = buildColormap(ByteSpan(b), nullptr);
   ASSERT_TRUE(colormap.ok());
   // Three paints per chunk up to 262144 chunks, then the fill.
   EXPECT_LE(colormap->paints().size(), 3u * 262144 + 2);

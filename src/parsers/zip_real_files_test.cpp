@@ -196,7 +196,7 @@ TEST_F(ZipRealFileTest, SectionsAreTheMembersDataAtZipfilesOffsets) {
 TEST_F(ZipRealFileTest, LegendNamesEveryStructure) {
   const std::optional<Bytes> bytes = readWholeFile(files_.path("tool.zip"));
   ASSERT_TRUE(bytes.has_value());
-  const Result<Colormap> named = buildColormap(*bytes, std::nullopt, true);
+  const Result<Colormap> named = buildColormap(*bytes, nullptr, true);
   ASSERT_TRUE(named.ok());
   std::vector<std::string> labels;
   for (const Paint& paint : named->paints()) labels.emplace_back(named->label(paint.label));

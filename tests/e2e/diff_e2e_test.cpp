@@ -9,6 +9,7 @@
 
 #include "child_process.h"
 
+namespace lumo::e2e {
 namespace {
 
 // Sixty-four bytes of the alphabet.
@@ -37,20 +38,39 @@ TEST(Diff, ComparesByPosition) {
       "                    ^^                                    ^\n"
       "... 1 identical line ...\n";
   const DiffCase cases[] = {
-      {"identical", alphabet(), alphabet(), {}, false,
+      {"identical",
+       alphabet(),
+       alphabet(),
+       {},
+       false,
        "... 4 identical lines ...\nFiles are identical: 64 bytes\n"},
-      {"one byte", alphabet(), changed, {}, false,
+      {"one byte",
+       alphabet(),
+       changed,
+       {},
+       false,
        differs + "Files differ: 1 byte in 1 line, first at 0x23; sizes 64 and 64 bytes\n"},
-      {"other on standard input", alphabet(), changed, {}, true,
+      {"other on standard input",
+       alphabet(),
+       changed,
+       {},
+       true,
        differs + "Files differ: 1 byte in 1 line, first at 0x23; sizes 64 and 64 bytes\n"},
       {"no size line", alphabet(), changed, {"--no-size"}, false, differs},
-      {"window at the same offsets", alphabet(), changed, {"--skip", "0x22", "--length", "3"},
+      {"window at the same offsets",
+       alphabet(),
+       changed,
+       {"--skip", "0x22", "--length", "3"},
        false,
        "- 00000020 |      494a 4b                             |   IJK            |\n"
        "+ 00000020 |      4900 4b                             |   I.K            |\n"
        "                    ^^                                    ^\n"
        "Files differ: 1 byte in 1 line, first at 0x23; sizes 3 and 3 bytes\n"},
-      {"the other is longer", alphabet(16), alphabet(18), {}, false,
+      {"the other is longer",
+       alphabet(16),
+       alphabet(18),
+       {},
+       false,
        "... 1 identical line ...\n"
        "- 00000010 |                                         |                  |\n"
        "+ 00000010 | 5152                                    | QR               |\n"
@@ -80,8 +100,8 @@ TEST(Diff, ColorShowsTheDifferingBytesReversed) {
   TempDir dir;
   std::string changed = alphabet();
   changed[5] = 'x';
-  const ChildResult r = runLumo(
-      {.args = {dir.write("a", alphabet()), "--diff", dir.write("b", changed), "--color"}});
+  const ChildResult r =
+      runLumo({.args = {dir.write("a", alphabet()), "--diff", dir.write("b", changed), "--color"}});
   EXPECT_EQ(r.status, 0);
   EXPECT_NE(r.out.find("\x1b[7m46"), std::string::npos) << r.out;
   EXPECT_NE(r.out.find("\x1b[7m78"), std::string::npos) << r.out;
@@ -118,16 +138,17 @@ TEST(Diff, FlagsThatCannotGoWithItFail) {
 // readelf say the differing bytes lie in, with as many bytes each.
 TEST(Diff, TwoBuildsNameTheSectionsThatDiffer) {
   TempDir dir;
-  const std::string source = dir.write(
-      "prog.c",
-      "#include <stdio.h>\n"
-      "static const char message[] = MESSAGE;\n"
-      "int main(void) { printf(\"%s %d\\n\", message, NUMBER); return 0; }\n");
+  const std::string source =
+      dir.write("prog.c",
+                "#include <stdio.h>\n"
+                "static const char message[] = MESSAGE;\n"
+                "int main(void) { printf(\"%s %d\\n\", message, NUMBER); return 0; }\n");
   const auto build = [&](const std::string& name, const std::string& message,
                          const std::string& number) {
     const std::string out = dir.path() + "/" + name;
-    const ChildResult r = runChild("/usr/bin/gcc", {.args = {"-O1", "-o", out, "-DMESSAGE=" + message,
-                                                             "-DNUMBER=" + number, source}});
+    const ChildResult r = runChild(
+        "/usr/bin/gcc",
+        {.args = {"-O1", "-o", out, "-DMESSAGE=" + message, "-DNUMBER=" + number, source}});
     return r.status == 0 ? out : std::string();
   };
   const std::string a = build("a", "\"hello\"", "7");
@@ -180,3 +201,4 @@ TEST(Diff, TwoBuildsNameTheSectionsThatDiffer) {
 }
 
 }  // namespace
+}  // namespace lumo::e2e
