@@ -12,7 +12,7 @@ namespace {
 
 // The usage text, with one line for each of --skip, --length, --section and
 // --legend before the --parser line.
-constexpr std::size_t kUsageSize = 1130;
+constexpr std::size_t kUsageSize = 1204;
 constexpr std::size_t kDescriptionColumn = 34;
 
 std::vector<std::string> linesOf(std::string_view text) {
@@ -48,6 +48,7 @@ TEST(HelpText, IsTheUsageTheParserListAndTheAuthorLine) {
       "  --length                        Show at most this many bytes\n"
       "  --section                       Show only the named section\n"
       "  --legend                        Explain the colors after the dump\n"
+      "  --diff                          Compare with another file, byte by byte\n"
       "  --parser                        Specify the parser to use. Available parsers:\n"
       "                                    - elf    32-bit and 64-bit ELF files\n"
       "                                    - pe     PE (portable executable) files\n"
@@ -64,17 +65,17 @@ TEST(HelpText, IsTheUsageTheParserListAndTheAuthorLine) {
   EXPECT_EQ(helpText(), expected);
 }
 
-TEST(HelpText, UsagePartHasTwentyOneLines) {
+TEST(HelpText, UsagePartHasTwentyTwoLines) {
   std::string help = helpText();
   ASSERT_GT(help.size(), kUsageSize);
   std::string usage = help.substr(0, kUsageSize);
   EXPECT_TRUE(usage.ends_with("Available parsers:\n"));
-  EXPECT_EQ(linesOf(usage).size(), 21u);
+  EXPECT_EQ(linesOf(usage).size(), 22u);
 }
 
 TEST(HelpText, FlagDescriptionsStartAtColumn34) {
   std::vector<std::string> lines = linesOf(helpText().substr(0, kUsageSize));
-  ASSERT_EQ(lines.size(), 21u);
+  ASSERT_EQ(lines.size(), 22u);
   for (std::size_t i = 6; i < lines.size(); ++i) {
     const std::string& line = lines[i];
     SCOPED_TRACE(line);

@@ -62,8 +62,8 @@ TEST(Diff, ComparesByPosition) {
        changed,
        {"--skip", "0x22", "--length", "3"},
        false,
-       "- 00000020 |      494a 4b                             |   IJK            |\n"
-       "+ 00000020 |      4900 4b                             |   I.K            |\n"
+       "- 00000020 |      494a 4b                            |   IJK            |\n"
+       "+ 00000020 |      4900 4b                            |   I.K            |\n"
        "                    ^^                                    ^\n"
        "Files differ: 1 byte in 1 line, first at 0x23; sizes 3 and 3 bytes\n"},
       {"the other is longer",
@@ -74,7 +74,7 @@ TEST(Diff, ComparesByPosition) {
        "... 1 identical line ...\n"
        "- 00000010 |                                         |                  |\n"
        "+ 00000010 | 5152                                    | QR               |\n"
-       "             ^^^^                                     ^^\n"
+       "             ^^^^                                      ^^\n"
        "Files differ: 2 bytes in 1 line, first at 0x10; sizes 16 and 18 bytes\n"},
   };
   for (const DiffCase& c : cases) {
@@ -148,7 +148,8 @@ TEST(Diff, TwoBuildsNameTheSectionsThatDiffer) {
     const std::string out = dir.path() + "/" + name;
     const ChildResult r = runChild(
         "/usr/bin/gcc",
-        {.args = {"-O1", "-o", out, "-DMESSAGE=" + message, "-DNUMBER=" + number, source}});
+        {.args = {"-O1", "-o", out, "-DMESSAGE=" + message, "-DNUMBER=" + number, source},
+         .env = {"PATH=/usr/bin:/bin"}});
     return r.status == 0 ? out : std::string();
   };
   const std::string a = build("a", "\"hello\"", "7");

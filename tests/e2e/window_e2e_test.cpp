@@ -143,7 +143,7 @@ TEST(Window, AnEmptyFileHasASizeAndAProcFileIsReadWhole) {
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{}, "File size: 0 bytes\n"},
       {{"--skip", "-16"}, "No bytes at 0x0 of 0 bytes\n"},
-      {{"--skip", "1"}, "No bytes at 0x0 of 0 bytes\n"},
+      {{"--skip", "1"}, "No bytes at 0x1 of 0 bytes\n"},
       {{"--length", "3"}, "No bytes at 0x0 of 0 bytes\n"},
   };
   for (const auto& [flags, out] : cases) {
