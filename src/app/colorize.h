@@ -4,9 +4,9 @@
 #include <string_view>
 
 #include "app/run_error.h"
+#include "colormap/colormap.h"
 #include "config/options.h"
 #include "core/byte_span.h"
-#include "colormap/colormap.h"
 #include "parsers/forward_walk.h"
 #include "parsers/random_access.h"
 

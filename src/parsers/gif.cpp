@@ -155,7 +155,8 @@ const Format kGifFormat{
     .name = "gif",
     .description = "GIF images",
     .prefix = 6,
-    .matches = [](ByteSpan start) { return startsWith(start, "GIF87a") || startsWith(start, "GIF89a"); },
+    .matches =
+        [](ByteSpan start) { return startsWith(start, "GIF87a") || startsWith(start, "GIF89a"); },
     .need = InputNeed::Anywhere,
     .colorize = colorizeGif,
 };

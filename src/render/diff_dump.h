@@ -5,8 +5,8 @@
 #include <optional>
 #include <string>
 
-#include "config/options.h"
 #include "colormap/colormap.h"
+#include "config/options.h"
 #include "render/dump.h"
 #include "render/input_stream.h"
 #include "render/output.h"

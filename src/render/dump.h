@@ -9,7 +9,6 @@
 
 #include "colormap/colormap.h"
 #include "config/options.h"
-#include "colormap/colormap.h"
 #include "render/dump_line.h"
 #include "render/input_stream.h"
 #include "render/output.h"

@@ -146,10 +146,10 @@ TEST(Diff, TwoBuildsNameTheSectionsThatDiffer) {
   const auto build = [&](const std::string& name, const std::string& message,
                          const std::string& number) {
     const std::string out = dir.path() + "/" + name;
-    const ChildResult r = runChild(
-        "/usr/bin/gcc",
-        {.args = {"-O1", "-o", out, "-DMESSAGE=" + message, "-DNUMBER=" + number, source},
-         .env = {"PATH=/usr/bin:/bin"}});
+    const ChildResult r =
+        runChild("/usr/bin/gcc",
+                 {.args = {"-O1", "-o", out, "-DMESSAGE=" + message, "-DNUMBER=" + number, source},
+                  .env = {"PATH=/usr/bin:/bin"}});
     return r.status == 0 ? out : std::string();
   };
   const std::string a = build("a", "\"hello\"", "7");
