@@ -33,6 +33,8 @@ PaletteSlot paintSlotAt(const Paint& paint, std::uint64_t offset) {
 
 LabelText& LabelText::operator<<(std::string_view text) {
   const std::size_t copied = std::min(text.size(), kCapacity - size_);
+  // An empty view may have no storage at all, which memcpy must not see.
+  if (copied == 0) return *this;
   std::memcpy(text_ + size_, text.data(), copied);
   size_ += copied;
   return *this;

@@ -59,7 +59,7 @@ TEST_F(GzipRealFileTest, OneMemberFilesMatchWhatGzipReports) {
   for (const char* candidate :
        {"/usr/share/doc/gzip/changelog.Debian.gz", "/usr/share/doc/bash/changelog.Debian.gz",
         "/usr/share/doc/coreutils/changelog.Debian.gz"}) {
-    if (firstExisting({candidate})) paths.push_back(candidate);
+    if (firstExisting({candidate})) paths.emplace_back(candidate);
   }
   for (const std::string& path : paths) {
     SCOPED_TRACE(path);

@@ -148,7 +148,7 @@ class ZipRealFileTest : public BuiltFilesTest<ZipRealFileTest> {
     // Jars of the packages in .ci/test-packages; a missing one is not checked.
     for (const char* jar :
          {"/usr/share/java/commons-lang3.jar", "/usr/share/java/aopalliance-1.0.jar"}) {
-      if (firstExisting({jar})) paths.push_back(jar);
+      if (firstExisting({jar})) paths.emplace_back(jar);
     }
     return paths;
   }

@@ -83,7 +83,7 @@ TEST(Diff, ComparesByPosition) {
     const std::string first = dir.write("first", c.first);
     ChildSpec spec{.args = {first, "--diff"}};
     if (c.secondOnStdin) {
-      spec.args.push_back("-");
+      spec.args.emplace_back("-");
       spec.stdinData = c.second;
     } else {
       spec.args.push_back(dir.write("second", c.second));

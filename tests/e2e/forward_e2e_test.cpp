@@ -67,7 +67,7 @@ TEST(Forward, WasmOnAPipeDumpsLikeTheFile) {
     std::vector<std::string> fileArgs = flags;
     fileArgs.push_back(path);
     std::vector<std::string> pipeArgs = flags;
-    pipeArgs.push_back("-");
+    pipeArgs.emplace_back("-");
     const ChildResult fromFile = runLumo({.args = fileArgs});
     const ChildResult fromPipe = runLumo({.args = pipeArgs, .stdinData = wasm});
     const std::string shown = testing::PrintToString(flags);

@@ -64,7 +64,7 @@ TEST(ImageFormats, StandardInputMatchesTheFile) {
     const std::string path = dir.write(c.name, c.bytes);
     std::vector<std::string> fileArgs = c.args, pipeArgs = c.args;
     fileArgs.push_back(path);
-    pipeArgs.push_back("-");
+    pipeArgs.emplace_back("-");
     const ChildResult fromFile = runLumo({.args = fileArgs});
     const ChildResult fromPipe = runLumo({.args = pipeArgs, .stdinData = c.bytes});
     ASSERT_EQ(fromFile.status, 0) << fromFile.err;
