@@ -1,6 +1,7 @@
 // lumo FILE --diff OTHER: the comparison of two inputs end to end.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <map>
 #include <regex>
 #include <sstream>
@@ -199,6 +200,27 @@ TEST(Diff, TwoBuildsNameTheSectionsThatDiffer) {
     if (std::regex_match(line, m, entry)) named[m[1]] = std::stoull(m[2]);
   }
   EXPECT_EQ(named, expected) << r.out;
+
+  // One section of each, compared from its start: as many bytes differ as
+  // cmp counts inside it, and the sizes are readelf's.
+  const auto rodata = std::find_if(table.begin(), table.end(),
+                                   [](const Section& s) { return s.name == ".rodata"; });
+  ASSERT_NE(rodata, table.end());
+  const ChildResult section =
+      runLumo({.args = {a, "--diff", b, "--section", ".rodata", "--no-color"}});
+  EXPECT_EQ(section.status, 0) << section.err;
+  const std::string size = std::to_string(rodata->size);
+  const std::string summary = "sizes " + size + " and " + size + " bytes\n";
+  EXPECT_TRUE(section.out.ends_with(summary)) << section.out;
+  const std::uint64_t bytes = expected[".rodata"];
+  EXPECT_NE(section.out.find("Files differ: " + std::to_string(bytes) +
+                             (bytes == 1 ? " byte in " : " bytes in ")),
+            std::string::npos)
+      << section.out;
+
+  const ChildResult missing = runLumo({.args = {a, "--diff", b, "--section", ".nosuch"}});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.err, "error: no section named .nosuch in " + a + "\n");
 }
 
 }  // namespace
