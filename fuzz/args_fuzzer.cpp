@@ -67,8 +67,13 @@ void checkRun(const std::vector<std::string>& arguments, const lumo::Args& args)
   }
   if (args.window.section) {
     FUZZ_CHECK(has(arguments, "--section") && has(arguments, *args.window.section));
-    FUZZ_CHECK(args.window.section->empty() || (*args.window.section)[0] != '-');
+    // Any word may name a section (real ones are named "-x"), except one
+    // of lumo's own flags, which is read as the flag.
+    const std::string& name = *args.window.section;
+    FUZZ_CHECK(!name.starts_with("--") ||
+               lumo::classifyArgs({name}).action == lumo::ArgsOutcome::Action::Error);
   }
+  if (args.diff) FUZZ_CHECK(has(arguments, "--diff") && has(arguments, *args.diff));
   if (args.parser) {
     FUZZ_CHECK(has(arguments, "--parser"));
     FUZZ_CHECK(has(arguments, std::string(args.parser->name)));
