@@ -9,6 +9,10 @@ Each input is built to give the parsers the most work per byte:
   - a thin Mach-O file of 8-byte load commands, and one whose commands
     alternate between 8 and 12 bytes;
   - a universal file of 30 slices, each a thin file of 8-byte commands;
+  - a universal file of 30 slices that all point at the same thin file, whose
+    one segment holds 500,000 section records (40 MB), shown from its end
+    (so every paint is needed), with --color and with --legend, which keeps
+    the name of every structure;
   - a PNG of empty 12-byte chunks, a BGZF file of empty 28-byte blocks and a
     GIF of empty 3-byte comment extensions (a million and more of each,
     walked up to the bounds that the man page states).
@@ -65,6 +69,19 @@ def universal_macho(slices=30):
     return out
 
 
+def stacked_universal(slices=30, sections=500_000):
+    cmdsize = 72 + 80 * sections
+    thin = bytearray(struct.pack("<IiiIIIII", 0xFEEDFACF, 0x0100000C, 0, 2, 1, cmdsize, 0, 0))
+    thin += struct.pack("<II16sQQQQiiII", 0x19, cmdsize, b"__TEXT", 0, 0, 0, 0, 7, 5, sections, 0)
+    record = struct.pack("<16s16sQQIIIIIIII", b"__text", b"__TEXT", 0, 16, 32, 0, 0, 0, 0, 0, 0, 0)
+    thin += record * sections
+    out = bytearray(struct.pack(">II", 0xCAFEBABE, slices))
+    for k in range(slices):
+        out += struct.pack(">iiIII", 0x0100000C, k, 4096, len(thin), 12)
+    out += bytes(4096 - len(out))
+    return out + thin
+
+
 def empty_png_chunks():
     chunk = struct.pack(">I", 0) + b"abcd" + b"\0\0\0\0"
     return b"\x89PNG\r\n\x1a\n" + chunk * ((SIZE - 8) // len(chunk))
@@ -79,11 +96,11 @@ def empty_gif_extensions():
     return b"GIF89a\1\0\1\0\0\0\0" + b"\x21\xfe\0" * ((SIZE - 13) // 3)
 
 
-def measure(lumo, path, runs):
+def measure(lumo, path, runs, flags):
     times, peaks = [], []
     for _ in range(runs):
         result = subprocess.run(
-            ["/usr/bin/time", "-f", "%e %M", lumo, "--color", "--length", "16", path],
+            ["/usr/bin/time", "-f", "%e %M", lumo, "--color", "--length", "16", *flags, path],
             stdout=subprocess.DEVNULL, stderr=subprocess.PIPE, text=True, check=True)
         seconds, kib = result.stderr.split()[-2:]
         times.append(float(seconds))
@@ -97,21 +114,26 @@ def main():
     parser.add_argument("--folder")
     parser.add_argument("--runs", type=int, default=3)
     args = parser.parse_args()
+    # The window at the file's end, where a walk's paints are all needed.
+    at_end = ("--skip", "40000000")
     with tempfile.TemporaryDirectory(dir=args.folder) as folder:
         inputs = {
             "wasm, 2/3-byte empty sections": ("mixed.wasm", mixed_wasm),
             "Mach-O, 8-byte commands": ("commands.macho", lambda: thin_macho(SIZE)),
             "Mach-O, 8/12-byte commands": ("mixed.macho", mixed_macho),
             "universal, 30 slices of those": ("universal.macho", universal_macho),
+            "universal, 30 slices at one offset": ("stacked.macho", stacked_universal, *at_end),
+            "  the same, --legend": ("stacked.macho", stacked_universal, *at_end, "--legend"),
             "PNG, 12-byte empty chunks": ("empty.png", empty_png_chunks),
             "gzip, 28-byte empty BGZF blocks": ("empty.gz", empty_bgzf_blocks),
             "GIF, 3-byte empty extensions": ("empty.gif", empty_gif_extensions),
         }
-        for title, (name, build) in inputs.items():
+        for title, (name, build, *flags) in inputs.items():
             path = os.path.join(folder, name)
-            with open(path, "wb") as file:
-                file.write(build())
-            seconds, kib = measure(args.lumo, path, args.runs)
+            if not os.path.exists(path):
+                with open(path, "wb") as file:
+                    file.write(build())
+            seconds, kib = measure(args.lumo, path, args.runs, flags)
             print(f"{title:34} {seconds:6.2f} s {kib / 1024:8.1f} MiB")
 
 

@@ -22,16 +22,17 @@ constexpr FieldAt kNfatArch = {4, 4};
 constexpr FieldAt kCpuType = {0, 4};
 constexpr FieldAt kCpuSubtype = {4, 4};
 constexpr std::uint64_t kCommandAlignment = 4;
-// A real file has a few dozen load commands. The walk stops after this many
-// in the whole file, all slices together, so that a crafted file of
-// millions of tiny commands of differing sizes costs no more than a real one.
-constexpr std::uint64_t kMaxCommands = 65536;
+// A real file has a few dozen load commands and at most 255 sections. The
+// walk stops after this many of them together in the whole file, all slices
+// alike, so that a crafted file of millions of tiny commands or section
+// records costs no more than a real one, however many slices share them.
+constexpr std::uint64_t kMaxStructures = 65536;
 
 struct ThinFile {
   const MachOKind& kind;
   const MachOPainter& painter;
-  std::uint64_t& commands_left;  // shared by all slices
-  std::uint64_t sections = 0;    // counted across all segments, for the alternation
+  std::uint64_t& structures_left;  // shared by all slices
+  std::uint64_t sections = 0;      // counted across all segments, for the alternation
 };
 
 LabelText& withCommandName(LabelText& label, std::uint32_t cmd) {
@@ -112,7 +113,8 @@ bool paintSegment(ThinFile& file, InputCursor& cursor, std::uint64_t command, st
   paintSegmentRange(file.painter, segment, index);
   const std::uint64_t room = (cmdsize - layout.command_size) / layout.section_size;
   const std::uint64_t count = std::min<std::uint64_t>(segment.nsects, room);
-  for (std::uint64_t k = 0; k < count; ++k, ++file.sections) {
+  for (std::uint64_t k = 0; k < count && file.structures_left > 0; ++k, ++file.sections) {
+    --file.structures_left;
     const std::uint64_t at = cursor.position();
     const Result<ByteSpan> entry = cursor.readExact(layout.section_size);
     if (!entry) {
@@ -132,7 +134,8 @@ bool paintSegment(ThinFile& file, InputCursor& cursor, std::uint64_t command, st
 void paintCommands(ThinFile& file, InputCursor& cursor, std::uint64_t count) {
   const MachOKind& kind = file.kind;
   std::uint64_t command = kind.header_size;
-  for (std::uint64_t i = 0; i < count && file.commands_left > 0; ++i, --file.commands_left) {
+  for (std::uint64_t i = 0; i < count && file.structures_left > 0; ++i) {
+    --file.structures_left;
     cursor.seek(command);
     const Result<ByteSpan> head = cursor.readExact(kLoadCommandHeadSize);
     if (!head) return;
@@ -152,7 +155,7 @@ void paintCommands(ThinFile& file, InputCursor& cursor, std::uint64_t count) {
 
 // A thin file, or one slice: the header, then each load command.
 void paintThin(const RandomAccess& input, const MachOPainter& painter,
-               std::uint64_t& commands_left) {
+               std::uint64_t& structures_left) {
   std::array<std::uint8_t, 4> magic{};
   if (input.readAt(0, magic.data(), magic.size()) != magic.size()) return;
   const std::optional<MachOKind> kind = machOKindOf(magic);
@@ -167,34 +170,63 @@ void paintThin(const RandomAccess& input, const MachOPainter& painter,
   const std::uint64_t count = std::min(loadUnsigned(*header, kNcmds, kind->order), fit);
 
   const std::size_t first_section = painter.sectionCount();
-  ThinFile file{.kind = *kind, .painter = painter, .commands_left = commands_left};
+  ThinFile file{.kind = *kind, .painter = painter, .structures_left = structures_left};
   paintCommands(file, cursor, count);
-  if (painter.keepsNames()) painter.addUniqueShortNames(first_section);
+  if (painter.keepsNames()) painter.addOtherNames(first_section);
 }
 
+// A slice's bytes (cut at the end of the input) and its architecture.
 struct Slice {
   std::uint64_t offset = 0;
   std::uint64_t size = 0;
+  std::uint32_t cputype = 0;
+  std::uint32_t cpusubtype = 0;
 };
 
-void paintSliceRecord(const MachOPainter& whole, std::uint64_t at, std::uint64_t size,
-                      std::uint64_t index, ByteSpan record) {
-  if (!whole.keepsNames()) {
-    whole.paint(at, size, kC1);
-    return;
-  }
-  LabelText label;
+Slice sliceOf(ByteSpan record, const FatKind& fat, std::uint64_t input_size) {
+  const std::uint64_t offset = loadUnsigned(record, fat.offset, ByteOrder::Big);
+  const std::uint64_t size = loadUnsigned(record, fat.size, ByteOrder::Big);
+  return {
+      .offset = offset,
+      .size = offset < input_size ? std::min(size, input_size - offset) : 0,
+      .cputype = static_cast<std::uint32_t>(loadUnsigned(record, kCpuType, ByteOrder::Big)),
+      .cpusubtype = static_cast<std::uint32_t>(loadUnsigned(record, kCpuSubtype, ByteOrder::Big))};
+}
+
+// "slice 1 (arm64)"
+LabelText& withSliceTitle(LabelText& label, std::uint64_t index, const Slice& slice) {
   label << "slice " << index << " (";
-  const auto cputype = static_cast<std::uint32_t>(loadUnsigned(record, kCpuType, ByteOrder::Big));
-  const auto subtype =
-      static_cast<std::uint32_t>(loadUnsigned(record, kCpuSubtype, ByteOrder::Big));
-  const std::string_view name = cpuTypeName(cputype, subtype);
+  const std::string_view name = cpuTypeName(slice.cputype, slice.cpusubtype);
   if (name.empty()) {
-    label << "cputype " << std::uint64_t{cputype};
+    label << "cputype " << std::uint64_t{slice.cputype};
   } else {
     label << name;
   }
-  whole.paint(at, size, kC1, (label << ')').view());
+  return label << ')';
+}
+
+// Whether an earlier slice has the very same bytes: those are walked once,
+// under the first slice's name, so stacking slices multiplies nothing.
+bool walkedBefore(const std::array<Slice, kMaxFatArchs>& slices, std::uint64_t index) {
+  const Slice& slice = slices[index];
+  return std::any_of(slices.begin(), slices.begin() + static_cast<std::ptrdiff_t>(index),
+                     [&](const Slice& earlier) {
+                       return earlier.offset == slice.offset && earlier.size == slice.size;
+                     });
+}
+
+// One slice as the thin file it is, its labels and names after its own.
+void paintSlice(const RandomAccess& input, Colormap& colormap, std::uint64_t index,
+                const Slice& slice, std::uint64_t& structures_left) {
+  LabelText label, name;
+  if (colormap.keepsNames()) {
+    withSliceTitle(label, index, slice) << ": ";
+    name << "slice " << index << ':';
+  }
+  const SliceAccess access(input, slice.offset, slice.size);
+  paintThin(access,
+            MachOPainter(colormap, slice.offset, access.size(), {label.view(), name.view()}),
+            structures_left);
 }
 
 // The fat header and its records first, then each slice as the file it is.
@@ -209,7 +241,6 @@ void paintUniversal(const RandomAccess& input, const FatKind& fat, Colormap& col
       std::min<std::uint64_t>(loadUnsigned(*header, kNfatArch, ByteOrder::Big), kMaxFatArchs);
 
   std::array<Slice, kMaxFatArchs> slices{};
-  std::uint64_t commands_left = kMaxCommands;
   for (std::uint64_t i = 0; i < count; ++i) {
     const std::uint64_t at = cursor.position();
     const Result<ByteSpan> arch = cursor.readExact(fat.arch_size);
@@ -217,13 +248,14 @@ void paintUniversal(const RandomAccess& input, const FatKind& fat, Colormap& col
       whole.paint(at, fat.arch_size, kC1);  // the record that comes up short still shows
       return;
     }
-    paintSliceRecord(whole, at, fat.arch_size, i, *arch);
-    slices[i] = {loadUnsigned(*arch, fat.offset, ByteOrder::Big),
-                 loadUnsigned(*arch, fat.size, ByteOrder::Big)};
+    slices[i] = sliceOf(*arch, fat, input.size());
+    LabelText label;
+    if (whole.keepsNames()) withSliceTitle(label, i, slices[i]);
+    whole.paint(at, fat.arch_size, kC1, label.view());
   }
+  std::uint64_t structures_left = kMaxStructures;
   for (std::uint64_t i = 0; i < count; ++i) {
-    const SliceAccess slice(input, slices[i].offset, slices[i].size);
-    paintThin(slice, MachOPainter(colormap, slices[i].offset, slice.size()), commands_left);
+    if (!walkedBefore(slices, i)) paintSlice(input, colormap, i, slices[i], structures_left);
   }
 }
 
@@ -238,8 +270,8 @@ void colorizeMachO(const RandomAccess& input, Colormap& colormap) {
     paintUniversal(windowed, *fat, colormap);
     return;
   }
-  std::uint64_t commands_left = kMaxCommands;
-  paintThin(windowed, MachOPainter(colormap, 0, kNoLimit), commands_left);
+  std::uint64_t structures_left = kMaxStructures;
+  paintThin(windowed, MachOPainter(colormap, 0, kNoLimit), structures_left);
 }
 
 const Format kMachOFormat{

@@ -7,9 +7,11 @@
 
 namespace lumo {
 
-void MachOPainter::addUniqueShortNames(std::size_t first) const {
+void MachOPainter::addOtherNames(std::size_t first) const {
+  const std::size_t end = colormap_.sections().size();
+  // Copies: recording a name may move the text that a view points into.
   std::vector<std::pair<std::string, std::size_t>> short_names;
-  for (std::size_t k = first; k < colormap_.sections().size(); ++k) {
+  for (std::size_t k = first; k < end; ++k) {
     const std::string_view name = colormap_.label(colormap_.sections()[k].name);
     const std::size_t comma = name.find(',');
     if (comma != std::string_view::npos && comma + 1 < name.size())
@@ -23,6 +25,15 @@ void MachOPainter::addUniqueShortNames(std::size_t first) const {
     if (!unique) continue;
     const NamedSection section = colormap_.sections()[short_names[i].second];
     colormap_.addSection(short_names[i].first, section.offset, section.size, section.has_bytes);
+  }
+  if (slice_.name.empty()) return;
+  // Every name of the slice again after its prefix, the short ones too.
+  const std::size_t named_end = colormap_.sections().size();
+  for (std::size_t k = first; k < named_end; ++k) {
+    const NamedSection section = colormap_.sections()[k];
+    LabelText name;
+    name << slice_.name << colormap_.label(section.name);
+    colormap_.addSection(name.view(), section.offset, section.size, section.has_bytes);
   }
 }
 

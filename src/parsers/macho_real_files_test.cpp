@@ -257,13 +257,30 @@ TEST_F(MachORealFileTest, UniversalFileMatchesItsFatHeadersAndEachSlice) {
   ASSERT_TRUE(bytes.has_value());
   ASSERT_EQ(detectFormat(*bytes).name, "macho");
 
+  const Result<Colormap> named = buildColormap(*bytes, formatByName("macho"), true);
+  ASSERT_TRUE(named.ok());
   std::vector<Region> regions = {{0, 8, kC1}};
   for (std::size_t k = 0; k < archs.size(); ++k) regions.push_back({8 + 20 * k, 20, kC1});
-  for (const Arch& arch : archs) {
+  for (std::size_t k = 0; k < archs.size(); ++k) {
+    const Arch& arch = archs[k];
     SCOPED_TRACE(arch.name);
     const ThinReport r = report("universal", arch.name);
     ASSERT_EQ(r.commands.size(), r.ncmds);
     ASSERT_GT(r.commands.size(), 1u);
+    // Every section of every slice can be selected after its slice's prefix.
+    for (const CommandReport& command : r.commands) {
+      for (const CommandReport::Section& s : command.sections) {
+        const std::string name = "slice " + std::to_string(k) + ":" + s.segment + "," + s.name;
+        const auto found = std::find_if(
+            named->sections().begin(), named->sections().end(),
+            [&](const NamedSection& recorded) { return named->label(recorded.name) == name; });
+        ASSERT_NE(found, named->sections().end()) << name;
+        EXPECT_EQ(found->size, s.size) << name;
+        if (found->has_bytes) {
+          EXPECT_EQ(found->offset, arch.offset + s.offset) << name;
+        }
+      }
+    }
     for (const Region& region : expectedRegions(r)) {
       if (region.start >= arch.size) continue;
       regions.push_back({arch.offset + region.start,

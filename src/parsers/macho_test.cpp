@@ -357,6 +357,61 @@ TEST(HostileMachOTest, TheWalkStopsAfterTheLastCommandItReads) {
   EXPECT_EQ(colormap.slotAt(second + in_slice[25536], 0), kNormalAlt);
 }
 
+// A thin file of one segment whose section records all name __TEXT,__text
+// at the header's bytes: the most structures per byte a segment can hold.
+Bytes manySections(std::uint32_t count) {
+  MachOWriter w;
+  w.header(1);
+  w.segment(32, "__TEXT", 0, 0, count);
+  for (std::uint32_t k = 0; k < count; ++k) w.section(32, k, 0, 16, kSRegular, "__TEXT", "__text");
+  return w.bytes;
+}
+
+Bytes stacked(const Bytes& thin, std::uint32_t slices, std::uint64_t size_step) {
+  FatWriter w;
+  w.header(slices);
+  for (std::uint32_t k = 0; k < slices; ++k)
+    w.arch(k, 0x0100000c, 4096, thin.size() - k * size_step);
+  w.place(4096, thin);
+  return w.bytes;
+}
+
+// Slices that point at the same bytes are walked once, and the section
+// records of all slices share the one bound on structures with the load
+// commands, however the slices overlap.
+TEST(HostileMachOUniversalTest, StackedSlicesCostNoMoreThanOneFile) {
+  const Bytes few = manySections(1000);
+  for (bool keepNames : {false, true}) {
+    SCOPED_TRACE(keepNames ? "with names" : "without names");
+    Colormap thin(keepNames), fat(keepNames);
+    colorizeMachO(MemoryAccess(few), thin);
+    colorizeMachO(MemoryAccess(stacked(few, 30, 0)), fat);
+    // The fat header and 30 records are all that is added.
+    EXPECT_EQ(fat.paints().size(), thin.paints().size() + 31);
+    // The slice's sections answer to their names and to those after "slice 0:".
+    EXPECT_EQ(fat.sections().size(), 2 * thin.sections().size());
+  }
+
+  // More records than the bound, in 30 slices of different sizes at one
+  // offset: per structure at most a record and its contents are painted.
+  constexpr std::uint64_t kMaxStructures = 65536;
+  const Bytes many = manySections(kMaxStructures + 100);
+  for (const std::uint64_t step : {std::uint64_t{0}, std::uint64_t{80}}) {
+    SCOPED_TRACE(step);
+    Colormap colormap(true);
+    colorizeMachO(MemoryAccess(stacked(many, 30, step)), colormap);
+    EXPECT_LE(colormap.paints().size(), 1 + 31 + 30 + 2 * kMaxStructures);
+    EXPECT_LE(colormap.sections().size(), 2 * kMaxStructures);
+  }
+  // A thin file: the command and 65535 records, the last of them c5.
+  Colormap colormap;
+  colorizeMachO(MemoryAccess(many), colormap);
+  colormap.resolve();
+  const std::uint64_t records = 32 + 72;
+  EXPECT_EQ(colormap.slotAt(records + (kMaxStructures - 2) * 80, 0), kC4);
+  EXPECT_EQ(colormap.slotAt(records + (kMaxStructures - 1) * 80, 0), kC2);
+}
+
 TEST(MachOUniversalTest, HeaderRecordsThenEachSliceAsTheFileItIs) {
   for (bool wide : {false, true}) {
     SCOPED_TRACE(wide ? "fat_arch_64" : "fat_arch");
@@ -494,11 +549,45 @@ TEST(MachONamesTest, UniversalHeaderAndSlices) {
   w.place(128, thin.bytes);
   const Names names = namesOf(w.bytes);
   ASSERT_GE(names.labels.size(), 5u);
-  EXPECT_EQ(std::vector<std::string>(names.labels.begin(), names.labels.begin() + 5),
-            (std::vector<std::string>{"universal header", "slice 0 (arm64)", "slice 1 (x86_64)",
-                                      "slice 2 (cputype 74565)", "Mach-O header"}));
+  EXPECT_EQ(
+      std::vector<std::string>(names.labels.begin(), names.labels.begin() + 5),
+      (std::vector<std::string>{"universal header", "slice 0 (arm64)", "slice 1 (x86_64)",
+                                "slice 2 (cputype 74565)", "slice 0 (arm64): Mach-O header"}));
   // A slice's sections lie at their offsets in the whole file.
   EXPECT_EQ(names.sections.front(), "__TEXT,__text 656 16");
+}
+
+// Each slice's structures say which slice they are in, and each slice's
+// sections answer to their names, alone and after the slice's prefix; the
+// same bytes as an earlier slice's are that slice's.
+TEST(MachONamesTest, EachSliceNamesItsStructuresAndSections) {
+  MachOWriter thin;
+  thin.header(1);
+  thin.segment(32, "__TEXT", 0, 256, 1);
+  thin.section(32, 0, 200, 8, kSRegular, "__TEXT", "__text");
+  thin.bytes.resize(256);
+  FatWriter w;
+  w.header(3);
+  w.arch(0, 0x0100000c, 256, 256);
+  w.arch(1, 0x01000007, 512, 256);
+  w.arch(2, 0x01000007, 512, 256);  // slice 1 again
+  w.place(256, thin.bytes);
+  w.place(512, thin.bytes);
+  const Names names = namesOf(w.bytes);
+  EXPECT_EQ(names.labels,
+            (std::vector<std::string>{
+                "universal header", "slice 0 (arm64)", "slice 1 (x86_64)", "slice 2 (x86_64)",
+                "slice 0 (arm64): Mach-O header", "slice 0 (arm64): load command 0 (LC_SEGMENT_64)",
+                "slice 0 (arm64): section header 0 __TEXT,__text",
+                "slice 0 (arm64): section __TEXT,__text", "slice 1 (x86_64): Mach-O header",
+                "slice 1 (x86_64): load command 0 (LC_SEGMENT_64)",
+                "slice 1 (x86_64): section header 0 __TEXT,__text",
+                "slice 1 (x86_64): section __TEXT,__text"}));
+  EXPECT_EQ(names.sections,
+            (std::vector<std::string>{"__TEXT,__text 456 8", "__text 456 8",
+                                      "slice 0:__TEXT,__text 456 8", "slice 0:__text 456 8",
+                                      "__TEXT,__text 712 8", "__text 712 8",
+                                      "slice 1:__TEXT,__text 712 8", "slice 1:__text 712 8"}));
 }
 
 }  // namespace
