@@ -1,9 +1,12 @@
 #include <array>
+#include <optional>
+#include <string>
 
 #include "colormap/alternating_slot.h"
 #include "parsers/byte_order.h"
 #include "parsers/input_cursor.h"
 #include "parsers/parsers.h"
+#include "parsers/pe_long_name.h"
 
 namespace lumo {
 namespace {
@@ -44,7 +47,15 @@ std::string_view sectionName(ByteSpan record) {
   return {reinterpret_cast<const char*>(record.data()), length};
 }
 
-void paintSection(std::uint64_t start, std::uint16_t i, ByteSpan record, Colormap& colormap) {
+// What the names of the section table need: the input, and where the COFF
+// string table that holds the long ones starts, if there is one.
+struct NameSource {
+  const RandomAccess& input;
+  std::optional<std::uint64_t> string_table;
+};
+
+void paintSection(std::uint64_t start, std::uint16_t i, ByteSpan record, const NameSource& names,
+                  Colormap& colormap) {
   const std::uint64_t offset = loadLe32(record, kPointerToRawDataOffset);
   const std::uint64_t size = loadLe32(record, kSizeOfRawDataOffset);
   if (!colormap.keepsNames()) {
@@ -53,7 +64,11 @@ void paintSection(std::uint64_t start, std::uint16_t i, ByteSpan record, Colorma
     colormap.paint(offset, size, alternatingSlot(kC4Alt, i));
     return;
   }
-  const std::string_view name = sectionName(record);
+  // A name longer than the field is "/N", N its offset in the string table.
+  std::optional<std::string> long_name;
+  const std::string_view field = sectionName(record);
+  if (names.string_table) long_name = longSectionName(names.input, *names.string_table, field);
+  const std::string_view name = long_name ? std::string_view(*long_name) : field;
   const auto number = std::uint64_t{i};
   LabelText head;
   head << "section header " << number << " name";
@@ -66,12 +81,13 @@ void paintSection(std::uint64_t start, std::uint16_t i, ByteSpan record, Colorma
 }
 
 // Reading comes before painting here: an entry cut short stays unpainted.
-void paintSections(InputCursor& cursor, std::uint16_t count, Colormap& colormap) {
+void paintSections(InputCursor& cursor, std::uint16_t count, const NameSource& names,
+                   Colormap& colormap) {
   for (std::uint16_t i = 0; i < count; ++i) {
     const std::uint64_t start = cursor.position();
     const Result<ByteSpan> record = cursor.readExact(kSectionHeaderSize);
     if (!record) return;
-    paintSection(start, i, *record, colormap);
+    paintSection(start, i, *record, names, colormap);
   }
 }
 
@@ -97,7 +113,9 @@ void colorizePe(const RandomAccess& input, Colormap& colormap) {
 
   if (!cursor.skip(optional_size)) return;
   paintOptionalHeader(lfanew + kCoffRecordSize, optional_size, colormap);
-  paintSections(cursor, section_count, colormap);
+  const NameSource names{.input = input,
+                         .string_table = coffStringTableAt(coff->subspan(kSignatureSize))};
+  paintSections(cursor, section_count, names, colormap);
 }
 
 const Format kPeFormat{

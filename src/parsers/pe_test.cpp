@@ -7,6 +7,7 @@
 
 #include "parsers/parser_test_support.h"
 #include "parsers/parsers.h"
+#include "parsers/pe_long_name.h"
 
 namespace lumo {
 namespace {
@@ -217,6 +218,65 @@ TEST(PeParserTest, HostileCountsAndSizes) {
       {0x10, 0xffffffff, kC5Alt},
   });
   EXPECT_EQ(colorize(colorizePe, w.bytes), expectedMask(w.bytes.size(), painted));
+}
+
+// A name longer than 8 bytes is "/N" in the section header, N the decimal
+// offset of the name in the COFF string table after the symbol table. The
+// fixture has one section, two symbols and then the table; each case
+// breaks one part of that chain, and the field then stays the name.
+TEST(PeNamesTest, LongNamesComeFromTheStringTable) {
+  constexpr std::uint64_t kTable = 64 + kCoffEnd;
+  constexpr std::uint64_t kSymbols = kTable + kSectionHeader;
+  constexpr std::uint64_t kStrings = kSymbols + 2 * 18;
+  const std::string longest(kMaxLongName, 'x');
+  struct Case {
+    const char* name;
+    std::string field;
+    std::uint32_t symbols_at = kSymbols;
+    std::uint32_t symbol_count = 2;
+    std::string table{};          // after its size field
+    std::int64_t size_delta = 0;  // added to the size field's true value
+    std::string expected;
+  };
+  const Case cases[] = {
+      {"resolved", "/4", kSymbols, 2, std::string(".debug_info\0.x\0", 15), 0, ".debug_info"},
+      {"the second name", "/16", kSymbols, 2, std::string(".debug_info\0.x\0", 15), 0, ".x"},
+      {"leading zeros", "/0000004", kSymbols, 2, std::string(".a\0", 3), 0, ".a"},
+      {"no symbol table", "/4", 0, 2, std::string(".a\0", 3), 0, "/4"},
+      {"not digits", "/4a", kSymbols, 2, std::string(".a\0", 3), 0, "/4a"},
+      {"no number", "/", kSymbols, 2, std::string(".a\0", 3), 0, "/"},
+      {"inside the size field", "/2", kSymbols, 2, std::string(".a\0", 3), 0, "/2"},
+      {"past the table", "/7", kSymbols, 2, std::string(".a\0", 3), 0, "/7"},
+      {"no NUL inside the table", "/4", kSymbols, 2, std::string(".a\0", 3), -1, "/4"},
+      {"no NUL before the input ends", "/4", kSymbols, 2, ".abc", 100, "/4"},
+      {"the table far past the end", "/4", 0xffffffff, 0xffffffff, "", 0, "/4"},
+      {"the longest name", "/4", kSymbols, 2, longest + std::string(1, '\0'), 0, longest},
+      {"one byte longer", "/4", kSymbols, 2, longest + "x" + std::string(1, '\0'), 0, "/4"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    PeWriter w;
+    w.dosHeader(64);
+    w.coffHeader(64, 1, 0);
+    put(w.bytes, 64 + 12, c.symbols_at, 4);
+    put(w.bytes, 64 + 16, c.symbol_count, 4);
+    w.sectionHeader(kTable, c.field, 4, 0);
+    put(w.bytes, kStrings, static_cast<std::uint64_t>(4 + std::ssize(c.table) + c.size_delta), 4);
+    w.grow(kStrings + 4 + c.table.size());
+    std::copy(c.table.begin(), c.table.end(), w.bytes.begin() + kStrings + 4);
+
+    Colormap colormap(true);
+    colorizePe(MemoryAccess(w.bytes), colormap);
+    ASSERT_EQ(colormap.sections().size(), 1u);
+    EXPECT_EQ(colormap.label(colormap.sections()[0].name), c.expected);
+    std::vector<std::string> labels;
+    for (const Paint& paint : colormap.paints()) labels.emplace_back(colormap.label(paint.label));
+    // A label holds LabelText::kCapacity bytes; a name, up to kMaxLongName.
+    const auto cut = [](const std::string& label) { return label.substr(0, LabelText::kCapacity); };
+    EXPECT_EQ(labels.back(), cut("PE section " + c.expected));
+    EXPECT_NE(std::find(labels.begin(), labels.end(), cut("section header 0 " + c.expected)),
+              labels.end());
+  }
 }
 
 }  // namespace
