@@ -182,20 +182,34 @@ void applyZip64Extra(InputCursor& cursor, std::uint64_t length, bool usize_wide,
 class ZipPainter {
  public:
   explicit ZipPainter(Colormap& colormap) : colormap_(colormap) {}
+  // Names are read for sections (`--section`) and labels (the legend).
   bool named() const { return colormap_.keepsNames(); }
+  bool labelled() const { return colormap_.keepsLabels(); }
 
-  void entry(std::uint64_t start, std::uint64_t length, PaletteSlot base, std::uint32_t index,
-             std::string_view what, std::string_view name) {
-    // An even number of indices wrap: the low 16 bits keep the alternation.
-    const auto low = static_cast<std::uint16_t>(index);
-    if (!named()) return colormap_.paintEntry(start, length, base, low);
-    colormap_.paintEntry(start, length, base, low, labelOf(what, index, name).view());
+  // A header of `head` bytes, its name, then `rest` bytes that belong to
+  // the header again (extra field, comment). Without labels and rest, it is
+  // one entry whose head is the header: consecutive members then share one
+  // paint, so a million members cost a few paints.
+  void headed(std::uint64_t start, std::uint64_t head, std::uint64_t name_length,
+              std::uint64_t rest, PaletteSlot base, PaletteSlot name_slot, std::uint32_t index,
+              std::string_view what, std::string_view name_what, std::string_view name) {
+    if (!labelled() && rest == 0 && name_length > 0) {
+      const EntryHead header{.size = static_cast<std::uint8_t>(head), .base = base};
+      return colormap_.paintEntry(start, head + name_length, name_slot, index, {}, header);
+    }
+    const std::uint64_t length = head + name_length + rest;
+    if (!labelled()) {
+      colormap_.paintEntry(start, length, base, index);
+    } else {
+      colormap_.paintEntry(start, length, base, index, labelOf(what, index, name).view());
+    }
+    part(start + head, name_length, name_slot, index, name_what, name);
   }
 
   void part(std::uint64_t start, std::uint64_t length, PaletteSlot base, std::uint32_t index,
             std::string_view what, std::string_view name) {
     const PaletteSlot slot = alternatingSlot(base, index);
-    if (!named()) return colormap_.paint(start, length, slot);
+    if (!labelled()) return colormap_.paint(start, length, slot);
     colormap_.paint(start, length, slot, labelOf(what, index, name).view());
   }
 
@@ -248,16 +262,12 @@ LocalWalk paintLocal(InputCursor& cursor, ZipPainter& painter, Member member, bo
     applyZip64Extra(cursor, extra_length, usize32 == kMax32, csize32 == kMax32, false, member);
   }
   const bool descriptor = (flags & kDescriptorFlag) != 0;
+  painter.headed(member.local, kLocalSize, name_length, extra_length, kC2, kC2Accent, member.index,
+                 "local header of member", "name of member", name);
   if (!from_central && descriptor && member.compressed == 0) {
     // The sizes come after the data, which cannot be found without inflating.
-    painter.entry(member.local, data - member.local, kC2, member.index, "local header of member",
-                  name);
-    painter.part(name_at, name_length, kC2Accent, member.index, "name of member", name);
     return {.found = true, .next = data, .sizes_known = false};
   }
-  painter.entry(member.local, data - member.local, kC2, member.index, "local header of member",
-                name);
-  painter.part(name_at, name_length, kC2Accent, member.index, "name of member", name);
   painter.part(data, member.compressed, kC2Alt, member.index, "data of member", name);
   painter.section(name, data, member.compressed);
   const std::optional<std::uint64_t> data_end = add(data, member.compressed);
@@ -276,13 +286,16 @@ LocalWalk paintLocal(InputCursor& cursor, ZipPainter& painter, Member member, bo
 
 // The central directory, entry by entry; each entry's member goes to
 // `members`. False when the directory is not where the end record says.
-bool walkCentral(InputCursor& cursor, ZipPainter& painter, const Directory& d,
+bool walkCentral(InputCursor& cursor, ZipPainter& painter, const Directory& d, std::uint64_t size,
                  std::vector<Member>& members) {
   cursor.seek(d.offset);
   // Writers without zip64 leave a count that does not fit at its maximum:
   // then the entries run until the directory ends.
   const bool saturated = d.zip64_end == 0 && d.entries == 0xffff;
   const std::uint64_t count = saturated ? kMaxMembers : std::min(d.entries, kMaxMembers);
+  // Room for the entries that the input can hold, without copies as it grows.
+  const std::uint64_t room = (size - std::min(d.offset, size)) / kCentralSize;
+  members.reserve(static_cast<std::size_t>(std::min(count, room)));
   for (std::uint64_t k = 0; k < count; ++k) {
     const std::uint64_t start = cursor.position();
     const Result<ByteSpan> header = cursor.readExact(kCentralSize);
@@ -295,15 +308,15 @@ bool walkCentral(InputCursor& cursor, ZipPainter& painter, const Directory& d,
     const std::uint32_t local32 = loadLe32(*header, 42);
     Member member{.local = local32, .compressed = csize32, .index = static_cast<std::uint32_t>(k)};
     std::array<char, kNameCap> storage{};
-    const std::string_view name = painter.named() ? readName(cursor, name_length, storage) : "";
+    const std::string_view name = painter.labelled() ? readName(cursor, name_length, storage) : "";
     const std::uint64_t name_at = start + kCentralSize;
     cursor.seek(name_at + name_length);
     applyZip64Extra(cursor, extra_length, usize32 == kMax32, csize32 == kMax32, local32 == kMax32,
                     member);
     const std::uint64_t length = kCentralSize + name_length + extra_length + comment_length;
-    painter.entry(start, length, kC4, member.index, "central directory entry", name);
-    painter.part(name_at, name_length, kC4Accent, member.index, "name in central directory entry",
-                 name);
+    painter.headed(start, kCentralSize, name_length, extra_length + comment_length, kC4, kC4Accent,
+                   member.index, "central directory entry", "name in central directory entry",
+                   name);
     members.push_back(member);
     cursor.seek(start + length);
   }
@@ -349,11 +362,17 @@ void colorizeZip(const RandomAccess& input, Colormap& colormap) {
   const std::optional<Directory> directory = readDirectory(cursor, size);
   std::vector<Member> members;
   const bool usable = directory && directory->entries > 0 &&
-                      walkCentral(cursor, painter, *directory, members) && !members.empty();
+                      walkCentral(cursor, painter, *directory, size, members) && !members.empty();
   if (usable) {
     // Local headers in file order, each once however many entries name it.
-    std::stable_sort(members.begin(), members.end(),
-                     [](const Member& a, const Member& b) { return a.local < b.local; });
+    // Writers list members in file order, which needs no sort (nor the
+    // buffer of a stable one: the index keeps equal headers in order).
+    const auto before = [](const Member& a, const Member& b) {
+      return a.local != b.local ? a.local < b.local : a.index < b.index;
+    };
+    if (!std::is_sorted(members.begin(), members.end(), before)) {
+      std::sort(members.begin(), members.end(), before);
+    }
     std::uint64_t previous = std::numeric_limits<std::uint64_t>::max();
     for (const Member& member : members) {
       if (member.local == previous) continue;

@@ -82,6 +82,34 @@ TEST(ZipTest, OneMemberIsPaintedWhole) {
             std::string(30, '2') + "B" + "bbb" + std::string(46, '4') + "D" + std::string(22, '1'));
 }
 
+TEST(ZipTest, ManyMembersShareAFewPaintsAndKeepEverySection) {
+  // Empty members, as a million-member archive has: without labels their
+  // headers and names form a row of entries, while --section still finds
+  // every member.
+  constexpr std::size_t kMembers = 1000;
+  std::vector<std::string> names;
+  for (std::size_t k = 0; k < kMembers; ++k) names.push_back("m" + std::to_string(1000 + k));
+  std::vector<std::pair<std::string_view, std::string_view>> rows;
+  for (const std::string& name : names) rows.emplace_back(name, "");
+  const Bytes b = archive(rows);
+  const std::string mask = colorize(colorizeZip, b);
+  // Member 1's header and name, and central entry 1's.
+  EXPECT_EQ(mask.substr(35, 35), std::string(30, '3') + "CCCCC");
+  EXPECT_EQ(mask.substr(35 * kMembers + 51, 51), std::string(46, '5') + "EEEEE");
+  for (KeptNames kept : {KeptNames::None, KeptNames::Sections}) {
+    Colormap colormap(kept);
+    colorizeZip(MemoryAccess(b), colormap);
+    EXPECT_LT(colormap.paints().size(), 10u);
+    ASSERT_EQ(colormap.sections().size(), kept == KeptNames::None ? 0u : kMembers);
+  }
+  Colormap sections(KeptNames::Sections);
+  colorizeZip(MemoryAccess(b), sections);
+  const NamedSection& last = sections.sections().back();
+  EXPECT_EQ(sections.label(last.name), "m1999");
+  EXPECT_EQ(last.offset, 35 * kMembers);
+  EXPECT_FALSE(last.has_bytes);
+}
+
 TEST(ZipHostile, DamageStopsTheWalkAndLeavesTheRest) {
   struct Case {
     const char* name;
