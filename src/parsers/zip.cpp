@@ -233,6 +233,12 @@ class ZipPainter {
   bool named() const { return colormap_.keepsNames(); }
   bool labelled() const { return colormap_.keepsLabels(); }
 
+  // The name at the cursor, valid until the next one is read: one buffer
+  // for all, so the member walks set up none of their own.
+  std::string_view readName(InputCursor& cursor, std::uint64_t length) {
+    return lumo::readName(cursor, length, name_);
+  }
+
   // A header of `head` bytes, its name, then `rest` bytes that belong to
   // the header again (extra field, comment). Without labels and rest, it is
   // one entry whose head is the header: consecutive members then share one
@@ -279,6 +285,7 @@ class ZipPainter {
   }
 
   Colormap& colormap_;
+  std::array<char, kNameCap> name_{};
 };
 
 // A member's local header, name, extra field, data and data descriptor.
@@ -301,8 +308,7 @@ LocalWalk paintLocal(InputCursor& cursor, ZipPainter& painter, Member member, bo
   const std::uint64_t name_at = member.local + kLocalSize;
   const std::uint64_t extra_at = name_at + name_length;
   const std::uint64_t data = extra_at + extra_length;
-  std::array<char, kNameCap> storage{};
-  const std::string_view name = painter.named() ? readName(cursor, name_length, storage) : "";
+  const std::string_view name = painter.named() ? painter.readName(cursor, name_length) : "";
   if (!from_central) {
     cursor.seek(extra_at);
     member.compressed = csize32;
@@ -354,8 +360,7 @@ bool walkCentral(InputCursor& cursor, ZipPainter& painter, const Directory& d, s
     const std::uint64_t comment_length = load(*header, kCentral.comment_length);
     const std::uint64_t local32 = load(*header, kCentral.local_offset);
     Member member{.local = local32, .compressed = csize32, .index = static_cast<std::uint32_t>(k)};
-    std::array<char, kNameCap> storage{};
-    const std::string_view name = painter.labelled() ? readName(cursor, name_length, storage) : "";
+    const std::string_view name = painter.labelled() ? painter.readName(cursor, name_length) : "";
     const std::uint64_t name_at = start + kCentralSize;
     cursor.seek(name_at + name_length);
     applyZip64Extra(cursor, extra_length, usize32 == kMax32, csize32 == kMax32, local32 == kMax32,
