@@ -22,6 +22,13 @@ bool needsNames(const Options& options) {
   return effectiveOptions(options).legend || options.window.section;
 }
 
+// Only the legend reads the paints' labels; `--section` alone needs the
+// sections, which a million-member archive makes cheap to keep.
+KeptNames keptNames(const Options& options) {
+  if (effectiveOptions(options).legend) return KeptNames::All;
+  return options.window.section ? KeptNames::Sections : KeptNames::None;
+}
+
 RunError notMatching(std::string_view displayName, const Format& forced) {
   return failed(ErrorMessage::NonMatchingParser, displayName, forced.name);
 }
@@ -58,7 +65,7 @@ RunResult<Colormap> colorize(const RandomAccess& input, const Options& options,
     if (forced != nullptr && !forced->matches(start)) return notMatching(displayName, *forced);
     return Colormap();
   }
-  Result<Colormap> colormap = buildColormap(input, forced, needsNames(options));
+  Result<Colormap> colormap = buildColormap(input, forced, keptNames(options));
   if (colormap.ok()) return std::move(colormap).value();
   if (colormap.failure() == Failure::NonMatchingParser) return notMatching(displayName, *forced);
   return failed(ErrorMessage::OutOfMemory);

@@ -47,7 +47,10 @@ LabelText& LabelText::operator<<(std::uint64_t number) {
 }
 
 std::uint32_t Colormap::addLabel(std::string_view text) {
-  if (!keepNames_) return kNoLabel;
+  return keepsLabels() ? addText(text) : kNoLabel;
+}
+
+std::uint32_t Colormap::addText(std::string_view text) {
   text = text.substr(0, LabelText::kCapacity);
   const auto id = static_cast<std::uint32_t>(labels_.size());
   labels_.push_back(static_cast<char>(text.size()));
@@ -83,7 +86,8 @@ void Colormap::paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot
                           std::uint32_t index, std::string_view label, EntryHead head) {
   if (length == 0) return;
   const std::uint64_t end = endOf(start, length);
-  const bool rowable = !keepNames_ && end - start == length && length <= 0xff && head.size < length;
+  const bool rowable =
+      !keepsLabels() && end - start == length && length <= 0xff && head.size < length;
   if (rowable) {
     for (OpenRow& row : rows_) {
       if (row.paint == SIZE_MAX) continue;
@@ -131,9 +135,9 @@ void Colormap::paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot
 
 void Colormap::addSection(std::string_view name, std::uint64_t offset, std::uint64_t size,
                           bool has_bytes) {
-  if (!keepNames_) return;
+  if (!keepsNames()) return;
   sections_.push_back(
-      NamedSection{.offset = offset, .size = size, .name = addLabel(name), .has_bytes = has_bytes});
+      NamedSection{.offset = offset, .size = size, .name = addText(name), .has_bytes = has_bytes});
 }
 
 void Colormap::fill(PaletteSlot slot) {

@@ -17,6 +17,11 @@ namespace lumo {
 /// No label: the "none" value of the 32-bit label references below.
 inline constexpr std::uint32_t kNoLabel = 0xffffffff;
 
+/// What a colormap records beside the paints: nothing, the selectable
+/// sections only (`--section` reads no labels, so a large archive need not
+/// pay for them), or the sections and every paint's label (the legend).
+enum class KeptNames : std::uint8_t { None, Sections, All };
+
 /// One recorded paint: [start, end) of input offsets, painted with `slot`,
 /// named by `label` when names are kept. 24 bytes and no heap object of its
 /// own, so a table of 65535 entries stays small.
@@ -24,8 +29,8 @@ inline constexpr std::uint32_t kNoLabel = 0xffffffff;
 /// A paint with a `stride` is a row of table entries of `stride` bytes each,
 /// starting with an even-numbered entry: the k-th entry of the row has
 /// alternatingSlot(slot, k), and its first `head` bytes (a PE section's
-/// name) alternatingSlot(head_slot, k). Rows only form while names are not
-/// kept (a named entry is a paint of its own), so a row never needs a label.
+/// name) alternatingSlot(head_slot, k). Rows only form while labels are not
+/// kept (a labelled entry is a paint of its own), so a row never needs one.
 struct Paint {
   std::uint64_t start = 0;
   std::uint64_t end = 0;
@@ -114,18 +119,23 @@ class LabelText {
 ///     `--section NAME` may select, including those with no bytes in the
 ///     file (SHT_NOBITS, size 0): record them with has_bytes false;
 ///   - keepsNames(): build label text and names only when this is true
-///     (use LabelText for it); without it names cost nothing.
+///     (use LabelText for it); without it names cost nothing. When only the
+///     sections are kept, labels are dropped: keepsLabels() tells a parser
+///     it may skip building them.
 /// Labels are short human names: "ELF header", "program header 2 (LOAD)",
 /// "section 14 .text", "PE section .rdata". Names read from the input go in
 /// raw; whoever prints them escapes them (escapedName).
 class Colormap {
  public:
   Colormap() = default;
-  explicit Colormap(bool keepNames) : keepNames_(keepNames) {}
+  explicit Colormap(bool keepNames) : kept_(keepNames ? KeptNames::All : KeptNames::None) {}
+  explicit Colormap(KeptNames kept) : kept_(kept) {}
 
-  /// Whether labels and sections are recorded: only when the legend or
-  /// `--section` will read them.
-  bool keepsNames() const { return keepNames_; }
+  /// Whether sections (and maybe labels) are recorded: only when the legend
+  /// or `--section` will read them.
+  bool keepsNames() const { return kept_ != KeptNames::None; }
+  /// Whether paints keep their labels: only for the legend.
+  bool keepsLabels() const { return kept_ == KeptNames::All; }
 
   /// Records a paint of [start, start + length). The sum never wraps: a
   /// region that reaches past 2^64 simply reaches past the end. Regions past
@@ -202,6 +212,7 @@ class Colormap {
 
  private:
   std::uint32_t addLabel(std::string_view text);
+  std::uint32_t addText(std::string_view text);
   void push(const Paint& paint);
 
   // A row of entries that may still grow, and the hull of the paints made
@@ -220,7 +231,7 @@ class Colormap {
   std::vector<NamedSection> sections_;
   // Every label and name, each as one length byte and its text.
   std::string labels_;
-  bool keepNames_ = false;
+  KeptNames kept_ = KeptNames::None;
   bool byteClasses_ = false;
 };
 

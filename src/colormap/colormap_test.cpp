@@ -190,6 +190,29 @@ TEST(ColormapTest, LabelsAndSectionsAreKeptOnlyWhenAskedFor) {
   }
 }
 
+TEST(ColormapTest, SectionsAloneKeepNoLabelsAndEntriesStillShareAPaint) {
+  Colormap colormap(KeptNames::Sections);
+  EXPECT_TRUE(colormap.keepsNames());
+  EXPECT_FALSE(colormap.keepsLabels());
+  for (std::uint32_t i = 0; i < 100; ++i) {
+    colormap.paintEntry(64 + 40 * std::uint64_t{i}, 40, kC2Accent, i, "entry",
+                        EntryHead{.size = 30, .base = kC2, .label = "head"});
+  }
+  colormap.paint(0, 4, kC1, "magic");
+  colormap.addSection("m7", 100, 0, false);
+  colormap.addSection("m8", 200, 5, true);
+  EXPECT_EQ(colormap.paints().size(), 2u);
+  for (const Paint& paint : colormap.paints()) EXPECT_EQ(paint.label, kNoLabel);
+  ASSERT_EQ(colormap.sections().size(), 2u);
+  EXPECT_EQ(colormap.label(colormap.sections()[0].name), "m7");
+  EXPECT_EQ(colormap.label(colormap.sections()[1].name), "m8");
+  EXPECT_TRUE(colormap.sections()[1].has_bytes);
+  colormap.resolve();
+  const std::string mask = testing::maskOf(colormap, ByteSpan(std::vector<std::uint8_t>(200)));
+  EXPECT_EQ(mask.substr(64, 80), std::string(30, '2') + std::string(10, 'B') +
+                                     std::string(30, '3') + std::string(10, 'C'));
+}
+
 TEST(ColormapTest, LabelTextIsCappedAndCountsInDecimal) {
   LabelText text;
   text << "section " << std::uint64_t{65535} << ' ' << std::string(400, 'n');

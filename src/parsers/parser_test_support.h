@@ -44,23 +44,25 @@ inline std::string expectedMask(std::uint64_t size, const std::vector<Region>& r
 /// Runs a parser on `input` over a colormap prefilled with a slot that no
 /// parser uses as its background, so an entry a parser forgets to paint shows
 /// up. Also checks that the resolved runs equal a byte array painted with the
-/// same paints, and that keeping names changes no color.
+/// same paints, and that keeping names (sections only, or all) changes no color.
 inline std::string colorize(void (*parser)(const RandomAccess&, Colormap&), const Bytes& input) {
-  std::string masks[2];
-  for (bool keepNames : {false, true}) {
-    Colormap colormap(keepNames);
+  std::string masks[3];
+  for (KeptNames kept : {KeptNames::None, KeptNames::Sections, KeptNames::All}) {
+    Colormap colormap(kept);
     colormap.fill(kC5Accent);
     parser(MemoryAccess(input), colormap);
     const PaintList paints = colormap.paints();
     const bool byteClasses = colormap.byteClasses();
     colormap.resolve();
-    masks[keepNames] = maskOf(colormap, input);
+    std::string& mask = masks[static_cast<std::size_t>(kept)];
+    mask = maskOf(colormap, input);
     if (!byteClasses) {
-      EXPECT_EQ(masks[keepNames], replayedMask(paints, input.size(), kNormalAlt))
+      EXPECT_EQ(mask, replayedMask(paints, input.size(), kNormalAlt))
           << "resolved runs differ from painting a byte array";
     }
   }
-  EXPECT_EQ(masks[0], masks[1]) << "keeping names changed the colors";
+  EXPECT_EQ(masks[0], masks[1]) << "keeping sections changed the colors";
+  EXPECT_EQ(masks[0], masks[2]) << "keeping names changed the colors";
   return masks[0];
 }
 

@@ -40,12 +40,12 @@ const Format& detectFormat(ByteSpan start) {
   return kDataFormat;  // not reached: data matches every input
 }
 
-Result<Colormap> buildColormap(const RandomAccess& input, const Format* forced, bool keepNames) {
+Result<Colormap> buildColormap(const RandomAccess& input, const Format* forced, KeptNames kept) {
   std::vector<std::uint8_t> prefix(magicPrefix());
   const ByteSpan start(prefix.data(), input.readAt(0, prefix.data(), prefix.size()));
   if (forced != nullptr && !forced->matches(start)) return Failure::NonMatchingParser;
   const Format& format = forced != nullptr ? *forced : detectFormat(start);
-  Colormap colormap(keepNames);
+  Colormap colormap(kept);
   try {
     format.colorize(input, colormap);
     colormap.resolve();
@@ -53,6 +53,10 @@ Result<Colormap> buildColormap(const RandomAccess& input, const Format* forced, 
     return Failure::OutOfMemory;
   }
   return colormap;
+}
+
+Result<Colormap> buildColormap(const RandomAccess& input, const Format* forced, bool keepNames) {
+  return buildColormap(input, forced, keepNames ? KeptNames::All : KeptNames::None);
 }
 
 Result<Colormap> buildColormap(ByteSpan input, const Format* forced, bool keepNames) {

@@ -33,10 +33,10 @@ const Format& detectFormat(ByteSpan start);
 inline bool readsAnywhere(const Format& format) { return format.need != InputNeed::Prefix; }
 
 /// Chooses the format by the input's first bytes (a forced one must match:
-/// NonMatchingParser otherwise), runs it and resolves the paints. With
-/// `keepNames` the paints carry labels and the sections are recorded (for
-/// the legend and `--section`). Fails only with OutOfMemory or
-/// NonMatchingParser.
+/// NonMatchingParser otherwise), runs it and resolves the paints, keeping
+/// the names `kept` asks for (`keepNames`: all of them). Fails only with
+/// OutOfMemory or NonMatchingParser.
+Result<Colormap> buildColormap(const RandomAccess& input, const Format* forced, KeptNames kept);
 Result<Colormap> buildColormap(const RandomAccess& input, const Format* forced,
                                bool keepNames = false);
 Result<Colormap> buildColormap(ByteSpan input, const Format* forced, bool keepNames = false);

@@ -38,8 +38,54 @@ constexpr std::string_view kZip64LocatorMagic("PK\6\7", 4);
 constexpr std::string_view kDescriptorMagic("PK\7\10", 4);
 constexpr std::string_view kApkMagic("APK Sig Block 42");
 
-std::uint64_t loadLe64(ByteSpan record, std::size_t offset) {
-  return loadUnsigned(record, FieldAt{offset, 8}, ByteOrder::Little);
+// Where the fields of each record sit; every field is little-endian.
+struct EndFields {
+  FieldAt entries, directory_size, directory_offset, comment_length;
+};
+constexpr EndFields kEnd{.entries = {10, 2},
+                         .directory_size = {12, 4},
+                         .directory_offset = {16, 4},
+                         .comment_length = {20, 2}};
+
+struct Zip64Fields {
+  FieldAt locator_offset;  // in the locator: where the zip64 end record is
+  FieldAt record_size, entries, directory_size, directory_offset;
+};
+constexpr Zip64Fields kZip64{.locator_offset = {8, 8},
+                             .record_size = {4, 8},
+                             .entries = {32, 8},
+                             .directory_size = {40, 8},
+                             .directory_offset = {48, 8}};
+
+struct ExtraFields {
+  FieldAt id, size;
+};
+constexpr ExtraFields kExtra{.id = {0, 2}, .size = {2, 2}};
+
+struct LocalFields {
+  FieldAt flags, compressed, uncompressed, name_length, extra_length;
+};
+constexpr LocalFields kLocal{.flags = {6, 2},
+                             .compressed = {18, 4},
+                             .uncompressed = {22, 4},
+                             .name_length = {26, 2},
+                             .extra_length = {28, 2}};
+
+struct CentralFields {
+  FieldAt compressed, uncompressed, name_length, extra_length, comment_length, local_offset;
+};
+constexpr CentralFields kCentral{.compressed = {20, 4},
+                                 .uncompressed = {24, 4},
+                                 .name_length = {28, 2},
+                                 .extra_length = {30, 2},
+                                 .comment_length = {32, 2},
+                                 .local_offset = {42, 4}};
+
+// A 64-bit size or offset: in the zip64 extra field and the APK signing block.
+constexpr std::size_t kWide = 8;
+
+std::uint64_t load(ByteSpan record, FieldAt field) {
+  return loadUnsigned(record, field, ByteOrder::Little);
 }
 
 // a + b, or nothing when it wraps.
@@ -101,13 +147,14 @@ std::optional<std::uint64_t> findEnd(InputCursor& cursor, std::uint64_t size) {
       if (!startsWith(window.subspan(k), kEndMagic)) continue;
       any = at + k;
       if (k + kEndSize <= window.size() &&
-          at + k + kEndSize + loadLe16(window.subspan(k), 20) == size) {
+          at + k + kEndSize + load(window.subspan(k), kEnd.comment_length) == size) {
         exact = at + k;
       } else if (k + kEndSize > window.size()) {
         // The record straddles windows: read it whole.
         cursor.seek(at + k);
         const ByteSpan record = cursor.peekUpTo(kEndSize);
-        if (record.size() == kEndSize && at + k + kEndSize + loadLe16(record, 20) == size) {
+        if (record.size() == kEndSize &&
+            at + k + kEndSize + load(record, kEnd.comment_length) == size) {
           exact = at + k;
         }
         cursor.seek(at);
@@ -124,25 +171,25 @@ std::optional<Directory> readDirectory(InputCursor& cursor, std::uint64_t size) 
   const Result<ByteSpan> record = cursor.readExact(kEndSize);
   if (!record) return std::nullopt;
   Directory d{.end = *end,
-              .comment = loadLe16(*record, 20),
-              .entries = loadLe16(*record, 10),
-              .offset = loadLe32(*record, 16),
-              .size = loadLe32(*record, 12)};
+              .comment = load(*record, kEnd.comment_length),
+              .entries = load(*record, kEnd.entries),
+              .offset = load(*record, kEnd.directory_offset),
+              .size = load(*record, kEnd.directory_size)};
   if (*end < kZip64LocatorSize) return d;
   cursor.seek(*end - kZip64LocatorSize);
   const Result<ByteSpan> locator = cursor.readExact(kZip64LocatorSize);
   if (!locator || !startsWith(*locator, kZip64LocatorMagic)) return d;
-  const std::uint64_t zip64_end = loadLe64(*locator, 8);
+  const std::uint64_t zip64_end = load(*locator, kZip64.locator_offset);
   if (zip64_end == 0 || zip64_end >= *end) return d;
   cursor.seek(zip64_end);
   const Result<ByteSpan> zip64 = cursor.readExact(kZip64EndSize);
   if (!zip64 || !startsWith(*zip64, kZip64EndMagic)) return d;
-  const std::optional<std::uint64_t> record_size = add(loadLe64(*zip64, 4), 12);
+  const std::optional<std::uint64_t> record_size = add(load(*zip64, kZip64.record_size), 12);
   d.zip64_end = zip64_end;
   d.zip64_end_size = record_size.value_or(kZip64EndSize);
-  d.entries = loadLe64(*zip64, 32);
-  d.size = loadLe64(*zip64, 40);
-  d.offset = loadLe64(*zip64, 48);
+  d.entries = load(*zip64, kZip64.entries);
+  d.size = load(*zip64, kZip64.directory_size);
+  d.offset = load(*zip64, kZip64.directory_offset);
   return d;
 }
 
@@ -155,8 +202,8 @@ void applyZip64Extra(InputCursor& cursor, std::uint64_t length, bool usize_wide,
   while (cursor.position() + 4 <= end) {
     const Result<ByteSpan> head = cursor.readExact(4);
     if (!head) return;
-    const std::uint16_t id = loadLe16(*head, 0);
-    const std::uint16_t size = loadLe16(*head, 2);
+    const std::uint64_t id = load(*head, kExtra.id);
+    const std::uint64_t size = load(*head, kExtra.size);
     if (id != kZip64ExtraId) {
       cursor.seek(cursor.position() + size);
       continue;
@@ -166,8 +213,8 @@ void applyZip64Extra(InputCursor& cursor, std::uint64_t length, bool usize_wide,
     std::size_t at = 0;
     const auto take = [&](bool wide, std::uint64_t& field) {
       if (!wide) return;
-      if (at + 8 <= body->size()) field = loadLe64(*body, at);
-      at += 8;
+      if (at + kWide <= body->size()) field = load(*body, FieldAt{at, kWide});
+      at += kWide;
     };
     std::uint64_t ignored = 0;
     take(usize_wide, ignored);
@@ -182,20 +229,40 @@ void applyZip64Extra(InputCursor& cursor, std::uint64_t length, bool usize_wide,
 class ZipPainter {
  public:
   explicit ZipPainter(Colormap& colormap) : colormap_(colormap) {}
+  // Names are read for sections (`--section`) and labels (the legend).
   bool named() const { return colormap_.keepsNames(); }
+  bool labelled() const { return colormap_.keepsLabels(); }
 
-  void entry(std::uint64_t start, std::uint64_t length, PaletteSlot base, std::uint32_t index,
-             std::string_view what, std::string_view name) {
-    // An even number of indices wrap: the low 16 bits keep the alternation.
-    const auto low = static_cast<std::uint16_t>(index);
-    if (!named()) return colormap_.paintEntry(start, length, base, low);
-    colormap_.paintEntry(start, length, base, low, labelOf(what, index, name).view());
+  // The name at the cursor, valid until the next one is read: one buffer
+  // for all, so the member walks set up none of their own.
+  std::string_view readName(InputCursor& cursor, std::uint64_t length) {
+    return lumo::readName(cursor, length, name_);
+  }
+
+  // A header of `head` bytes, its name, then `rest` bytes that belong to
+  // the header again (extra field, comment). Without labels and rest, it is
+  // one entry whose head is the header: consecutive members then share one
+  // paint, so a million members cost a few paints.
+  void headed(std::uint64_t start, std::uint64_t head, std::uint64_t name_length,
+              std::uint64_t rest, PaletteSlot base, PaletteSlot name_slot, std::uint32_t index,
+              std::string_view what, std::string_view name_what, std::string_view name) {
+    if (!labelled() && rest == 0 && name_length > 0) {
+      const EntryHead header{.size = static_cast<std::uint8_t>(head), .base = base};
+      return colormap_.paintEntry(start, head + name_length, name_slot, index, {}, header);
+    }
+    const std::uint64_t length = head + name_length + rest;
+    if (!labelled()) {
+      colormap_.paintEntry(start, length, base, index);
+    } else {
+      colormap_.paintEntry(start, length, base, index, labelOf(what, index, name).view());
+    }
+    part(start + head, name_length, name_slot, index, name_what, name);
   }
 
   void part(std::uint64_t start, std::uint64_t length, PaletteSlot base, std::uint32_t index,
             std::string_view what, std::string_view name) {
     const PaletteSlot slot = alternatingSlot(base, index);
-    if (!named()) return colormap_.paint(start, length, slot);
+    if (!labelled()) return colormap_.paint(start, length, slot);
     colormap_.paint(start, length, slot, labelOf(what, index, name).view());
   }
 
@@ -218,6 +285,7 @@ class ZipPainter {
   }
 
   Colormap& colormap_;
+  std::array<char, kNameCap> name_{};
 };
 
 // A member's local header, name, extra field, data and data descriptor.
@@ -232,32 +300,27 @@ LocalWalk paintLocal(InputCursor& cursor, ZipPainter& painter, Member member, bo
   cursor.seek(member.local);
   const Result<ByteSpan> header = cursor.readExact(kLocalSize);
   if (!header || !startsWith(*header, kLocalMagic)) return {};
-  const std::uint16_t flags = loadLe16(*header, 6);
-  const std::uint32_t csize32 = loadLe32(*header, 18);
-  const std::uint32_t usize32 = loadLe32(*header, 22);
-  const std::uint64_t name_length = loadLe16(*header, 26);
-  const std::uint64_t extra_length = loadLe16(*header, 28);
+  const std::uint64_t flags = load(*header, kLocal.flags);
+  const std::uint64_t csize32 = load(*header, kLocal.compressed);
+  const std::uint64_t usize32 = load(*header, kLocal.uncompressed);
+  const std::uint64_t name_length = load(*header, kLocal.name_length);
+  const std::uint64_t extra_length = load(*header, kLocal.extra_length);
   const std::uint64_t name_at = member.local + kLocalSize;
   const std::uint64_t extra_at = name_at + name_length;
   const std::uint64_t data = extra_at + extra_length;
-  std::array<char, kNameCap> storage{};
-  const std::string_view name = painter.named() ? readName(cursor, name_length, storage) : "";
+  const std::string_view name = painter.named() ? painter.readName(cursor, name_length) : "";
   if (!from_central) {
     cursor.seek(extra_at);
     member.compressed = csize32;
     applyZip64Extra(cursor, extra_length, usize32 == kMax32, csize32 == kMax32, false, member);
   }
   const bool descriptor = (flags & kDescriptorFlag) != 0;
+  painter.headed(member.local, kLocalSize, name_length, extra_length, kC2, kC2Accent, member.index,
+                 "local header of member", "name of member", name);
   if (!from_central && descriptor && member.compressed == 0) {
     // The sizes come after the data, which cannot be found without inflating.
-    painter.entry(member.local, data - member.local, kC2, member.index, "local header of member",
-                  name);
-    painter.part(name_at, name_length, kC2Accent, member.index, "name of member", name);
     return {.found = true, .next = data, .sizes_known = false};
   }
-  painter.entry(member.local, data - member.local, kC2, member.index, "local header of member",
-                name);
-  painter.part(name_at, name_length, kC2Accent, member.index, "name of member", name);
   painter.part(data, member.compressed, kC2Alt, member.index, "data of member", name);
   painter.section(name, data, member.compressed);
   const std::optional<std::uint64_t> data_end = add(data, member.compressed);
@@ -276,34 +339,36 @@ LocalWalk paintLocal(InputCursor& cursor, ZipPainter& painter, Member member, bo
 
 // The central directory, entry by entry; each entry's member goes to
 // `members`. False when the directory is not where the end record says.
-bool walkCentral(InputCursor& cursor, ZipPainter& painter, const Directory& d,
+bool walkCentral(InputCursor& cursor, ZipPainter& painter, const Directory& d, std::uint64_t size,
                  std::vector<Member>& members) {
   cursor.seek(d.offset);
   // Writers without zip64 leave a count that does not fit at its maximum:
   // then the entries run until the directory ends.
   const bool saturated = d.zip64_end == 0 && d.entries == 0xffff;
   const std::uint64_t count = saturated ? kMaxMembers : std::min(d.entries, kMaxMembers);
+  // Room for the entries that the input can hold, without copies as it grows.
+  const std::uint64_t room = (size - std::min(d.offset, size)) / kCentralSize;
+  members.reserve(static_cast<std::size_t>(std::min(count, room)));
   for (std::uint64_t k = 0; k < count; ++k) {
     const std::uint64_t start = cursor.position();
     const Result<ByteSpan> header = cursor.readExact(kCentralSize);
     if (!header || !startsWith(*header, kCentralMagic)) return k > 0;
-    const std::uint32_t csize32 = loadLe32(*header, 20);
-    const std::uint32_t usize32 = loadLe32(*header, 24);
-    const std::uint64_t name_length = loadLe16(*header, 28);
-    const std::uint64_t extra_length = loadLe16(*header, 30);
-    const std::uint64_t comment_length = loadLe16(*header, 32);
-    const std::uint32_t local32 = loadLe32(*header, 42);
+    const std::uint64_t csize32 = load(*header, kCentral.compressed);
+    const std::uint64_t usize32 = load(*header, kCentral.uncompressed);
+    const std::uint64_t name_length = load(*header, kCentral.name_length);
+    const std::uint64_t extra_length = load(*header, kCentral.extra_length);
+    const std::uint64_t comment_length = load(*header, kCentral.comment_length);
+    const std::uint64_t local32 = load(*header, kCentral.local_offset);
     Member member{.local = local32, .compressed = csize32, .index = static_cast<std::uint32_t>(k)};
-    std::array<char, kNameCap> storage{};
-    const std::string_view name = painter.named() ? readName(cursor, name_length, storage) : "";
+    const std::string_view name = painter.labelled() ? painter.readName(cursor, name_length) : "";
     const std::uint64_t name_at = start + kCentralSize;
     cursor.seek(name_at + name_length);
     applyZip64Extra(cursor, extra_length, usize32 == kMax32, csize32 == kMax32, local32 == kMax32,
                     member);
     const std::uint64_t length = kCentralSize + name_length + extra_length + comment_length;
-    painter.entry(start, length, kC4, member.index, "central directory entry", name);
-    painter.part(name_at, name_length, kC4Accent, member.index, "name in central directory entry",
-                 name);
+    painter.headed(start, kCentralSize, name_length, extra_length + comment_length, kC4, kC4Accent,
+                   member.index, "central directory entry", "name in central directory entry",
+                   name);
     members.push_back(member);
     cursor.seek(start + length);
   }
@@ -328,13 +393,13 @@ void paintApkBlock(InputCursor& cursor, ZipPainter& painter, std::uint64_t direc
   cursor.seek(directory - 24);
   const Result<ByteSpan> tail = cursor.readExact(24);
   if (!tail || !startsWith(tail->subspan(8), kApkMagic)) return;
-  const std::uint64_t size = loadLe64(*tail, 0);
+  const std::uint64_t size = load(*tail, FieldAt{0, kWide});
   const std::optional<std::uint64_t> whole = add(size, 8);
   if (!whole || *whole > directory) return;
   const std::uint64_t start = directory - *whole;
   cursor.seek(start);
   const Result<ByteSpan> head = cursor.readExact(8);
-  if (!head || loadLe64(*head, 0) != size) return;
+  if (!head || load(*head, FieldAt{0, kWide}) != size) return;
   painter.whole(start, *whole, kC1Alt, "APK signing block");
 }
 
@@ -349,11 +414,17 @@ void colorizeZip(const RandomAccess& input, Colormap& colormap) {
   const std::optional<Directory> directory = readDirectory(cursor, size);
   std::vector<Member> members;
   const bool usable = directory && directory->entries > 0 &&
-                      walkCentral(cursor, painter, *directory, members) && !members.empty();
+                      walkCentral(cursor, painter, *directory, size, members) && !members.empty();
   if (usable) {
     // Local headers in file order, each once however many entries name it.
-    std::stable_sort(members.begin(), members.end(),
-                     [](const Member& a, const Member& b) { return a.local < b.local; });
+    // Writers list members in file order, which needs no sort (nor the
+    // buffer of a stable one: the index keeps equal headers in order).
+    const auto before = [](const Member& a, const Member& b) {
+      return a.local != b.local ? a.local < b.local : a.index < b.index;
+    };
+    if (!std::is_sorted(members.begin(), members.end(), before)) {
+      std::sort(members.begin(), members.end(), before);
+    }
     std::uint64_t previous = std::numeric_limits<std::uint64_t>::max();
     for (const Member& member : members) {
       if (member.local == previous) continue;
