@@ -168,7 +168,9 @@ class DiffWalk {
       return showLine("  ", 0, a, counts[0], nullptr);
     }
     if (Status closed = closeIdentical(); !closed) return closed;
-    const std::size_t width = std::max(counts[0], counts[1]);
+    // A line never holds more than kLineBytes; saying so keeps the marks in bounds for
+    // the optimizer too.
+    const std::size_t width = std::min(std::max(counts[0], counts[1]), kLineBytes);
     std::array<std::uint8_t, kLineBytes> marks{};
     std::uint64_t differing = 0;
     for (std::size_t i = 0; i < width; ++i) {
