@@ -39,6 +39,8 @@ _lumo() {
     '--raw'
     '--show-palette'
     '--legend'
+    '--list'
+    '--json'
   )
   local flags='-h --help -v --version --skip --length --section --diff --parser' switch i
   for switch in "${switches[@]}"; do

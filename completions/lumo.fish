@@ -19,9 +19,11 @@ complete -c lumo -l no-skip-lines -n 'not __fish_seen_argument -l skip-lines -l 
 complete -c lumo -l raw -n 'not __fish_seen_argument -l raw' -d 'Output in raw format (disables most features)'
 complete -c lumo -l show-palette -n 'not __fish_seen_argument -l show-palette' -d 'Print the color palette being used'
 complete -c lumo -l legend -n 'not __fish_seen_argument -l legend' -d 'Explain the colors after the dump'
+complete -c lumo -l list -n 'not __fish_seen_argument -l list' -d "Map the file's structures instead of a dump"
+complete -c lumo -l json -n 'not __fish_seen_argument -l json' -d 'With --list, print the list as JSON'
 complete -c lumo -l skip -x -d 'Start at this byte offset (negative: from the end)'
 complete -c lumo -l length -x -d 'Show at most this many bytes'
-complete -c lumo -l section -x -d 'Show only the named section'
+complete -c lumo -l section -x -d 'Show only the named or numbered section'
 complete -c lumo -l diff -r -F -d 'Compare with another file, byte by byte'
 complete -c lumo -l parser -x -d 'Specify the parser to use' -a "
     elf\t'32-bit and 64-bit ELF files'
