@@ -37,6 +37,22 @@ std::string kindOf(std::string_view label, std::string_view name) {
   return std::string(label);
 }
 
+// Whether `label` ends with `name` as a word: after a space, or after the
+// comma of a Mach-O segment and section name.
+bool endsWithName(std::string_view label, std::string_view name) {
+  if (!label.ends_with(name)) return false;
+  if (label.size() == name.size()) return true;
+  const char before = label[label.size() - name.size() - 1];
+  return before == ' ' || before == ',';
+}
+
+// Whether `name` is the short form of the name in `label`: what follows the
+// comma, as Mach-O adds a section's name alone where it is unique.
+bool shortNameOf(std::string_view label, std::string_view name) {
+  return label.size() > name.size() && label.ends_with(name) &&
+         label[label.size() - name.size() - 1] == ',';
+}
+
 // Before the map is numbered: where each structure came from, so that
 // equal ranges keep the order in which the parser recorded them.
 struct Draft {
@@ -92,10 +108,10 @@ StructureMap structureMap(const Colormap& colormap) {
     return a < b;
   });
 
-  // Each section takes the paint of its exact range whose label holds its
-  // name, else any free paint of that range, else a structure of its own. A
-  // second name of one section (Mach-O's short names) joins the structure
-  // that the first one took.
+  // Each section takes the paint of its exact range whose label ends with
+  // its name, else any free paint of that range, else a structure of its
+  // own. A short name of a section (Mach-O's "__text" for "__TEXT,__text")
+  // joins the structure that the long one took.
   const std::vector<NamedSection>& sections = colormap.sections();
   std::vector<std::uint32_t> section_draft(sections.size());
   std::vector<bool> taken(drafts.size(), false);
@@ -115,17 +131,17 @@ StructureMap structureMap(const Colormap& colormap) {
       for (; it != index.by_range.end() && paints[*it].start == section.offset; ++it) {
         if (paints[*it].end != end) continue;
         const std::uint32_t draft = index.draft_of[*it];
-        const bool holds_name = drafts[draft].structure.label.find(name) != std::string::npos;
-        if (holds_name && !taken[draft]) {
+        const std::string_view label = drafts[draft].structure.label;
+        if (!taken[draft] && endsWithName(label, name)) {
           chosen = draft;
           break;
         }
-        if (holds_name && taken[draft] && alias == kNoParent) alias = draft;
+        if (taken[draft] && alias == kNoParent && shortNameOf(label, name)) alias = draft;
         if (!taken[draft] && free_paint == kNoParent) free_paint = draft;
       }
     }
     for (auto [it, last] = own.equal_range(range); it != last && chosen == kNoParent; ++it) {
-      if (drafts[it->second].structure.label.find(name) != std::string::npos) alias = it->second;
+      if (shortNameOf(drafts[it->second].structure.label, name)) alias = it->second;
     }
     if (chosen == kNoParent) chosen = alias != kNoParent ? alias : free_paint;
     if (chosen == kNoParent) {

@@ -48,7 +48,8 @@ struct StructureMap {
 /// always such a one).
 ///
 /// - name and selectable: from the recorded sections, which take the paint
-///   of their exact range (one whose label holds the name first);
+///   of their exact range (one whose label ends with the name first; a
+///   Mach-O short name joins the structure of its long name);
 /// - kind: the label's words before its first word that starts with a
 ///   digit ("program header 2 (LOAD)" is a "program header"); without such
 ///   a word, the label without the name at its end, or else the whole label;
