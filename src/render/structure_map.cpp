@@ -181,10 +181,20 @@ StructureMap structureMap(const Colormap& colormap) {
   for (std::uint32_t draft : order) {
     Structure structure = std::move(drafts[draft].structure);
     structure.index = static_cast<std::uint32_t>(map.structures.size());
-    while (!open.empty() && !holds(map.structures[open.back()], structure)) open.pop_back();
-    if (!open.empty()) structure.parent = open.back();
+    if (structure.in_file && structure.size > 0) {
+      while (!open.empty() && !holds(map.structures[open.back()], structure)) open.pop_back();
+      if (!open.empty()) structure.parent = open.back();
+      open.push_back(structure.index);
+    } else {
+      // It holds nothing, so the chain stays for what follows it.
+      for (auto it = open.rbegin(); it != open.rend(); ++it) {
+        if (holds(map.structures[*it], structure)) {
+          structure.parent = *it;
+          break;
+        }
+      }
+    }
     number_of[draft] = structure.index;
-    open.push_back(structure.index);
     map.structures.push_back(std::move(structure));
   }
   map.of_section.reserve(sections.size());

@@ -53,6 +53,20 @@ TEST(StructureMap, DerivesKindNameParentAndOrder) {
                              }));
 }
 
+// A member without bytes where its header begins breaks no nesting: the
+// header's name still lies in the header.
+TEST(StructureMap, EmptyStructureKeepsTheChainOfContainers) {
+  Colormap colormap(true);
+  colormap.paint(0, 50, kC1, "local header of member 1 a/");
+  colormap.paint(30, 20, kC2, "name of member 1 a/");
+  colormap.addSection("a/", 0, 0, false);
+  EXPECT_EQ(mapOf(colormap), (std::vector<std::string>{
+                                 "0 local header of member||local header of member 1 a/ 0+50 -",
+                                 "1 section|a/|section a/ 0+0 - sel nobits",
+                                 "2 name of member||name of member 1 a/ 30+20 0",
+                             }));
+}
+
 TEST(StructureMap, NamesThatContainOthersStayApart) {
   Colormap colormap(true);
   colormap.paint(0, 8, kC1, "section 1 .data.rel");
