@@ -1,7 +1,8 @@
 # bash completion for lumo                                   -*- shell-script -*-
 #
-# Offers the flags after a dash, the parser names after --parser, and file
-# names everywhere else. A switch already on the command line is not offered
+# Offers the flags after a dash, the parser names after --parser, the section
+# names of the file on the command line after --section (from `lumo --list
+# --json`), and file names everywhere else. A switch already on the command line is not offered
 # again in either form, since lumo rejects both repeats and contradictions.
 
 _lumo() {
@@ -18,9 +19,26 @@ _lumo() {
     COMPREPLY=()
     return
   fi
-  # A byte count or a section name: nothing to offer.
-  if [[ $prev == --skip || $prev == --length || $prev == --section ]]; then
+  # A byte count: nothing to offer.
+  if [[ $prev == --skip || $prev == --length ]]; then
     COMPREPLY=()
+    return
+  fi
+  if [[ $prev == --section ]]; then
+    local file= i names
+    for ((i = 1; i < COMP_CWORD - 1; i++)); do
+      case ${COMP_WORDS[i - 1]} in # a value, not the file
+        --parser | --skip | --length | --section | --diff) continue ;;
+      esac
+      [[ ${COMP_WORDS[i]} != -* && -f ${COMP_WORDS[i]} ]] && file=${COMP_WORDS[i]}
+    done
+    COMPREPLY=()
+    [[ -n $file ]] || return
+    # Names with a quote, a backslash or an escaped byte are left out.
+    names=$("${COMP_WORDS[0]:-lumo}" "$file" --list --json 2>/dev/null |
+      sed -nE 's/.*"name": "([^"\\]*)".*/\1/p')
+    local IFS=$'\n'
+    COMPREPLY=($(compgen -W "$names" -- "$cur"))
     return
   fi
   if [[ $cur != -* ]]; then
@@ -39,6 +57,8 @@ _lumo() {
     '--raw'
     '--show-palette'
     '--legend'
+    '--list'
+    '--json'
   )
   local flags='-h --help -v --version --skip --length --section --diff --parser' switch i
   for switch in "${switches[@]}"; do

@@ -19,9 +19,28 @@ complete -c lumo -l no-skip-lines -n 'not __fish_seen_argument -l skip-lines -l 
 complete -c lumo -l raw -n 'not __fish_seen_argument -l raw' -d 'Output in raw format (disables most features)'
 complete -c lumo -l show-palette -n 'not __fish_seen_argument -l show-palette' -d 'Print the color palette being used'
 complete -c lumo -l legend -n 'not __fish_seen_argument -l legend' -d 'Explain the colors after the dump'
+complete -c lumo -l list -n 'not __fish_seen_argument -l list' -d "Map the file's structures instead of a dump"
+complete -c lumo -l json -n 'not __fish_seen_argument -l json' -d 'With --list, print the list as JSON'
 complete -c lumo -l skip -x -d 'Start at this byte offset (negative: from the end)'
 complete -c lumo -l length -x -d 'Show at most this many bytes'
-complete -c lumo -l section -x -d 'Show only the named section'
+# The section names of the file on the command line, from `lumo --list --json`.
+function __lumo_sections
+    set -l words (commandline -opc)
+    set -l file
+    set -l after_value 0
+    for word in $words[2..-1]
+        if test $after_value = 1
+            set after_value 0
+        else if contains -- $word --parser --skip --length --section --diff
+            set after_value 1
+        else if not string match -q -- '-*' $word; and test -f $word
+            set file $word
+        end
+    end
+    test -n "$file"; or return
+    $words[1] $file --list --json 2>/dev/null | string replace -rf '.*"name": "([^"\\\\]*)".*' '$1'
+end
+complete -c lumo -l section -x -a '(__lumo_sections)' -d 'Show only the named or numbered section'
 complete -c lumo -l diff -r -F -d 'Compare with another file, byte by byte'
 complete -c lumo -l parser -x -d 'Specify the parser to use' -a "
     elf\t'32-bit and 64-bit ELF files'

@@ -60,6 +60,9 @@ void checkRun(const std::vector<std::string>& arguments, const lumo::Args& args)
   if (args.raw) FUZZ_CHECK(*args.raw);
   if (args.show_palette) FUZZ_CHECK(*args.show_palette);
   checkSwitch(arguments, args.legend, "legend", "");
+  checkSwitch(arguments, args.list, "list", "");
+  checkSwitch(arguments, args.json, "json", "");
+  if (args.json) FUZZ_CHECK(args.list.value_or(false));
   if (args.window.skip) FUZZ_CHECK(has(arguments, "--skip"));
   if (args.window.length) {
     FUZZ_CHECK(has(arguments, "--length"));
@@ -109,11 +112,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         const auto byte = static_cast<unsigned char>(message[i]);
         FUZZ_CHECK(byte >= 0x20 && byte != 0x7f);
       }
-      // The parser name and the byte counts are looked up only after the
-      // last argument.
+      // The parser name and the byte counts are looked up, and --json is
+      // held to --list, only after the last argument.
       if (outcome.error == lumo::ErrorMessage::NoParserNamed ||
           outcome.error == lumo::ErrorMessage::NotAByteCount ||
-          outcome.error == lumo::ErrorMessage::NegativeLength) {
+          outcome.error == lumo::ErrorMessage::NegativeLength ||
+          outcome.error == lumo::ErrorMessage::WorksOnlyWith) {
         return 0;
       }
       break;

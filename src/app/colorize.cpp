@@ -11,15 +11,15 @@
 namespace lumo {
 namespace {
 
-// The readers of the colormap: colored bytes, the legend and --section.
-// Without them the parser need not run at all.
+// The readers of the colormap: colored bytes, the legend, --section and
+// --list. Without them the parser need not run at all.
 bool needsColormap(const Options& options) {
   const DumpOptions shown = effectiveOptions(options);
-  return shown.color || shown.legend || options.window.section;
+  return shown.color || shown.legend || options.window.section || options.list;
 }
 
 bool needsNames(const Options& options) {
-  return effectiveOptions(options).legend || options.window.section;
+  return effectiveOptions(options).legend || options.window.section || options.list;
 }
 
 // Only the legend reads the paints' labels; `--section` alone needs the

@@ -14,25 +14,6 @@
 namespace lumo {
 namespace {
 
-// The window of one side. A section must be in both files, so its absence
-// names the file; a section without bytes compares as no bytes.
-RunResult<DumpWindow> sideWindow(const Document& document, const Options& options) {
-  const WindowChoice choice = chooseWindow(options.window, document.size(), document.colormap());
-  switch (choice.problem) {
-    case WindowProblem::None: return choice.window;
-    case WindowProblem::SkipFromEndWithoutSize:
-      return failed(ErrorMessage::SkipFromEndOfStream, document.displayName());
-    case WindowProblem::NoNamedSections:
-      return failed(ErrorMessage::NoNamedSections, document.displayName());
-    case WindowProblem::UnknownSection:
-      return failed(ErrorMessage::NoSectionNamedIn, *options.window.section,
-                    document.displayName());
-    case WindowProblem::SectionWithoutBytes:
-      return DumpWindow{.start = choice.section->offset, .length = 0};
-  }
-  return choice.window;
-}
-
 // "Differences in NAME:" and a line for each structure that holds some.
 Status writeTally(const DiffTally& tally, const Document& document, OutputBuffer& out) {
   if (tally.entries.empty()) return {};
@@ -70,7 +51,7 @@ RunStatus compareFiles(const Args& args, const Options& options) {
   std::array<DumpWindow, 2> windows{};
   for (std::size_t s = 0; s < 2; ++s) {
     if (!documents[s]) return documents[s].error();
-    RunResult<DumpWindow> window = sideWindow(*documents[s], options);
+    RunResult<DumpWindow> window = windowOf(*documents[s], options, SectionPolicy::Compare);
     if (!window) return window.error();
     windows[s] = *window;
   }

@@ -4,6 +4,7 @@
 #include <new>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "app/compare.h"
 #include "app/document.h"
@@ -13,6 +14,7 @@
 #include "cli/args.h"
 #include "cli/error_report.h"
 #include "config/options.h"
+#include "core/checked_add.h"
 #include "core/printable_name.h"
 #include "platform/platform.h"
 #include "platform/stderr_report.h"
@@ -23,6 +25,8 @@
 #include "render/output.h"
 #include "render/palette_listing.h"
 #include "render/size_footer.h"
+#include "render/structure_list.h"
+#include "render/structure_map.h"
 
 namespace lumo {
 namespace {
@@ -42,26 +46,6 @@ RunStatus listPalette(const Options& options) {
     return failed(ErrorMessage::FailureName, failureName(listed.failure()));
   }
   return {};
-}
-
-// The window that the options ask for. A section without bytes ends the run
-// with a notice on standard error and nothing shown.
-RunResult<DumpWindow> windowOf(const Document& document, const Options& options) {
-  const WindowChoice choice = chooseWindow(options.window, document.size(), document.colormap());
-  switch (choice.problem) {
-    case WindowProblem::None: return choice.window;
-    case WindowProblem::SkipFromEndWithoutSize:
-      return failed(ErrorMessage::SkipFromEndOfStream, document.displayName());
-    case WindowProblem::NoNamedSections:
-      return failed(ErrorMessage::NoNamedSections, document.displayName());
-    case WindowProblem::UnknownSection:
-      return failed(ErrorMessage::NoSectionNamed, escapedName(*options.window.section),
-                    sectionNameList(document.colormap()));
-    case WindowProblem::SectionWithoutBytes:
-      return notice("lumo: section " + escapedName(*options.window.section) +
-                    " has no bytes in the file\n");
-  }
-  return choice.window;
 }
 
 // The dump of a stream colored as it flows. A window's size line names the
@@ -122,9 +106,44 @@ RunStatus dump(const Args& args, const Options& options) {
   if (!args.file) return failed(ErrorMessage::NoFileSpecified);
   RunResult<Document> document = openDocument(*args.file, options);
   if (!document) return document.error();
-  RunResult<DumpWindow> window = windowOf(*document, options);
+  RunResult<DumpWindow> window = windowOf(*document, options, SectionPolicy::Dump);
   if (!window) return window.error();
   return writeOutput(*document, *window, options);
+}
+
+// The map of the structures that meet the window, as lines or as JSON.
+RunStatus list(const Args& args, const Options& options) {
+  if (!args.file) return failed(ErrorMessage::NoFileSpecified);
+  RunResult<Document> document = openDocument(*args.file, options);
+  if (!document) return document.error();
+  RunResult<DumpWindow> window = windowOf(*document, options, SectionPolicy::Dump);
+  if (!window) return window.error();
+  const StructureMap map = structureMap(document->colormap());
+  std::vector<std::uint32_t> shown;
+  if (options.window.any()) {
+    shown = structuresMeeting(map, window->start, saturatingAdd(window->start, window->length));
+  } else {
+    for (const Structure& structure : map.structures) shown.push_back(structure.index);
+  }
+  StdoutSink sink;
+  OutputBuffer out(sink);
+  const Status written =
+      args.json.value_or(false)
+          ? writeStructureJson(map, shown, out)
+          : writeStructureList(map, shown, options.palette, effectiveOptions(options).color, out);
+  if (!written) return writeFailure(written.failure());
+  if (Status flushed = out.flush(); !flushed) return writeFailure(flushed.failure());
+  return {};
+}
+
+// The modes that --list replaces or that cannot show a map.
+RunStatus listConflicts(const Args& args, const Options& options) {
+  if (args.diff) return failed(ErrorMessage::MutuallyExclusive, "list", "diff");
+  if (options.raw) return failed(ErrorMessage::MutuallyExclusive, "list", "raw");
+  if (args.show_palette.value_or(false)) {
+    return failed(ErrorMessage::MutuallyExclusive, "list", "show-palette");
+  }
+  return {};
 }
 
 RunStatus runWith(int argc, char** argv) {
@@ -135,6 +154,10 @@ RunStatus runWith(int argc, char** argv) {
   // From here on escape sequences may reach standard output; an interrupt
   // must not leave the terminal inside one.
   if (listing || (options->color && !options->raw)) platform::restoreTerminalOnInterrupt();
+  if (options->list) {
+    if (RunStatus conflict = listConflicts(args, *options); !conflict) return conflict;
+    return list(args, *options);
+  }
   if (args.diff) return compareFiles(args, *options);
   if (listing) return listPalette(*options);
   return dump(args, *options);

@@ -1,14 +1,59 @@
 #include "app/window.h"
 
 #include <algorithm>
+#include <charconv>
 #include <cstdint>
 
+#include "core/checked_add.h"
 #include "core/printable_name.h"
+#include "render/structure_map.h"
 
 namespace lumo {
 namespace {
 
 constexpr std::size_t kListedNames = 40;
+
+std::string hex(std::uint64_t value) {
+  char digits[20];
+  char* end = std::to_chars(digits, digits + sizeof digits, value, 16).ptr;
+  return "0x" + std::string(static_cast<const char*>(digits), static_cast<const char*>(end));
+}
+
+// "3 (0x40-0x47), 9 (0x88-0x8f)": the structures a name is ambiguous
+// between, cut after a few dozen.
+std::string candidateList(const StructureMap& map, const std::vector<std::uint32_t>& numbers) {
+  std::string list;
+  for (std::size_t k = 0; k < numbers.size(); ++k) {
+    if (k == kListedNames) return list + ", ...";
+    const Structure& structure = map.structures[numbers[k]];
+    if (k > 0) list += ", ";
+    list += std::to_string(structure.index) + " (" + hex(structure.offset);
+    if (structure.end() > structure.offset) list += "-" + hex(structure.end() - 1);
+    list += ")";
+  }
+  return list;
+}
+
+// The structure that --section means, or why there is none.
+WindowChoice chooseSection(const std::string& value, const Colormap& colormap,
+                           const Structure*& chosen, StructureMap& map) {
+  const bool number = !value.empty() && std::all_of(value.begin(), value.end(),
+                                                    [](char c) { return c >= '0' && c <= '9'; });
+  if (!number && colormap.sections().empty()) return {.problem = WindowProblem::NoNamedSections};
+  map = structureMap(colormap);
+  if (map.structures.empty()) return {.problem = WindowProblem::NoNamedSections};
+  const std::vector<std::uint32_t> found = structuresNamed(map, colormap, value);
+  if (found.empty() && number) {
+    return {.problem = WindowProblem::NoStructureNumbered,
+            .detail = "0-" + std::to_string(map.structures.size() - 1)};
+  }
+  if (found.empty()) return {.problem = WindowProblem::UnknownSection};
+  if (found.size() > 1) {
+    return {.problem = WindowProblem::AmbiguousSection, .detail = candidateList(map, found)};
+  }
+  chosen = &map.structures[found.front()];
+  return {.section_offset = chosen->offset};
+}
 
 }  // namespace
 
@@ -18,31 +63,26 @@ WindowChoice chooseWindow(const WindowSpec& spec, std::optional<std::uint64_t> s
   std::uint64_t base = 0;
   std::optional<std::uint64_t> end = size;
   if (spec.section) {
-    const std::vector<NamedSection>& sections = colormap.sections();
-    if (sections.empty()) return {.window = {}, .problem = WindowProblem::NoNamedSections};
-    const auto found = std::find_if(sections.begin(), sections.end(), [&](const NamedSection& s) {
-      return colormap.label(s.name) == *spec.section;
-    });
-    if (found == sections.end()) return {.window = {}, .problem = WindowProblem::UnknownSection};
-    choice.section = &*found;
-    if (!found->has_bytes) {
+    StructureMap map;
+    const Structure* section = nullptr;
+    choice = chooseSection(*spec.section, colormap, section, map);
+    if (section == nullptr) return choice;
+    if (!section->in_file) {
       choice.problem = WindowProblem::SectionWithoutBytes;
       return choice;
     }
-    base = found->offset;
-    const std::uint64_t sectionEnd =
-        found->size > UINT64_MAX - base ? UINT64_MAX : base + found->size;
-    end = end ? std::min(*end, sectionEnd) : sectionEnd;
-    base = end ? std::min(base, *end) : base;
+    base = section->offset;
+    end = end ? std::min(*end, section->end()) : section->end();
+    base = std::min(base, *end);
   }
   std::uint64_t start = base;
   if (spec.skip) {
     if (spec.skip->from_end) {
-      if (!end) return {.window = {}, .problem = WindowProblem::SkipFromEndWithoutSize};
+      if (!end) return {.problem = WindowProblem::SkipFromEndWithoutSize};
       start = *end - std::min(spec.skip->value, *end - base);
     } else {
       // Not clamped to the end: an empty window still names the offset asked for.
-      start = spec.skip->value > UINT64_MAX - base ? UINT64_MAX : base + spec.skip->value;
+      start = saturatingAdd(base, spec.skip->value);
     }
   }
   std::uint64_t length = end ? *end - std::min(start, *end) : UINT64_MAX;
@@ -63,6 +103,38 @@ std::string sectionNameList(const Colormap& colormap) {
     list += escapedName(colormap.label(section.name));
   }
   return list;
+}
+
+RunResult<DumpWindow> windowOf(const Document& document, const Options& options,
+                               SectionPolicy policy) {
+  const WindowChoice choice = chooseWindow(options.window, document.size(), document.colormap());
+  const bool dump = policy == SectionPolicy::Dump;
+  switch (choice.problem) {
+    case WindowProblem::None: return choice.window;
+    case WindowProblem::SkipFromEndWithoutSize:
+      return failed(ErrorMessage::SkipFromEndOfStream, document.displayName());
+    case WindowProblem::NoNamedSections:
+      return failed(ErrorMessage::NoNamedSections, document.displayName());
+    case WindowProblem::UnknownSection:
+      if (dump) {
+        return failed(ErrorMessage::NoSectionNamed, escapedName(*options.window.section),
+                      sectionNameList(document.colormap()));
+      }
+      return failed(ErrorMessage::NoSectionNamedIn, *options.window.section,
+                    document.displayName());
+    case WindowProblem::NoStructureNumbered:
+      return failed(ErrorMessage::NoStructureNumbered, *options.window.section, choice.detail);
+    case WindowProblem::AmbiguousSection:
+      return failed(ErrorMessage::AmbiguousSection, escapedName(*options.window.section),
+                    choice.detail);
+    case WindowProblem::SectionWithoutBytes:
+      if (dump) {
+        return notice("lumo: section " + escapedName(*options.window.section) +
+                      " has no bytes in the file\n");
+      }
+      return DumpWindow{.start = choice.section_offset, .length = 0};
+  }
+  return choice.window;
 }
 
 }  // namespace lumo

@@ -34,7 +34,7 @@ constexpr FlagEntry option(std::string_view name, std::string_view wants) {
 }
 
 // Searched in this order; no name is a prefix match, none takes "=value".
-constexpr std::array<FlagEntry, 16> kFlagTable = {
+constexpr std::array<FlagEntry, 18> kFlagTable = {
     action("help", ArgsOutcome::Action::Help),
     action("version", ArgsOutcome::Action::Version),
     toggle("color", "no-color", &Args::color),
@@ -46,6 +46,8 @@ constexpr std::array<FlagEntry, 16> kFlagTable = {
     toggle("raw", {}, &Args::raw),
     toggle("show-palette", {}, &Args::show_palette),
     toggle("legend", {}, &Args::legend),
+    toggle("list", {}, &Args::list),
+    toggle("json", {}, &Args::json),
     option("skip", "an offset"),
     option("length", "a number of bytes"),
     option("section", "a section name"),
@@ -118,6 +120,9 @@ class ArgsWalk {
       if (args_.window.length->from_end) {
         return errorOutcome(ErrorMessage::NegativeLength, *lengthText_);
       }
+    }
+    if (args_.json.value_or(false) && !args_.list.value_or(false)) {
+      return errorOutcome(ErrorMessage::WorksOnlyWith, "json", "list");
     }
     ArgsOutcome outcome;
     outcome.args = std::move(args_);

@@ -165,6 +165,10 @@ const std::vector<ErrorCase> kErrorCases = {
     {{"f", "--section", "--no-color"}, ": `--section` needs a section name\n"},
     {{"f", "--section", "--section", "a"}, ": `--section` needs a section name\n"},
     {{"f", "--section", "--help"}, ": `--section` needs a section name\n"},
+    // --json shapes the output of --list only.
+    {{"f", "--json"}, ": `--json` works only with `--list`\n"},
+    {{"--json", "f", "--legend"}, ": `--json` works only with `--list`\n"},
+    {{"f", "--list", "--json", "--json"}, ": `--json` specified multiple times\n"},
     // A missing value is found before the parser name is looked up.
     {{"--parser", "nope", "f", "--skip"}, ": `--skip` needs an offset\n"},
     // One file only, "-" and "" included.

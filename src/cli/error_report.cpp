@@ -41,6 +41,10 @@ constexpr std::string_view messageFormat(ErrorMessage message) {
     case ErrorMessage::NoSectionNamedIn: return ": no section named {s} in {s}\n";
     case ErrorMessage::BothStandardInput:
       return ": `--diff` and the file cannot both be standard input\n";
+    case ErrorMessage::WorksOnlyWith: return ": `--{s}` works only with `--{s}`\n";
+    case ErrorMessage::NoStructureNumbered:
+      return ": no structure numbered {s} (`--list` shows {s})\n";
+    case ErrorMessage::AmbiguousSection: return ": more than one section named {s}: {s}\n";
   }
   return ": {s}\n";
 }

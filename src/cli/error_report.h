@@ -37,6 +37,9 @@ enum class ErrorMessage : std::uint8_t {
   MissingValue,            // ": `--{s}` needs {s}\n"
   NoSectionNamedIn,        // ": no section named {s} in {s}\n"
   BothStandardInput,       // ": `--diff` and the file cannot both be standard input\n"
+  WorksOnlyWith,           // ": `--{s}` works only with `--{s}`\n"
+  NoStructureNumbered,     // ": no structure numbered {s} (`--list` shows {s})\n"
+  AmbiguousSection,        // ": more than one section named {s}: {s}\n"
 };
 
 /// The message text with its placeholders filled: each value byte for byte,

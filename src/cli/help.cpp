@@ -32,9 +32,11 @@ constexpr std::string_view kUsage =
     "  --show-palette                  Print the color palette being used\n"
     "  --skip                          Start at this byte offset (negative: from the end)\n"
     "  --length                        Show at most this many bytes\n"
-    "  --section                       Show only the named section\n"
+    "  --section                       Show only the named or numbered section\n"
     "  --legend                        Explain the colors after the dump\n"
     "  --diff                          Compare with another file, byte by byte\n"
+    "  --list                          Map the file's structures instead of a dump\n"
+    "  --json                          With --list, print the list as JSON\n"
     "  --parser                        Specify the parser to use. Available parsers:\n";
 
 // Parser list entries hang under the description column of --parser.

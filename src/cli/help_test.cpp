@@ -10,9 +10,9 @@
 namespace lumo {
 namespace {
 
-// The usage text, with one line for each of --skip, --length, --section and
-// --legend before the --parser line.
-constexpr std::size_t kUsageSize = 1204;
+// The usage text, with one line for each of --skip, --length, --section,
+// --legend, --diff, --list and --json before the --parser line.
+constexpr std::size_t kUsageSize = 1364;
 constexpr std::size_t kDescriptionColumn = 34;
 
 std::vector<std::string> linesOf(std::string_view text) {
@@ -46,9 +46,11 @@ TEST(HelpText, IsTheUsageTheParserListAndTheAuthorLine) {
       "  --show-palette                  Print the color palette being used\n"
       "  --skip                          Start at this byte offset (negative: from the end)\n"
       "  --length                        Show at most this many bytes\n"
-      "  --section                       Show only the named section\n"
+      "  --section                       Show only the named or numbered section\n"
       "  --legend                        Explain the colors after the dump\n"
       "  --diff                          Compare with another file, byte by byte\n"
+      "  --list                          Map the file's structures instead of a dump\n"
+      "  --json                          With --list, print the list as JSON\n"
       "  --parser                        Specify the parser to use. Available parsers:\n"
       "                                    - elf    32-bit and 64-bit ELF files\n"
       "                                    - pe     PE (portable executable) files\n"
@@ -65,17 +67,17 @@ TEST(HelpText, IsTheUsageTheParserListAndTheAuthorLine) {
   EXPECT_EQ(helpText(), expected);
 }
 
-TEST(HelpText, UsagePartHasTwentyTwoLines) {
+TEST(HelpText, UsagePartHasTwentyFourLines) {
   std::string help = helpText();
   ASSERT_GT(help.size(), kUsageSize);
   std::string usage = help.substr(0, kUsageSize);
   EXPECT_TRUE(usage.ends_with("Available parsers:\n"));
-  EXPECT_EQ(linesOf(usage).size(), 22u);
+  EXPECT_EQ(linesOf(usage).size(), 24u);
 }
 
 TEST(HelpText, FlagDescriptionsStartAtColumn34) {
   std::vector<std::string> lines = linesOf(helpText().substr(0, kUsageSize));
-  ASSERT_EQ(lines.size(), 22u);
+  ASSERT_EQ(lines.size(), 24u);
   for (std::size_t i = 6; i < lines.size(); ++i) {
     const std::string& line = lines[i];
     SCOPED_TRACE(line);

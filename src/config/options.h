@@ -22,6 +22,7 @@ struct Options {
   const Format* parser = nullptr;  // null: chosen by the input
   WindowSpec window{};
   bool legend = false;
+  bool list = false;  // the map of the input instead of a dump
   Palette palette = defaultPalette();
 
   friend bool operator==(const Options&, const Options&) = default;

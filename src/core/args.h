@@ -26,6 +26,9 @@ struct Args {
   /// `--skip`, `--length`, `--section`: the last value of each.
   WindowSpec window{};
   std::optional<bool> legend{};
+  /// `--list` and `--json`: the map of the input instead of a dump.
+  std::optional<bool> list{};
+  std::optional<bool> json{};
   /// `--diff`: the file to compare with ("-" for standard input).
   std::optional<std::string> diff{};
 

@@ -67,6 +67,18 @@ esac
 
 same_lines "$shell completes 'lumo --'" "$long_flags" "$(complete_words --)" || status=1
 same_lines "$shell completes 'lumo --parser '" "$PARSERS" "$(complete_words --parser '')" || status=1
+# After --section, the section names of the file on the command line, as
+# `lumo --list --json` gives them (the built lumo is the one on the PATH).
+# The word typed starts with a dot, since fish offers names with a leading
+# dot only then.
+if [[ -r /bin/true ]] && command -v python3 >/dev/null; then
+  export PATH="$(cd "$(dirname "$lumo")" && pwd):$PATH"
+  names=$("$lumo" /bin/true --list --json | python3 -c 'import json, sys
+print("\n".join(e["name"] for e in json.load(sys.stdin)
+                if e["selectable"] and e["name"].startswith(".")))')
+  same_lines "$shell completes 'lumo /bin/true --section .'" "$names" \
+    "$(complete_words /bin/true --section .)" || status=1
+fi
 # Once one form of a switch is given, neither form is offered again.
 same_lines "$shell completes 'lumo --no-color --'" \
   "$(grep -vx -e --color -e --no-color <<<"$long_flags")" "$(complete_words --no-color --)" || status=1

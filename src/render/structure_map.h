@@ -1,0 +1,68 @@
+#pragma once
+
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "colormap/colormap.h"
+
+namespace lumo {
+
+/// No parent: the "none" value of Structure::parent.
+inline constexpr std::uint32_t kNoParent = 0xffffffff;
+
+/// One structure of the input, as `--list` shows it and `--section N`
+/// selects it. Text fields are raw bytes from the parser and live as long as
+/// the colormap; whoever prints them escapes them.
+struct Structure {
+  std::uint32_t index{};    // its place in the map: the number --section takes
+  std::string kind{};       // "section", "program header", "ELF header"...
+  std::string_view name{};  // the name --section takes; empty when it has none
+  std::string label{};      // the whole label: "section 15 .text"
+  std::uint64_t offset{};
+  std::uint64_t size{};
+  std::uint32_t parent = kNoParent;  // the nearest structure that contains it
+  bool selectable = false;           // whether --section may select it by name
+  bool in_file = true;               // false: it occupies no byte of the file (NOBITS)
+  PaletteSlot slot = kNormalAlt;     // the slot of its first byte
+
+  /// The end of its bytes in the file (exclusive); the offset when it has
+  /// none there. Never wraps.
+  std::uint64_t end() const;
+};
+
+/// Every structure of a colormap that keeps names, in order of offset, a
+/// container before what it contains, and for every recorded section the
+/// number of its structure.
+struct StructureMap {
+  std::vector<Structure> structures;
+  std::vector<std::uint32_t> of_section;  // parallel to Colormap::sections()
+};
+
+/// The map of a resolved colormap. This is where labels are read: each
+/// labelled paint is a structure, whether or not later paints cover it, and
+/// each recorded section that no paint of its exact range stands for is one
+/// more (labelled "section NAME"; a section without bytes in the file is
+/// always such a one).
+///
+/// - name and selectable: from the recorded sections, which take the paint
+///   of their exact range (one whose label ends with the name first; a
+///   Mach-O short name joins the structure of its long name);
+/// - kind: the label's words before its first word that starts with a
+///   digit ("program header 2 (LOAD)" is a "program header"); without such
+///   a word, the label without the name at its end, or else the whole label;
+/// - parent: the nearest structure before it in the map whose range holds
+///   its range (a structure without bytes lies in one that holds its
+///   offset past its first byte).
+StructureMap structureMap(const Colormap& colormap);
+
+/// The numbers of the structures that `--section` means by `value`: the
+/// structure numbered `value` when it is all digits, else every structure
+/// that a section of that name stands for (several when the name is
+/// ambiguous). Empty when none fits.
+std::vector<std::uint32_t> structuresNamed(const StructureMap& map, const Colormap& colormap,
+                                           std::string_view value);
+
+}  // namespace lumo

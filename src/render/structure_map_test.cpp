@@ -1,0 +1,155 @@
+#include "render/structure_map.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "render/structure_list.h"
+
+namespace lumo {
+namespace {
+
+// What the checks compare of a structure: "index kind|name|label offset+size
+// parent selectable in_file".
+std::string shown(const Structure& s) {
+  return std::to_string(s.index) + " " + s.kind + "|" + std::string(s.name) + "|" + s.label + " " +
+         std::to_string(s.offset) + "+" + std::to_string(s.size) + " " +
+         (s.parent == kNoParent ? std::string("-") : std::to_string(s.parent)) +
+         (s.selectable ? " sel" : "") + (s.in_file ? "" : " nobits");
+}
+
+std::vector<std::string> mapOf(Colormap& colormap) {
+  colormap.resolve();
+  std::vector<std::string> lines;
+  for (const Structure& s : structureMap(colormap).structures) lines.push_back(shown(s));
+  return lines;
+}
+
+TEST(StructureMap, DerivesKindNameParentAndOrder) {
+  Colormap colormap(true);
+  colormap.paint(0, 64, kC1, "ELF header");
+  colormap.paintEntry(64, 56, kC2, 0, "program header 0 (LOAD)");
+  colormap.paint(200, 100, kC3, "segment 0 (LOAD, r-x)");
+  colormap.paint(210, 20, kC4, "section 1 .text");
+  colormap.paint(230, 10, kC4, "section 2 .rodata");
+  colormap.paint(400, 8, kC5, "PE section .rdata");
+  colormap.addSection(".text", 210, 20, true);
+  colormap.addSection(".rodata", 230, 10, true);
+  colormap.addSection(".rdata", 400, 8, true);
+  // No bytes: its own structure, inside the segment that holds its offset.
+  colormap.addSection(".bss", 240, 32, false);
+  // No bytes where a section begins: after it, not inside it.
+  colormap.addSection(".tbss", 210, 4, false);
+  EXPECT_EQ(mapOf(colormap), (std::vector<std::string>{
+                                 "0 ELF header||ELF header 0+64 -",
+                                 "1 program header||program header 0 (LOAD) 64+56 -",
+                                 "2 segment||segment 0 (LOAD, r-x) 200+100 -",
+                                 "3 section|.text|section 1 .text 210+20 2 sel",
+                                 "4 section|.tbss|section .tbss 210+4 2 sel nobits",
+                                 "5 section|.rodata|section 2 .rodata 230+10 2 sel",
+                                 "6 section|.bss|section .bss 240+32 2 sel nobits",
+                                 "7 PE section|.rdata|PE section .rdata 400+8 - sel",
+                             }));
+}
+
+// A member without bytes where its header begins breaks no nesting: the
+// header's name still lies in the header.
+TEST(StructureMap, EmptyStructureKeepsTheChainOfContainers) {
+  Colormap colormap(true);
+  colormap.paint(0, 50, kC1, "local header of member 1 a/");
+  colormap.paint(30, 20, kC2, "name of member 1 a/");
+  colormap.addSection("a/", 0, 0, false);
+  EXPECT_EQ(mapOf(colormap), (std::vector<std::string>{
+                                 "0 local header of member||local header of member 1 a/ 0+50 -",
+                                 "1 section|a/|section a/ 0+0 - sel nobits",
+                                 "2 name of member||name of member 1 a/ 30+20 0",
+                             }));
+}
+
+TEST(StructureMap, NamesThatContainOthersStayApart) {
+  Colormap colormap(true);
+  colormap.paint(0, 8, kC1, "section 1 .data.rel");
+  colormap.paint(0, 8, kC1, "section 2 .data.rel.ro");
+  colormap.addSection(".data.rel.ro", 0, 8, true);
+  colormap.addSection(".data.rel", 0, 8, true);
+  // Two sections without bytes at one offset, one name inside the other.
+  colormap.addSection(".bss.resources", 16, 8, false);
+  colormap.addSection(".bss.resource", 16, 8, false);
+  EXPECT_EQ(mapOf(colormap),
+            (std::vector<std::string>{
+                "0 section|.data.rel|section 1 .data.rel 0+8 - sel",
+                "1 section|.data.rel.ro|section 2 .data.rel.ro 0+8 0 sel",
+                "2 section|.bss.resources|section .bss.resources 16+8 - sel nobits",
+                "3 section|.bss.resource|section .bss.resource 16+8 - sel nobits",
+            }));
+}
+
+TEST(StructureMap, ShortNameJoinsItsSectionAndDuplicatesAreAmbiguous) {
+  Colormap colormap(true);
+  colormap.paint(0, 8, kC1, "section __TEXT,__text");
+  colormap.paint(8, 8, kC1, "section 1 .group");
+  colormap.paint(16, 8, kC1, "section 2 .group");
+  colormap.addSection("__TEXT,__text", 0, 8, true);
+  colormap.addSection(".group", 8, 8, true);
+  colormap.addSection(".group", 16, 8, true);
+  colormap.addSection("__text", 0, 8, true);
+  colormap.resolve();
+  const StructureMap map = structureMap(colormap);
+  ASSERT_EQ(map.structures.size(), 3U);
+  EXPECT_EQ(structuresNamed(map, colormap, "__text"), std::vector<std::uint32_t>{0});
+  EXPECT_EQ(structuresNamed(map, colormap, "__TEXT,__text"), std::vector<std::uint32_t>{0});
+  EXPECT_EQ(structuresNamed(map, colormap, ".group"), (std::vector<std::uint32_t>{1, 2}));
+  EXPECT_EQ(structuresNamed(map, colormap, "2"), std::vector<std::uint32_t>{2});
+  EXPECT_TRUE(structuresNamed(map, colormap, "3").empty());
+  EXPECT_TRUE(structuresNamed(map, colormap, "99999999999999999999999").empty());
+  EXPECT_TRUE(structuresNamed(map, colormap, ".text").empty());
+}
+
+TEST(StructureList, CutInMiddleKeepsHeadTailAndEscapes) {
+  struct Case {
+    std::string text;
+    std::size_t width;
+    std::string cut;
+  };
+  for (const Case& c : std::vector<Case>{
+           {"short", 10, "short"},
+           {"0123456789", 10, "0123456789"},
+           {"0123456789abc", 10, "0123...abc"},
+           {"0123456789abcd", 9, "012...bcd"},
+           // An escape is kept whole or dropped whole.
+           {"ab\\x01cdefghijkl", 9, "ab...ijkl"},
+           {"abcdefghij\\x02kl", 9, "abc...kl"},
+           {"abcdef", 2, ".."},
+       }) {
+    SCOPED_TRACE(c.text);
+    const std::string cut = cutInMiddle(c.text, c.width);
+    EXPECT_EQ(cut, c.cut);
+    EXPECT_LE(cut.size(), c.width);
+  }
+}
+
+TEST(StructureList, JsonTextEscapesControlAndInvalidBytes) {
+  struct Case {
+    std::string bytes;
+    std::string json;
+  };
+  for (const Case& c : std::vector<Case>{
+           {".text", ".text"},
+           {"a\"b\\c", "a\\\"b\\\\c"},
+           {"\x01\x1f\x7f", "\\u0001\\u001f\\u007f"},
+           {"\xc3\xa9", "\xc3\xa9"},                              // é
+           {"\xe2\x82\xac", "\xe2\x82\xac"},                      // €
+           {"\xf0\x9f\x98\x80", "\xf0\x9f\x98\x80"},              // an emoji
+           {"\xff\xc3", "\\u00ff\\u00c3"},                        // cut short
+           {"\xc0\xaf", "\\u00c0\\u00af"},                        // overlong
+           {"\xed\xa0\x80", "\\u00ed\\u00a0\\u0080"},             // a surrogate
+           {"\xf4\x90\x80\x80", "\\u00f4\\u0090\\u0080\\u0080"},  // past U+10FFFF
+       }) {
+    SCOPED_TRACE(c.bytes);
+    EXPECT_EQ(jsonText(c.bytes), c.json);
+  }
+}
+
+}  // namespace
+}  // namespace lumo
