@@ -7,6 +7,7 @@
 
 #include "parsers/registry.h"
 #include "render/dump_line.h"
+#include "render/structure_map.h"
 
 namespace lumo {
 namespace {
@@ -22,11 +23,13 @@ bool needsNames(const Options& options) {
   return effectiveOptions(options).legend || options.window.section || options.list;
 }
 
-// Only the legend reads the paints' labels; `--section` alone needs the
+// The legend, the list and a section's number read the paints' labels (a
+// number counts the labelled structures); `--section NAME` alone needs the
 // sections, which a million-member archive makes cheap to keep.
-KeptNames keptNames(const Options& options) {
-  if (effectiveOptions(options).legend) return KeptNames::All;
-  return options.window.section ? KeptNames::Sections : KeptNames::None;
+KeptNames keptNames(const Options& options, bool keepLabels) {
+  if (keepLabels || effectiveOptions(options).legend || options.list) return KeptNames::All;
+  if (!options.window.section) return KeptNames::None;
+  return isStructureNumber(*options.window.section) ? KeptNames::All : KeptNames::Sections;
 }
 
 RunError notMatching(std::string_view displayName, const Format& forced) {
@@ -56,7 +59,7 @@ std::unique_ptr<ForwardWalk> forwardWalkOf(ByteSpan head, const Options& options
 }
 
 RunResult<Colormap> colorize(const RandomAccess& input, const Options& options,
-                             std::string_view displayName) {
+                             std::string_view displayName, bool keepLabels) {
   const Format* forced = options.parser;
   if (!needsColormap(options)) {
     // A forced parser must still match, as it would if the parser ran.
@@ -65,7 +68,7 @@ RunResult<Colormap> colorize(const RandomAccess& input, const Options& options,
     if (forced != nullptr && !forced->matches(start)) return notMatching(displayName, *forced);
     return Colormap();
   }
-  Result<Colormap> colormap = buildColormap(input, forced, keptNames(options));
+  Result<Colormap> colormap = buildColormap(input, forced, keptNames(options, keepLabels));
   if (colormap.ok()) return std::move(colormap).value();
   if (colormap.failure() == Failure::NonMatchingParser) return notMatching(displayName, *forced);
   return failed(ErrorMessage::OutOfMemory);

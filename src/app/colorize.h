@@ -31,8 +31,9 @@ std::unique_ptr<ForwardWalk> forwardWalkOf(ByteSpan head, const Options& options
 
 /// The colormap of `input` as the options ask: none when nothing reads it,
 /// though a forced format must still match. Fails with the mismatch or
-/// with OutOfMemory.
+/// with OutOfMemory. `keepLabels` keeps every label even where the options
+/// alone would need only the sections.
 RunResult<Colormap> colorize(const RandomAccess& input, const Options& options,
-                             std::string_view displayName);
+                             std::string_view displayName, bool keepLabels = false);
 
 }  // namespace lumo

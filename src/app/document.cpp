@@ -6,6 +6,7 @@
 #include "app/colorize.h"
 #include "app/input_adapters.h"
 #include "app/whole_stream.h"
+#include "render/structure_map.h"
 
 namespace lumo {
 namespace {
@@ -122,6 +123,21 @@ RunStatus Document::takeStream(platform::InputSource source, const Options& opti
   return {};
 }
 
+namespace {
+
+// Whether `--section` gives a name that sections in different places hold,
+// in a colormap colored without labels.
+bool namesAmbiguousSection(const Colormap& colormap, const Options& options) {
+  if (colormap.keepsLabels() || !colormap.keepsNames() || !options.window.section) return false;
+  const std::string& name = *options.window.section;
+  if (isStructureNumber(name) || onlySectionNamed(colormap, name)) return false;
+  return std::any_of(
+      colormap.sections().begin(), colormap.sections().end(),
+      [&](const NamedSection& section) { return colormap.label(section.name) == name; });
+}
+
+}  // namespace
+
 RunResult<Document> openDocument(const std::string& file, const Options& options, bool mayFlow) {
   Document document;
   document.display_name_ = file == "-" ? "<stdin>" : file;
@@ -135,6 +151,12 @@ RunResult<Document> openDocument(const std::string& file, const Options& options
   if (document.forward_) return document;
   RunResult<Colormap> colormap = colorize(document.access(), options, document.display_name_);
   if (!colormap) return colormap.error();
+  if (namesAmbiguousSection(*colormap, options)) {
+    // The error lists the candidates by their numbers, which count the
+    // labelled structures: only then are the labels worth their cost.
+    colormap = colorize(document.access(), options, document.display_name_, true);
+    if (!colormap) return colormap.error();
+  }
   document.colormap_ = std::move(*colormap);
   return document;
 }

@@ -34,13 +34,29 @@ std::string candidateList(const StructureMap& map, const std::vector<std::uint32
   return list;
 }
 
+// The bytes that --section chose.
+struct ChosenSection {
+  std::uint64_t offset = 0;
+  std::uint64_t end = 0;
+  bool in_file = false;
+};
+
 // The structure that --section means, or why there is none.
 WindowChoice chooseSection(const std::string& value, const Colormap& colormap,
-                           const Structure*& chosen, StructureMap& map) {
-  const bool number = !value.empty() && std::all_of(value.begin(), value.end(),
-                                                    [](char c) { return c >= '0' && c <= '9'; });
+                           std::optional<ChosenSection>& chosen) {
+  const bool number = isStructureNumber(value);
   if (!number && colormap.sections().empty()) return {.problem = WindowProblem::NoNamedSections};
-  map = structureMap(colormap);
+  if (!number) {
+    // A name in one place needs no map: a million-member archive is
+    // colored without labels for it.
+    if (const std::optional<NamedSection> only = onlySectionNamed(colormap, value)) {
+      chosen = ChosenSection{.offset = only->offset,
+                             .end = saturatingAdd(only->offset, only->size),
+                             .in_file = only->has_bytes};
+      return {.section_offset = only->offset};
+    }
+  }
+  const StructureMap map = structureMap(colormap);
   if (map.structures.empty()) return {.problem = WindowProblem::NoNamedSections};
   const std::vector<std::uint32_t> found = structuresNamed(map, colormap, value);
   if (found.empty() && number) {
@@ -51,8 +67,10 @@ WindowChoice chooseSection(const std::string& value, const Colormap& colormap,
   if (found.size() > 1) {
     return {.problem = WindowProblem::AmbiguousSection, .detail = candidateList(map, found)};
   }
-  chosen = &map.structures[found.front()];
-  return {.section_offset = chosen->offset};
+  const Structure& structure = map.structures[found.front()];
+  chosen = ChosenSection{
+      .offset = structure.offset, .end = structure.end(), .in_file = structure.in_file};
+  return {.section_offset = structure.offset};
 }
 
 }  // namespace
@@ -63,16 +81,15 @@ WindowChoice chooseWindow(const WindowSpec& spec, std::optional<std::uint64_t> s
   std::uint64_t base = 0;
   std::optional<std::uint64_t> end = size;
   if (spec.section) {
-    StructureMap map;
-    const Structure* section = nullptr;
-    choice = chooseSection(*spec.section, colormap, section, map);
-    if (section == nullptr) return choice;
+    std::optional<ChosenSection> section;
+    choice = chooseSection(*spec.section, colormap, section);
+    if (!section) return choice;
     if (!section->in_file) {
       choice.problem = WindowProblem::SectionWithoutBytes;
       return choice;
     }
     base = section->offset;
-    end = end ? std::min(*end, section->end()) : section->end();
+    end = end ? std::min(*end, section->end) : section->end;
     base = std::min(base, *end);
   }
   std::uint64_t start = base;

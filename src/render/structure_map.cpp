@@ -202,12 +202,28 @@ StructureMap structureMap(const Colormap& colormap) {
   return map;
 }
 
+bool isStructureNumber(std::string_view value) {
+  return !value.empty() &&
+         std::all_of(value.begin(), value.end(), [](char c) { return c >= '0' && c <= '9'; });
+}
+
+std::optional<NamedSection> onlySectionNamed(const Colormap& colormap, std::string_view name) {
+  std::optional<NamedSection> only;
+  for (const NamedSection& section : colormap.sections()) {
+    if (colormap.label(section.name) != name) continue;
+    if (only && (only->offset != section.offset || only->size != section.size ||
+                 only->has_bytes != section.has_bytes)) {
+      return std::nullopt;
+    }
+    only = section;
+  }
+  return only;
+}
+
 std::vector<std::uint32_t> structuresNamed(const StructureMap& map, const Colormap& colormap,
                                            std::string_view value) {
   std::vector<std::uint32_t> found;
-  const bool digits = !value.empty() && std::all_of(value.begin(), value.end(),
-                                                    [](char c) { return c >= '0' && c <= '9'; });
-  if (digits) {
+  if (isStructureNumber(value)) {
     std::uint32_t number = 0;
     const auto [end, error] = std::from_chars(value.data(), value.data() + value.size(), number);
     if (error == std::errc() && end == value.data() + value.size() &&

@@ -58,6 +58,14 @@ struct StructureMap {
 ///   offset past its first byte).
 StructureMap structureMap(const Colormap& colormap);
 
+/// Whether `--section` reads `value` as a structure's number: digits only.
+bool isStructureNumber(std::string_view value);
+
+/// The one stretch that every recorded section named `name` stands for, or
+/// none when no section has that name or the sections of that name lie in
+/// different places (the name is ambiguous). Needs no labels.
+std::optional<NamedSection> onlySectionNamed(const Colormap& colormap, std::string_view name);
+
 /// The numbers of the structures that `--section` means by `value`: the
 /// structure numbered `value` when it is all digits, else every structure
 /// that a section of that name stands for (several when the name is
