@@ -19,9 +19,10 @@ class FileAccess final : public RandomAccess {
  public:
   explicit FileAccess(platform::InputSource& source) : source_(source) {}
   std::uint64_t size() const override { return source_.size(); }
-  /// A failing read counts as the end: the parser then stops quietly, and
-  /// the dump reports the failure when it meets it.
-  std::size_t readAt(std::uint64_t offset, std::uint8_t* out, std::size_t count) const override;
+  /// A failing read gives its failure: the parsers stop quietly at it, and
+  /// the dump reports it when it meets it.
+  Result<std::size_t> readChecked(std::uint64_t offset, std::uint8_t* out,
+                                  std::size_t count) const override;
 
  private:
   static constexpr std::size_t kBlock = 64 * 1024;

@@ -20,13 +20,16 @@ class WindowedAccess final : public RandomAccess {
 
   std::uint64_t size() const override { return input_.size(); }
 
-  std::size_t readAt(std::uint64_t offset, std::uint8_t* out, std::size_t count) const override {
-    if (count > window_.size()) return input_.readAt(offset, out, count);
+  Result<std::size_t> readChecked(std::uint64_t offset, std::uint8_t* out,
+                                  std::size_t count) const override {
+    if (count > window_.size()) return input_.readChecked(offset, out, count);
     const bool held =
         offset >= start_ && offset - start_ <= filled_ && count <= filled_ - (offset - start_);
     if (!held) {
+      const Result<std::size_t> got = input_.readChecked(offset, window_.data(), window_.size());
       start_ = offset;
-      filled_ = input_.readAt(offset, window_.data(), window_.size());
+      filled_ = got ? *got : 0;
+      if (!got) return got;
     }
     // After a refill the window starts at `offset` and may hold less.
     const auto inside = static_cast<std::size_t>(offset - start_);
