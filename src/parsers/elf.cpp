@@ -190,9 +190,11 @@ StringTable findStrings(const ElfLayout& layout, const ElfHeader& header,
                         const RandomAccess& input) {
   if (header.shstrndx >= std::min(header.shnum, kMaxTableEntries)) return {};
   InputCursor cursor(input);
-  const std::uint64_t at = header.shoff + header.shstrndx * layout.section_entry_size;
-  if (at < header.shoff) return {};
-  cursor.seek(at);
+  // The index is below 2^20 and an entry 64 bytes at most: only the sum can wrap.
+  const std::optional<std::uint64_t> at =
+      checkedAdd(header.shoff, header.shstrndx * layout.section_entry_size);
+  if (!at) return {};
+  cursor.seek(*at);
   const Result<ByteSpan> record = cursor.readExact(layout.section_entry_size);
   if (!record) return {};
   const ElfEntry entry = entryDecoders(layout).section(*record);
