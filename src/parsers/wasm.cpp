@@ -9,7 +9,6 @@
 #include "parsers/input_cursor.h"
 #include "parsers/name_reader.h"
 #include "parsers/parsers.h"
-#include "parsers/windowed_access.h"
 
 namespace lumo {
 namespace {
@@ -211,14 +210,13 @@ class WasmForwardWalk final : public ForwardWalk {
 }  // namespace
 
 void colorizeWasm(const RandomAccess& input, Colormap& colormap) {
-  const WindowedAccess windowed(input);
   paintPreamble(colormap);
-  InputCursor cursor(windowed);
+  InputCursor cursor(input);
   if (!cursor.skip(kPreambleSize)) return;
   // Each section takes at least two bytes, so the walk is linear; and it
   // stops after kMaxSections, so that its paints stay few.
   std::uint64_t next = kPreambleSize;
-  for (std::uint64_t index = 0; index < kMaxSections && next < windowed.size(); ++index) {
+  for (std::uint64_t index = 0; index < kMaxSections && next < input.size(); ++index) {
     const std::optional<std::uint64_t> after = walkSection(cursor, colormap, index, next);
     if (!after) return;
     next = *after;
