@@ -9,9 +9,12 @@
 
 #include "parsers/parsers.h"
 #include "parsers/registry.h"
+#include "parsers/wasm_test_bytes.h"
 
 namespace lumo {
 namespace {
+
+using testing::leb128;
 
 // Delivers its bytes in pieces whose sizes cycle through `pieces`.
 class PieceStream final : public InputStream {
@@ -36,16 +39,6 @@ class PieceStream final : public InputStream {
 
 void append(std::vector<std::uint8_t>& out, const std::string& bytes) {
   out.insert(out.end(), bytes.begin(), bytes.end());
-}
-
-std::string leb128(std::size_t value) {
-  std::string out;
-  do {
-    const auto low = static_cast<char>(value & 0x7f);
-    value >>= 7;
-    out += static_cast<char>(value != 0 ? (low | 0x80) : low);
-  } while (value != 0);
-  return out;
 }
 
 // Sections larger than the smallest buffer, custom sections whose names
@@ -101,8 +94,8 @@ TEST(ForwardDump, WasmInAnyPiecesAndBufferMatchesTheWholeColormap) {
       {{1000}, 0, {.start = 10 << 20}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "pieces " << c.pieces[0] << " buffer " << c.buffer
-                                    << " window " << c.window.start);
+    SCOPED_TRACE(::testing::Message() << "pieces " << c.pieces[0] << " buffer " << c.buffer
+                                      << " window " << c.window.start);
     PieceStream stream(bytes, c.pieces);
     std::unique_ptr<ForwardWalk> walk = kWasmFormat.forward();
     ASSERT_NE(walk, nullptr);

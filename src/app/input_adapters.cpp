@@ -6,7 +6,8 @@
 
 namespace lumo {
 
-std::size_t FileAccess::readAt(std::uint64_t offset, std::uint8_t* out, std::size_t count) const {
+Result<std::size_t> FileAccess::readChecked(std::uint64_t offset, std::uint8_t* out,
+                                            std::size_t count) const {
   for (std::size_t b = 0; b < 2; ++b) {
     const Block& block = blocks_[b];
     if (block.bytes && offset >= block.start && offset - block.start <= block.size &&
@@ -22,18 +23,18 @@ std::size_t FileAccess::readAt(std::uint64_t offset, std::uint8_t* out, std::siz
     Block& block = blocks_[b];
     if (!block.bytes) block.bytes.reset(new (std::nothrow) std::uint8_t[kBlock]);
     if (block.bytes) {
-      Result<std::size_t> got = source_.readAt(offset, block.bytes.get(), kBlock);
+      const Result<std::size_t> got = source_.readAt(offset, block.bytes.get(), kBlock);
       block.start = offset;
       block.size = got.ok() ? *got : 0;
       lastUsed_ = b;
-      // A short block is the end of the file (or a failure): serve from it.
+      if (!got) return got;
+      // A short block is the end of the file: serve from it.
       const std::size_t copied = std::min(count, block.size);
       if (copied > 0) std::memcpy(out, block.bytes.get(), copied);
       return copied;
     }
   }
-  Result<std::size_t> got = source_.readAt(offset, out, count);
-  return got.ok() ? *got : 0;
+  return source_.readAt(offset, out, count);
 }
 
 Result<std::size_t> FileStream::read(std::uint8_t* out, std::size_t count) {

@@ -11,17 +11,19 @@
 
 namespace lumo {
 
-/// Positioned reads of an opened file, for the parsers' header reads. Small
-/// reads go through two read-ahead blocks (a table, and the string table its
-/// entries name), so a table of 65535 entries costs a few dozen system calls
-/// instead of one per entry.
+/// Positioned reads of an opened file, for the parsers' header reads: the
+/// one read-ahead layer under every format. Small reads go through two
+/// read-ahead blocks (a table, and the string table its entries name), so a
+/// table of 65535 entries or a walk through a million short records costs a
+/// few system calls per 64 KiB instead of one per record.
 class FileAccess final : public RandomAccess {
  public:
   explicit FileAccess(platform::InputSource& source) : source_(source) {}
   std::uint64_t size() const override { return source_.size(); }
-  /// A failing read counts as the end: the parser then stops quietly, and
-  /// the dump reports the failure when it meets it.
-  std::size_t readAt(std::uint64_t offset, std::uint8_t* out, std::size_t count) const override;
+  /// A failing read gives its failure: the parsers stop quietly at it, and
+  /// the dump reports it when it meets it.
+  Result<std::size_t> readChecked(std::uint64_t offset, std::uint8_t* out,
+                                  std::size_t count) const override;
 
  private:
   static constexpr std::size_t kBlock = 64 * 1024;

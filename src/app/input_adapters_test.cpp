@@ -3,7 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <filesystem>
+#include <fstream>
 #include <numeric>
+#include <string>
+#include <system_error>
+#include <utility>
 #include <vector>
 
 namespace lumo {
@@ -29,6 +34,51 @@ class CountingStream final : public InputStream {
   std::size_t piece_;
   std::size_t offset_ = 0;
 };
+
+// Every read through the read-ahead blocks gives exactly what a read of the
+// bytes gives, in any order: forward, backward, across a block's edge,
+// alternating between two far places (a table and its string table), past
+// the end, and larger than a block.
+TEST(FileAccess, ReadsEqualTheFilesOwnBytes) {
+  std::vector<std::uint8_t> bytes(200000);
+  for (std::size_t k = 0; k < bytes.size(); ++k) {
+    bytes[k] = static_cast<std::uint8_t>(k * 7 + k / 251);
+  }
+  // Removed at the end, also when a check fails: Windows keeps an open file.
+  struct ScratchFile {
+    std::filesystem::path path;
+    ~ScratchFile() {
+      std::error_code ignored;
+      std::filesystem::remove(path, ignored);
+    }
+  } scratch{std::filesystem::temp_directory_path() /
+            ("lumo-file-access-" + std::to_string(reinterpret_cast<std::uintptr_t>(&bytes)))};
+  {
+    std::ofstream file(scratch.path, std::ios::binary);
+    file.write(reinterpret_cast<const char*>(bytes.data()),
+               static_cast<std::streamsize>(bytes.size()));
+  }
+  Result<platform::InputSource> source = platform::InputSource::open(scratch.path.string());
+  ASSERT_TRUE(source.ok());
+  const FileAccess file(*source);
+  const MemoryAccess memory(bytes);
+  ASSERT_EQ(file.size(), bytes.size());
+  const std::pair<std::uint64_t, std::size_t> reads[] = {
+      {0, 8},       {8, 80},       {65530, 16},   {65536, 8},   {4, 4},
+      {150000, 64}, {100, 40},     {150064, 64},  {120, 40},    {199990, 20},
+      {200000, 1},  {250000, 8},   {0, 100000},   {131070, 80}, {199999, 1},
+      {0, 0},       {70000, 4096}, {70000, 4097}, {66000, 8},
+  };
+  for (const auto& [offset, count] : reads) {
+    SCOPED_TRACE(offset);
+    std::vector<std::uint8_t> expected(count + 1, 0xee), actual(count + 1, 0xee);
+    const Result<std::size_t> want = memory.readChecked(offset, expected.data(), count);
+    const Result<std::size_t> got = file.readChecked(offset, actual.data(), count);
+    ASSERT_TRUE(got.ok());
+    EXPECT_EQ(*got, *want);
+    EXPECT_EQ(actual, expected);
+  }
+}
 
 struct DropCase {
   std::size_t size;   // of the input

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
+#include <optional>
 #include <utility>
 
 #include "colormap/alternating_slot.h"
@@ -85,9 +86,10 @@ void Colormap::paint(std::uint64_t start, std::uint64_t length, PaletteSlot slot
 void Colormap::paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot base,
                           std::uint32_t index, std::string_view label, EntryHead head) {
   if (length == 0) return;
-  const std::uint64_t end = endOf(start, length);
-  const bool rowable =
-      !keepsLabels() && end - start == length && length <= 0xff && head.size < length;
+  const std::optional<std::uint64_t> exact_end = checkedAdd(start, length);
+  const std::uint64_t end = exact_end.value_or(kEnd);
+  // An entry held at the end of the range is no stride of a row.
+  const bool rowable = !keepsLabels() && exact_end && length <= 0xff && head.size < length;
   if (rowable) {
     for (OpenRow& row : rows_) {
       if (row.paint == SIZE_MAX) continue;

@@ -1,11 +1,11 @@
 #include <algorithm>
-#include <array>
 #include <optional>
 
 #include "colormap/alternating_slot.h"
 #include "core/checked_add.h"
 #include "parsers/elf_layout.h"
 #include "parsers/input_cursor.h"
+#include "parsers/name_reader.h"
 #include "parsers/parsers.h"
 
 namespace lumo {
@@ -14,8 +14,6 @@ namespace {
 constexpr std::uint32_t kPtPhdr = 6;
 constexpr std::uint32_t kShtNull = 0;
 constexpr std::uint32_t kShtNobits = 8;
-// Longer section names are cut: no name read from a file costs more.
-constexpr std::uint64_t kNameCap = 128;
 // The 16-bit header values that send the reader to section header 0.
 constexpr std::uint64_t kPnXnum = 0xffff;
 constexpr std::uint64_t kShnXindex = 0xffff;
@@ -64,27 +62,16 @@ struct StringTable {
 };
 
 // The name at `at` in the table: up to its terminator, the table's end, the
-// input's end or kNameCap bytes, whichever comes first; read through the
-// cursor like every other record, so a hostile offset reads nothing.
-std::string_view readName(const RandomAccess& input, const StringTable& table, std::uint32_t at,
-                          std::array<char, kNameCap>& storage) {
+// input's end or kNameCap bytes, whichever comes first; so a hostile offset
+// reads nothing.
+std::string_view nameInTable(const RandomAccess& input, const StringTable& table, std::uint32_t at,
+                             NameStorage& storage) {
   if (at >= table.size) return {};
   const std::optional<std::uint64_t> start = checkedAdd(table.offset, at);
   if (!start || *start >= input.size()) return {};
-  const std::uint64_t limit = std::min({kNameCap, table.size - at, input.size() - *start});
   InputCursor cursor(input);
   cursor.seek(*start);
-  std::size_t length = 0;
-  while (length < limit) {
-    const std::uint64_t piece = std::min<std::uint64_t>(InputCursor::kMaxRecord, limit - length);
-    const Result<ByteSpan> bytes = cursor.readExact(piece);
-    if (!bytes) break;
-    for (std::uint8_t byte : *bytes) {
-      if (byte == 0) return {storage.data(), length};
-      storage[length++] = static_cast<char>(byte);
-    }
-  }
-  return {storage.data(), length};
+  return readName(cursor, std::min(table.size - at, input.size() - *start), NameEnd::Nul, storage);
 }
 
 struct ElfTable {
@@ -136,11 +123,11 @@ void paintSectionEntry(Colormap& colormap, const ElfTable& table, const Namer& n
     colormap.paintEntry(at, table.entry_size, table.entry_slot, i);
     return;
   }
-  std::array<char, kNameCap> storage{};
+  NameStorage storage{};
   LabelText label;
   label << "section header " << std::uint64_t{i};
   if (entry != nullptr) {
-    const std::string_view name = readName(namer.input, namer.strings, entry->name, storage);
+    const std::string_view name = nameInTable(namer.input, namer.strings, entry->name, storage);
     if (!name.empty()) label << ' ' << name;
   }
   colormap.paintEntry(at, table.entry_size, table.entry_slot, i, label.view());
@@ -154,8 +141,8 @@ void paintSection(Colormap& colormap, const ElfTable& table, const Namer& namer,
     if (painted) colormap.paint(entry.offset, entry.size, slot);
     return;
   }
-  std::array<char, kNameCap> storage{};
-  const std::string_view name = readName(namer.input, namer.strings, entry.name, storage);
+  NameStorage storage{};
+  const std::string_view name = nameInTable(namer.input, namer.strings, entry.name, storage);
   if (i != 0 && !name.empty()) {
     colormap.addSection(name, entry.offset, entry.size,
                         entry.type != kShtNobits && entry.type != kShtNull && entry.size > 0);
@@ -203,9 +190,11 @@ StringTable findStrings(const ElfLayout& layout, const ElfHeader& header,
                         const RandomAccess& input) {
   if (header.shstrndx >= std::min(header.shnum, kMaxTableEntries)) return {};
   InputCursor cursor(input);
-  const std::uint64_t at = header.shoff + header.shstrndx * layout.section_entry_size;
-  if (at < header.shoff) return {};
-  cursor.seek(at);
+  // The index is below 2^20 and an entry 64 bytes at most: only the sum can wrap.
+  const std::optional<std::uint64_t> at =
+      checkedAdd(header.shoff, header.shstrndx * layout.section_entry_size);
+  if (!at) return {};
+  cursor.seek(*at);
   const Result<ByteSpan> record = cursor.readExact(layout.section_entry_size);
   if (!record) return {};
   const ElfEntry entry = entryDecoders(layout).section(*record);

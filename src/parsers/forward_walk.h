@@ -22,8 +22,9 @@ class StreamView final : public RandomAccess {
   std::uint64_t size() const override {
     return ended_ ? base_ + count_ : std::numeric_limits<std::uint64_t>::max();
   }
-  std::size_t readAt(std::uint64_t offset, std::uint8_t* out, std::size_t count) const override {
-    if (offset < base_ || offset - base_ >= count_) return 0;
+  Result<std::size_t> readChecked(std::uint64_t offset, std::uint8_t* out,
+                                  std::size_t count) const override {
+    if (offset < base_ || offset - base_ >= count_) return std::size_t{0};
     const auto at = static_cast<std::size_t>(offset - base_);
     const std::size_t copied = std::min(count, count_ - at);
     std::memcpy(out, bytes_ + at, copied);

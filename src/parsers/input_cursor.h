@@ -1,7 +1,9 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 
 #include "core/byte_span.h"
 #include "core/failure.h"
@@ -14,8 +16,14 @@ namespace lumo {
 /// the input.
 class InputCursor {
  public:
-  /// The largest record a parser reads at once: a Mach-O section_64.
-  static constexpr std::size_t kMaxRecord = 80;
+  /// Records up to this size are read into the cursor's own storage, with
+  /// no allocation; it is also the most bytes peekUpTo() gives.
+  static constexpr std::size_t kHeldRecord = 80;
+  /// The name that walks cutting their reads into pieces still use.
+  static constexpr std::size_t kMaxRecord = kHeldRecord;
+  /// The largest record readExact() takes: a size read from a file cannot
+  /// make a cursor hold more.
+  static constexpr std::uint64_t kLargestRecord = std::uint64_t{16} << 20;
 
   explicit InputCursor(const RandomAccess& input) : input_(input) {}
 
@@ -25,13 +33,16 @@ class InputCursor {
   /// read decides whether it is usable.
   void seek(std::uint64_t offset) { position_ = offset; }
 
-  /// The `count` bytes (at most kMaxRecord) at the position, which then
-  /// advances by `count`. EndOfStream when fewer than `count` bytes remain
-  /// (a position at or past the end has none) or can be read; the position is
-  /// then unchanged. The bytes stay valid until the next read.
+  /// The `count` bytes at the position, which then advances by `count`.
+  /// EndOfStream when the input ends first: fewer than `count` bytes remain
+  /// (a position at or past the end has none), or a file that shrank reads
+  /// short. The read's own failure when reading fails, and OutOfMemory for a
+  /// record over kLargestRecord or one whose storage cannot be had. The
+  /// position is unchanged on any failure. The bytes stay valid until the
+  /// next read.
   Result<ByteSpan> readExact(std::uint64_t count);
 
-  /// Up to `count` bytes (at most kMaxRecord) at the position, without moving
+  /// Up to `count` bytes (at most kHeldRecord) at the position, without moving
   /// it: fewer where the input ends sooner, none at or past its end or when
   /// they cannot all be read. The bytes stay valid until the next read.
   ByteSpan peekUpTo(std::uint64_t count);
@@ -43,10 +54,15 @@ class InputCursor {
 
  private:
   std::uint64_t remaining() const;
+  /// Storage for a record of `count` bytes.
+  Result<std::uint8_t*> storageFor(std::uint64_t count);
 
   const RandomAccess& input_;
   std::uint64_t position_ = 0;
-  std::array<std::uint8_t, kMaxRecord> record_{};
+  std::array<std::uint8_t, kHeldRecord> record_{};
+  // Larger records, kept for the next one so a walk allocates once.
+  std::unique_ptr<std::uint8_t[]> large_;
+  std::size_t largeSize_ = 0;
 };
 
 }  // namespace lumo

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <limits>
 #include <numeric>
+#include <optional>
 #include <ostream>
 #include <vector>
 
@@ -123,24 +124,115 @@ TEST(InputCursorTest, EmptyInputHasNothingToRead) {
 class ShrunkInput final : public RandomAccess {
  public:
   std::uint64_t size() const override { return 100; }
-  std::size_t readAt(std::uint64_t offset, std::uint8_t* out, std::size_t count) const override {
-    return MemoryAccess(kTen).readAt(offset, out, count);
+  Result<std::size_t> readChecked(std::uint64_t offset, std::uint8_t* out,
+                                  std::size_t count) const override {
+    return MemoryAccess(kTen).readChecked(offset, out, count);
   }
 };
 
-TEST(InputCursorTest, ShortReadsAndOversizedRecordsAreTheEnd) {
+TEST(InputCursorTest, ShortReadsAreTheEnd) {
   const ShrunkInput shrunk;
   InputCursor cursor(shrunk);
   EXPECT_TRUE(cursor.readExact(8).ok());
   EXPECT_EQ(cursor.readExact(8).failure(), Failure::EndOfStream);
   EXPECT_TRUE(cursor.peekUpTo(8).empty());
   EXPECT_EQ(cursor.position(), 8u);
+}
 
-  const std::vector<std::uint8_t> big(200, 1);
-  const MemoryAccess bigInput(big);
-  InputCursor large(bigInput);
-  EXPECT_TRUE(large.readExact(InputCursor::kMaxRecord).ok());
-  EXPECT_EQ(large.readExact(InputCursor::kMaxRecord + 1).failure(), Failure::EndOfStream);
+// An input of `size` bytes, byte k holding k mod 256, made without storing
+// them: reads reaching past `readable` stop there, as in a file that shrank,
+// and reads reaching past `failing` fail as a broken disk does.
+class PatternInput final : public RandomAccess {
+ public:
+  PatternInput(std::uint64_t size, std::uint64_t readable, std::uint64_t failing)
+      : size_(size), readable_(readable), failing_(failing) {}
+  std::uint64_t size() const override { return size_; }
+  Result<std::size_t> readChecked(std::uint64_t offset, std::uint8_t* out,
+                                  std::size_t count) const override {
+    if (count > failing_ || offset > failing_ - count) return Failure::InputOutput;
+    const std::uint64_t end = std::min(size_, readable_);
+    const auto got =
+        static_cast<std::size_t>(offset < end ? std::min<std::uint64_t>(count, end - offset) : 0);
+    for (std::size_t k = 0; k < got; ++k) out[k] = static_cast<std::uint8_t>(offset + k);
+    return got;
+  }
+
+ private:
+  std::uint64_t size_;
+  std::uint64_t readable_;
+  std::uint64_t failing_;
+};
+
+struct RecordCase {
+  const char* name;
+  std::uint64_t size;
+  std::uint64_t position;
+  std::uint64_t count;
+  std::optional<Failure> failure;  // none when the read succeeds
+  std::uint64_t readable = kMax;
+  std::uint64_t failing = kMax;
+};
+
+void PrintTo(const RecordCase& c, std::ostream* out) { *out << c.name; }
+
+class CursorRecordTest : public ::testing::TestWithParam<RecordCase> {};
+
+// Any record size reads whole, and a read that fails says why: the end of
+// the input, a failing read, or a record too large to hold.
+TEST_P(CursorRecordTest, ReadsAnySizeAndTellsEndFromFailure) {
+  const RecordCase& c = GetParam();
+  const PatternInput input(c.size, c.readable, c.failing);
+  InputCursor cursor(input);
+  cursor.seek(c.position);
+  const Result<ByteSpan> read = cursor.readExact(c.count);
+  if (c.failure) {
+    ASSERT_FALSE(read.ok());
+    EXPECT_EQ(read.failure(), *c.failure);
+    EXPECT_EQ(cursor.position(), c.position);
+    return;
+  }
+  ASSERT_TRUE(read.ok()) << failureName(read.failure());
+  ASSERT_EQ(read->size(), c.count);
+  std::size_t same = 0;
+  while (same < read->size() && (*read)[same] == static_cast<std::uint8_t>(c.position + same)) {
+    ++same;
+  }
+  EXPECT_EQ(same, read->size()) << "the first byte that differs";
+  EXPECT_EQ(cursor.position(), c.position + c.count);
+}
+
+constexpr std::uint64_t kLargest = InputCursor::kLargestRecord;
+
+INSTANTIATE_TEST_SUITE_P(
+    Records, CursorRecordTest,
+    ::testing::Values(RecordCase{"one_byte", 1000, 7, 1, {}},
+                      RecordCase{"held_record", 1000, 3, InputCursor::kHeldRecord, {}},
+                      RecordCase{"one_over_held", 1000, 3, InputCursor::kHeldRecord + 1, {}},
+                      RecordCase{"page", 10000, 100, 4096, {}},
+                      RecordCase{"largest", kLargest + 9, 9, kLargest, {}},
+                      RecordCase{"over_largest", kMax, 0, kLargest + 1, Failure::OutOfMemory},
+                      RecordCase{"input_ends", 1000, 990, 20, Failure::EndOfStream},
+                      RecordCase{"large_past_end", 1000, 100, 4096, Failure::EndOfStream},
+                      RecordCase{"shrunk_file", 1000, 400, 200, Failure::EndOfStream, 500},
+                      RecordCase{"read_fails", 1000, 40, 20, Failure::InputOutput, kMax, 50},
+                      RecordCase{"large_read_fails", 10000, 2000, 5000, Failure::InputOutput, kMax,
+                                 6000}),
+    [](const ::testing::TestParamInfo<RecordCase>& param_info) { return param_info.param.name; });
+
+// The storage of a large record is reused by the next: each read still
+// gives its own bytes, whatever the order of sizes.
+TEST(InputCursorTest, RecordsOfChangingSizeKeepTheirBytes) {
+  const PatternInput input(100000, kMax, kMax);
+  InputCursor cursor(input);
+  for (const std::uint64_t count : {300u, 100u, 5000u, 8u, 81u, 4999u}) {
+    SCOPED_TRACE(count);
+    const std::uint64_t at = cursor.position();
+    const Result<ByteSpan> read = cursor.readExact(count);
+    ASSERT_TRUE(read.ok());
+    ASSERT_EQ(read->size(), count);
+    EXPECT_EQ(read->front(), static_cast<std::uint8_t>(at));
+    EXPECT_EQ(read->back(), static_cast<std::uint8_t>(at + count - 1));
+  }
 }
 
 TEST(ByteOrderTest, DecodesEachWidthInBothOrders) {

@@ -20,11 +20,12 @@ class SliceAccess final : public RandomAccess {
         size_(start < whole.size() ? std::min(length, whole.size() - start) : 0) {}
 
   std::uint64_t size() const override { return size_; }
-  std::size_t readAt(std::uint64_t offset, std::uint8_t* out, std::size_t count) const override {
-    if (offset >= size_) return 0;
+  Result<std::size_t> readChecked(std::uint64_t offset, std::uint8_t* out,
+                                  std::size_t count) const override {
+    if (offset >= size_) return std::size_t{0};
     const std::uint64_t available = size_ - offset;
     const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(count, available));
-    return whole_.readAt(start_ + offset, out, wanted);
+    return whole_.readChecked(start_ + offset, out, wanted);
   }
 
  private:

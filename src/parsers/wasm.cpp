@@ -7,8 +7,8 @@
 #include "colormap/alternating_slot.h"
 #include "parsers/forward_walk.h"
 #include "parsers/input_cursor.h"
+#include "parsers/name_reader.h"
 #include "parsers/parsers.h"
-#include "parsers/windowed_access.h"
 
 namespace lumo {
 namespace {
@@ -21,8 +21,6 @@ constexpr std::size_t kMaxLeb32Bytes = 5;
 // comes near this. A crafted module of millions of tiny sections would cost
 // a paint each.
 constexpr std::uint64_t kMaxSections = 65536;
-// Longer custom section names are cut: no name read from a file costs more.
-constexpr std::uint64_t kNameCap = 128;
 
 constexpr std::array<std::string_view, 14> kSectionNames = {
     "custom", "type",  "import",  "function", "table", "memory",    "global",
@@ -69,21 +67,6 @@ std::optional<std::uint32_t> readLeb32(InputCursor& cursor, std::uint64_t end) {
   if (!number || cursor.position() + number->length > end) return std::nullopt;
   cursor.seek(cursor.position() + number->length);
   return number->value;
-}
-
-// The first `length` bytes of the name at the cursor, at most kNameCap,
-// read through the cursor like every other record.
-std::string_view readName(InputCursor& cursor, std::uint64_t length,
-                          std::array<char, kNameCap>& storage) {
-  const std::uint64_t limit = std::min(length, kNameCap);
-  std::size_t size = 0;
-  while (size < limit) {
-    const std::uint64_t piece = std::min<std::uint64_t>(InputCursor::kMaxRecord, limit - size);
-    const Result<ByteSpan> bytes = cursor.readExact(piece);
-    if (!bytes) break;
-    for (std::uint8_t byte : *bytes) storage[size++] = static_cast<char>(byte);
-  }
-  return {storage.data(), size};
 }
 
 void paintHeader(Colormap& colormap, const WasmSection& s) {
@@ -138,8 +121,9 @@ void paintCustomSection(InputCursor& cursor, Colormap& colormap, const WasmSecti
     colormap.paint(s.contents, name_end - s.contents, kC4);
     return;
   }
-  std::array<char, kNameCap> storage{};
-  const std::string_view name = readName(cursor, name_end - cursor.position(), storage);
+  NameStorage storage{};
+  const std::string_view name =
+      readName(cursor, name_end - cursor.position(), NameEnd::Length, storage);
   LabelText label;
   label << "custom section \"" << name << '"';
   colormap.paint(s.contents, s.size, alternatingSlot(kC2Alt, s.index), label.view());
@@ -226,14 +210,13 @@ class WasmForwardWalk final : public ForwardWalk {
 }  // namespace
 
 void colorizeWasm(const RandomAccess& input, Colormap& colormap) {
-  const WindowedAccess windowed(input);
   paintPreamble(colormap);
-  InputCursor cursor(windowed);
+  InputCursor cursor(input);
   if (!cursor.skip(kPreambleSize)) return;
   // Each section takes at least two bytes, so the walk is linear; and it
   // stops after kMaxSections, so that its paints stay few.
   std::uint64_t next = kPreambleSize;
-  for (std::uint64_t index = 0; index < kMaxSections && next < windowed.size(); ++index) {
+  for (std::uint64_t index = 0; index < kMaxSections && next < input.size(); ++index) {
     const std::optional<std::uint64_t> after = walkSection(cursor, colormap, index, next);
     if (!after) return;
     next = *after;

@@ -1,47 +1,30 @@
 #pragma once
 
-#include <algorithm>
-#include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "parsers/random_access.h"
 
 namespace lumo {
 
-/// Serves the small reads of a walk through many short records (Mach-O load
-/// commands, wasm section headers) from one window of the input, so that
-/// such a walk costs one read of the input per window, not one per record.
-/// Larger reads go straight through.
+/// The input, read straight through. The one input whose small reads cost a
+/// system call each, an opened file, reads ahead itself (FileAccess), so a
+/// walk through many short records costs one read per block there and no
+/// second copy of each block here. Walks that still wrap their input in this
+/// lose nothing by it.
 class WindowedAccess final : public RandomAccess {
  public:
   explicit WindowedAccess(const RandomAccess& input) : input_(input) {}
 
   std::uint64_t size() const override { return input_.size(); }
 
-  std::size_t readAt(std::uint64_t offset, std::uint8_t* out, std::size_t count) const override {
-    if (count > window_.size()) return input_.readAt(offset, out, count);
-    const bool held =
-        offset >= start_ && offset - start_ <= filled_ && count <= filled_ - (offset - start_);
-    if (!held) {
-      start_ = offset;
-      filled_ = input_.readAt(offset, window_.data(), window_.size());
-    }
-    // After a refill the window starts at `offset` and may hold less.
-    const auto inside = static_cast<std::size_t>(offset - start_);
-    const std::size_t copied = std::min(count, filled_ - inside);
-    if (copied > 0) std::memcpy(out, window_.data() + inside, copied);
-    return copied;
+  Result<std::size_t> readChecked(std::uint64_t offset, std::uint8_t* out,
+                                  std::size_t count) const override {
+    return input_.readChecked(offset, out, count);
   }
 
  private:
-  static constexpr std::size_t kWindowSize = 16 * 1024;
-
   const RandomAccess& input_;
-  mutable std::array<std::uint8_t, kWindowSize> window_{};
-  mutable std::uint64_t start_ = 0;
-  mutable std::size_t filled_ = 0;
 };
 
 }  // namespace lumo

@@ -6,21 +6,14 @@
 #include <vector>
 
 #include "child_process.h"
+#include "parsers/wasm_test_bytes.h"
 
 namespace lumo::e2e {
 namespace {
 
-const std::string kHome = "HOME=/nonexistent/lumo-test-home";
+using testing::leb128;
 
-std::string leb128(std::uint64_t value) {
-  std::string out;
-  do {
-    const auto low = static_cast<char>(value & 0x7f);
-    value >>= 7;
-    out += static_cast<char>(value != 0 ? (low | 0x80) : low);
-  } while (value != 0);
-  return out;
-}
+const std::string kHome = "HOME=/nonexistent/lumo-test-home";
 
 std::string section(std::uint8_t id, const std::string& contents) {
   return static_cast<char>(id) + leb128(contents.size()) + contents;
@@ -70,7 +63,7 @@ TEST(Forward, WasmOnAPipeDumpsLikeTheFile) {
     pipeArgs.emplace_back("-");
     const ChildResult fromFile = runLumo({.args = fileArgs});
     const ChildResult fromPipe = runLumo({.args = pipeArgs, .stdinData = wasm});
-    const std::string shown = testing::PrintToString(flags);
+    const std::string shown = ::testing::PrintToString(flags);
     EXPECT_EQ(fromPipe.status, fromFile.status) << shown;
     EXPECT_EQ(fromPipe.err, fromFile.err) << shown;
     EXPECT_TRUE(fromPipe.out == fromFile.out) << shown << ": stdin and file dumps differ";

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+#include "parsers/input_cursor.h"
+
+namespace lumo {
+
+/// Longer names are cut: no name read from a file costs more.
+inline constexpr std::size_t kNameCap = 128;
+
+/// Room for one name; the name read into it lives as long as it does.
+using NameStorage = std::array<char, kNameCap>;
+
+/// What else ends a name besides its length.
+enum class NameEnd {
+  Length,  // the length alone (a length-prefixed name)
+  Nul,     // also its first NUL byte, which is not part of it
+};
+
+/// The name of at most `length` bytes at the cursor, cut at kNameCap bytes,
+/// read into `storage`. It is read in records of at most
+/// InputCursor::kHeldRecord bytes; a record that cannot be read whole (the
+/// input ends or fails inside it) ends the name after the records before it.
+/// The cursor advances past the records read.
+std::string_view readName(InputCursor& cursor, std::uint64_t length, NameEnd end,
+                          NameStorage& storage);
+
+}  // namespace lumo
