@@ -43,8 +43,9 @@ class StreamView final : public RandomAccess {
 };
 
 /// The most bytes a forward walk needs in memory at once past the offset it
-/// returned: its largest record with the names it reads. The stream's buffer
-/// is far larger, so a walk always gets them.
+/// returned, unless its lookahead() says more: its largest record with the
+/// names it reads. The stream's buffer is far larger, so a walk always gets
+/// them.
 inline constexpr std::size_t kForwardLookahead = 4096;
 
 /// A format that colors a stream front to back as its bytes pass: the walk
