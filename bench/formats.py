@@ -12,6 +12,7 @@ Only the formats that this build's `--parser` list names are measured; a new
 format is one line of FORMATS and, if need be, a maker.
 """
 import argparse
+import functools
 import os
 import statistics
 import struct
@@ -21,6 +22,9 @@ import tempfile
 import time
 import zipfile
 import zlib
+
+# Each table row shows as soon as it is measured.
+print = functools.partial(print, flush=True)  # noqa: A001
 
 MiB = 1 << 20
 POOL = 16 * MiB
@@ -116,7 +120,10 @@ def make_gif(path, size, pool):
 
     def body(n):
         data = pool.take(n // 256 * 255)
-        return b"".join(b"\xff" + data[i:i + 255] for i in range(0, len(data), 255))
+        blocks = b"".join(b"\xff" + data[i:i + 255] for i in range(0, len(data), 255))
+        # Pieces are whole blocks but for the last one.
+        rest = n % 256
+        return blocks + (bytes([rest - 1]) + pool.take(rest - 1) if rest else b"")
 
     write_sized(path, size - 2, head, body)
     with open(path, "ab") as f:
