@@ -40,7 +40,7 @@ class ForwardDump {
         walk_(walk),
         out_(out),
         window_(window),
-        capacity_(std::max<std::size_t>(capacity, 2 * kForwardLookahead)),
+        capacity_(std::max<std::size_t>(capacity, 2 * walk.lookahead())),
         colormap_(std::make_unique<Colormap>()),
         writer_(*colormap_, formatter, out, window.start) {}
 

@@ -61,8 +61,8 @@ std::vector<std::uint8_t> module() {
 }
 
 std::string fileDump(const std::vector<std::uint8_t>& bytes, const Options& options,
-                     DumpWindow window) {
-  Result<Colormap> colormap = buildColormap(bytes, &kWasmFormat);
+                     DumpWindow window, const Format& format = kWasmFormat) {
+  Result<Colormap> colormap = buildColormap(bytes, &format);
   EXPECT_TRUE(colormap.ok());
   const std::size_t from =
       static_cast<std::size_t>(std::min<std::uint64_t>(window.start, bytes.size()));
@@ -109,6 +109,117 @@ TEST(ForwardDump, WasmInAnyPiecesAndBufferMatchesTheWholeColormap) {
     ASSERT_TRUE(out.flush().ok());
     EXPECT_EQ(result.total, bytes.size());
     EXPECT_TRUE(sink.text == fileDump(bytes, options, c.window));
+  }
+}
+
+std::string le16(std::size_t value) {
+  return {static_cast<char>(value & 0xff), static_cast<char>((value >> 8) & 0xff)};
+}
+
+std::string be32(std::size_t value) {
+  return {static_cast<char>((value >> 24) & 0xff), static_cast<char>((value >> 16) & 0xff),
+          static_cast<char>((value >> 8) & 0xff), static_cast<char>(value & 0xff)};
+}
+
+std::vector<std::uint8_t> bytesOf(const std::string& text) { return {text.begin(), text.end()}; }
+
+// Chunks larger than the smallest buffer, many small ones, and bytes after
+// IEND.
+std::vector<std::uint8_t> png() {
+  std::string out("\x89PNG\r\n\x1a\n", 8);
+  for (int k = 0; k < 60; ++k) {
+    const std::string data(static_cast<std::size_t>(k % 9 == 0 ? 10000 + k : k), 'p');
+    out += be32(data.size()) + (k % 2 == 0 ? "IDAT" : "tEXt") + data + "CRC!";
+  }
+  return bytesOf(out + be32(0) + "IEND" + "CRC!" + std::string(100, 'a'));
+}
+
+std::string gzipHeader(char flags, const std::string& fields) {
+  return std::string("\x1f\x8b\x08", 3) + flags + std::string(6, '\0') + fields;
+}
+
+// One member with every header field, whose data runs to the end: its
+// trailer is the last eight bytes.
+std::vector<std::uint8_t> gzip() {
+  const std::string extra = "AB" + le16(3000) + std::string(3000, 'e');
+  const std::string fields =
+      le16(extra.size()) + extra + std::string(5000, 'n') + '\0' + "comment" + '\0' + "HC";
+  return bytesOf(gzipHeader('\x1e', fields) + std::string(12000, 'd') + "CRC!SIZE");
+}
+
+// BGZF members, each sized by its extra field, then a member cut short.
+std::vector<std::uint8_t> bgzf() {
+  std::string out;
+  for (int k = 0; k < 30; ++k) {
+    const std::string data(static_cast<std::size_t>(k % 5 == 0 ? 10000 : 3 * k), 'b');
+    const std::size_t size = 12 + 6 + data.size() + 8;
+    out += gzipHeader('\x04', le16(6) + "BC" + le16(2) + le16(size - 1)) + data + "CRC!SIZE";
+  }
+  return bytesOf(out + gzipHeader('\x08', "cut"));
+}
+
+// A comment, images whose data straddles the buffer, and a trailer.
+std::vector<std::uint8_t> gif() {
+  std::string out = std::string("GIF89a\x02\0\x02\0\x81\0\0", 13) + std::string(12, 'c');
+  out += std::string("\x21\xfe\x03hey\0", 7);
+  for (int k = 0; k < 4; ++k) {
+    out += std::string("\x2c\0\0\0\0\x02\0\x02\0\x80", 10) + std::string(6, 't') + '\x02';
+    for (int b = 0; b < 40 * k + 3; ++b) out += '\xff' + std::string(255, static_cast<char>(b));
+    out += '\0';
+  }
+  return bytesOf(out + ";" + std::string(50, 'z'));
+}
+
+// Every stream of these formats is dumped as its file: in any pieces, with
+// any buffer, in any window, and cut short anywhere (a trailer that is the
+// last bytes of whatever arrived).
+TEST(ForwardDump, FormatsInAnyPiecesMatchTheirWholeColormap) {
+  Options options;
+  options.color = true;
+  struct Input {
+    const char* name;
+    const Format& format;
+    std::vector<std::uint8_t> bytes;
+  };
+  const Input inputs[] = {
+      {"png", kPngFormat, png()},
+      {"gzip", kGzipFormat, gzip()},
+      {"bgzf", kGzipFormat, bgzf()},
+      {"gif", kGifFormat, gif()},
+  };
+  struct Case {
+    std::vector<std::size_t> pieces;
+    std::size_t buffer;
+    DumpWindow window;
+  };
+  const Case cases[] = {
+      {{1 << 20}, kDumpChunkBytes, {}},
+      {{1}, 0, {}},
+      {{7, 139, 3, 4096}, 0, {}},
+      {{16, 17}, 9000, {.start = 5, .length = 70000}},
+      {{333}, 0, {.start = 60000, .length = 1}},
+  };
+  for (const Input& input : inputs) {
+    for (const std::size_t cut : {std::size_t{0}, std::size_t{4}, std::size_t{5003}}) {
+      const std::vector<std::uint8_t> bytes(input.bytes.begin(),
+                                            input.bytes.end() - static_cast<std::ptrdiff_t>(cut));
+      for (const Case& c : cases) {
+        SCOPED_TRACE(testing::Message() << input.name << " cut " << cut << " pieces " << c.pieces[0]
+                                        << " window " << c.window.start);
+        PieceStream stream(bytes, c.pieces);
+        std::unique_ptr<ForwardWalk> walk = input.format.forward();
+        ASSERT_NE(walk, nullptr);
+        StringSink sink;
+        OutputBuffer out(sink);
+        const LineFormatter formatter(effectiveOptions(options), options.palette);
+        const ForwardDumpResult result =
+            writeForwardDump(stream, *walk, formatter, out, c.window, true, c.buffer);
+        ASSERT_TRUE(result.dump.written.ok());
+        ASSERT_TRUE(out.flush().ok());
+        EXPECT_EQ(result.total, bytes.size());
+        EXPECT_TRUE(sink.text == fileDump(bytes, options, c.window, input.format));
+      }
+    }
   }
 }
 

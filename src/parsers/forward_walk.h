@@ -44,8 +44,9 @@ class StreamView final : public RandomAccess {
 };
 
 /// The most bytes a forward walk needs in memory at once past the offset it
-/// returned: its largest record with the names it reads. The stream's buffer
-/// is far larger, so a walk always gets them.
+/// returned, unless its lookahead() says more: its largest record with the
+/// names it reads. The stream's buffer is far larger, so a walk always gets
+/// them.
 inline constexpr std::size_t kForwardLookahead = 4096;
 
 /// A format that colors a stream front to back as its bytes pass: the walk
@@ -59,11 +60,14 @@ class ForwardWalk {
   /// showed). Returns the offset before which every byte is painted for
   /// good: the walk will read and paint nothing before it again. It needs
   /// no byte of `view` before its previous answer, and at most
-  /// kForwardLookahead bytes after its answer. May throw std::bad_alloc.
+  /// lookahead() bytes after its answer. May throw std::bad_alloc.
   virtual std::uint64_t advance(const StreamView& view, Colormap& colormap) = 0;
   /// How many bytes at the end of the input the walk may paint only once it
   /// knows that they are the end (a trailer): the stream holds them back.
   virtual std::uint64_t tail() const { return 0; }
+  /// The most bytes the walk needs in memory at once past its answer; the
+  /// stream's buffer holds at least twice as many.
+  virtual std::size_t lookahead() const { return kForwardLookahead; }
 };
 
 }  // namespace lumo

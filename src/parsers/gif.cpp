@@ -1,9 +1,12 @@
 #include <cstdint>
+#include <limits>
+#include <memory>
 #include <optional>
 #include <string_view>
 
 #include "colormap/alternating_slot.h"
 #include "parsers/byte_order.h"
+#include "parsers/forward_walk.h"
 #include "parsers/input_cursor.h"
 #include "parsers/parsers.h"
 #include "parsers/windowed_access.h"
@@ -37,18 +40,6 @@ std::uint64_t colorTableSize(std::uint8_t packed) {
   return (packed & 0x80) ? 3 * (std::uint64_t{2} << (packed & 0x07)) : 0;
 }
 
-// Moves the cursor past the sub-blocks at its position and their
-// terminator; false when the input ends first (the cursor is then at the
-// end of what was read).
-bool skipSubBlocks(InputCursor& cursor) {
-  for (;;) {
-    const Result<ByteSpan> size = cursor.readExact(1);
-    if (!size) return false;
-    if ((*size)[0] == 0) return true;
-    if (!cursor.skip((*size)[0])) return false;
-  }
-}
-
 // The one place where a paint is made with or without its label: `what`,
 // the number, and `detail` in parentheses when there is one.
 void paintPart(Colormap& colormap, std::uint64_t start, std::uint64_t length, PaletteSlot slot,
@@ -78,78 +69,225 @@ struct Counts {
   std::uint64_t comments = 0;
 };
 
-// An extension at the cursor, after its introducer; false when the walk ends.
-bool paintExtension(InputCursor& cursor, Colormap& colormap, Counts& counts) {
-  const std::uint64_t start = cursor.position() - 1;
-  const Result<ByteSpan> label = cursor.readExact(1);
-  if (!label) return false;
-  const std::uint8_t kind = (*label)[0];
-  const std::uint64_t k = counts.extensions++;
-  paintPart(colormap, start, 2, alternatingSlot(kC2, k), "extension ", k, {}, extensionName(kind));
-  const bool whole = skipSubBlocks(cursor);
-  const std::uint64_t length = cursor.position() - (start + 2);
-  paintPart(colormap, start + 2, whole ? length : UINT64_MAX, alternatingSlot(kC2Alt, k),
-            "sub-blocks of extension ", k);
-  if (kind == kCommentLabel)
-    addNumberedSection(colormap, "comment ", counts.comments++, start + 2, length);
-  return whole;
-}
+// The sub-blocks of one extension or image, which may run far past the
+// bytes in memory: they are painted in pieces as the walk passes them.
+struct SubBlocks {
+  std::uint64_t start = 0;       // the first byte (an image's LZW code size)
+  std::uint64_t piece = 0;       // the first byte not painted yet
+  std::uint64_t next = 0;        // the next size byte
+  std::uint64_t after_size = 0;  // after the size byte before `next`
+  PaletteSlot slot = kNormalAlt;
+  std::string_view what;  // "data of image ", "sub-blocks of extension "
+  std::uint64_t index = 0;
+  std::string_view section;  // the name --section knows it by, numbered
+  std::uint64_t section_index = 0;
+};
 
-// An image at the cursor, after its separator; false when the walk ends.
-bool paintImage(InputCursor& cursor, Colormap& colormap, Counts& counts) {
-  const std::uint64_t start = cursor.position() - 1;
-  const Result<ByteSpan> rest = cursor.readExact(kDescriptorSize - 1);
-  if (!rest) return false;
-  const std::uint64_t width = loadLe16(*rest, 4);
-  const std::uint64_t height = loadLe16(*rest, 6);
-  const std::uint64_t table = colorTableSize((*rest)[8]);
-  const std::uint64_t k = counts.images++;
-  LabelText size;
-  if (colormap.keepsNames()) size << width << 'x' << height;
-  paintPart(colormap, start, kDescriptorSize, alternatingSlot(kC4, k), "image ", k, " descriptor",
-            size.view());
-  paintPart(colormap, start + kDescriptorSize, table, alternatingSlot(kC4Accent, k),
-            "local color table of image ", k);
-  if (!cursor.skip(table)) return false;
-  const std::uint64_t data = cursor.position();
-  // The LZW minimum code size, then the sub-blocks.
-  const bool whole = cursor.skip(1) && skipSubBlocks(cursor);
-  const std::uint64_t length = cursor.position() - data;
-  paintPart(colormap, data, whole ? length : UINT64_MAX, alternatingSlot(kC4Alt, k),
-            "data of image ", k);
-  addNumberedSection(colormap, "image ", k, data, length);
-  return whole;
-}
+// The walk over a whole input and over a stream alike, so that both get the
+// same colors: a block is walked once its first bytes are in memory, or the
+// input has ended.
+class GifWalk final : public ForwardWalk {
+ public:
+  std::uint64_t advance(const StreamView& view, Colormap& colormap) override {
+    return step(view, view.end(), view.ended(), colormap);
+  }
+
+  // Walks on over the bytes before `end` (all of them: `ended`); returns
+  // the offset before which every byte is painted for good.
+  std::uint64_t step(const RandomAccess& input, std::uint64_t end, bool ended, Colormap& colormap) {
+    InputCursor cursor(input);
+    for (;;) {
+      std::optional<std::uint64_t> wait;
+      switch (phase_) {
+        case Phase::Header: wait = header(cursor, end, ended, colormap); break;
+        case Phase::Blocks: wait = block(cursor, end, ended, colormap); break;
+        case Phase::ImageData: wait = imageData(cursor, end, ended, colormap); break;
+        case Phase::SubBlocks: wait = subBlocks(cursor, end, ended, colormap); break;
+        case Phase::Done: return std::numeric_limits<std::uint64_t>::max();
+      }
+      if (wait) return *wait;
+    }
+  }
+
+ private:
+  enum class Phase : std::uint8_t { Header, Blocks, ImageData, SubBlocks, Done };
+
+  // Each step returns where the walk waits for more bytes, or nothing when
+  // it goes on (in another phase, or done).
+  std::optional<std::uint64_t> header(InputCursor& cursor, std::uint64_t end, bool ended,
+                                      Colormap& colormap) {
+    if (!started_) {
+      colormap.fill(kNormalAlt);
+      colormap.paint(0, kHeaderSize, kC1, "GIF header and logical screen descriptor");
+      started_ = true;
+    }
+    if (!ended && end < kHeaderSize) return 0;
+    cursor.seek(0);
+    const Result<ByteSpan> header = cursor.readExact(kHeaderSize);
+    if (!header) return stop();
+    const std::uint64_t table = colorTableSize((*header)[10]);
+    colormap.paint(kHeaderSize, table, kC1Alt, "global color table");
+    if (colormap.keepsNames() && table > 0)
+      colormap.addSection("global color table", kHeaderSize, table, true);
+    // A table cut short leaves no block to read after it.
+    next_ = kHeaderSize + table;
+    phase_ = Phase::Blocks;
+    return std::nullopt;
+  }
+
+  std::optional<std::uint64_t> block(InputCursor& cursor, std::uint64_t end, bool ended,
+                                     Colormap& colormap) {
+    // Extensions and images together; the trailer ends the walk anyway.
+    if (blocks_ == kMaxBlocks) return stop();
+    if (!ended && next_ >= end) return end;
+    if (!ended && end - next_ < kDescriptorSize) return next_;
+    const std::uint64_t start = next_;
+    cursor.seek(start);
+    const Result<ByteSpan> introducer = cursor.readExact(1);
+    if (!introducer) return stop();
+    ++blocks_;
+    const std::uint8_t kind = (*introducer)[0];
+    if (kind == kTrailer) {
+      colormap.paint(start, 1, kC1, "GIF trailer");
+      return stop();
+    }
+    if (kind == kExtensionIntroducer) {
+      const Result<ByteSpan> label = cursor.readExact(1);
+      if (!label) return stop();
+      const std::uint8_t name = (*label)[0];
+      const std::uint64_t k = counts_.extensions++;
+      paintPart(colormap, start, 2, alternatingSlot(kC2, k), "extension ", k, {},
+                extensionName(name));
+      sub_ = SubBlocks{.start = start + 2,
+                       .piece = start + 2,
+                       .next = start + 2,
+                       .after_size = 0,
+                       .slot = alternatingSlot(kC2Alt, k),
+                       .what = "sub-blocks of extension ",
+                       .index = k,
+                       .section = {},
+                       .section_index = 0};
+      if (name == kCommentLabel) {
+        sub_.section = "comment ";
+        sub_.section_index = counts_.comments++;
+      }
+      phase_ = Phase::SubBlocks;
+      return std::nullopt;
+    }
+    if (kind != kImageSeparator) return stop();
+    const Result<ByteSpan> rest = cursor.readExact(kDescriptorSize - 1);
+    if (!rest) return stop();
+    const std::uint64_t width = loadLe16(*rest, 4);
+    const std::uint64_t height = loadLe16(*rest, 6);
+    const std::uint64_t table = colorTableSize((*rest)[8]);
+    const std::uint64_t k = counts_.images++;
+    LabelText size;
+    if (colormap.keepsNames()) size << width << 'x' << height;
+    paintPart(colormap, start, kDescriptorSize, alternatingSlot(kC4, k), "image ", k, " descriptor",
+              size.view());
+    paintPart(colormap, start + kDescriptorSize, table, alternatingSlot(kC4Accent, k),
+              "local color table of image ", k);
+    const std::uint64_t data = start + kDescriptorSize + table;
+    sub_ = SubBlocks{.start = data,
+                     .piece = data,
+                     .next = data,
+                     .after_size = 0,
+                     .slot = alternatingSlot(kC4Alt, k),
+                     .what = "data of image ",
+                     .index = k,
+                     .section = "image ",
+                     .section_index = k};
+    phase_ = Phase::ImageData;
+    return std::nullopt;
+  }
+
+  // An image's data begins with the LZW minimum code size, after its local
+  // color table; a table cut short ends the walk unpainted.
+  std::optional<std::uint64_t> imageData(InputCursor& cursor, std::uint64_t end, bool ended,
+                                         Colormap& colormap) {
+    if (!ended && sub_.start >= end) return end;
+    if (sub_.start > end) return stop();
+    cursor.seek(sub_.start);
+    if (!cursor.skip(1) || (ended && sub_.start == end)) {
+      finish(colormap, false, sub_.start);
+      return stop();
+    }
+    sub_.next = sub_.start + 1;
+    phase_ = Phase::SubBlocks;
+    return std::nullopt;
+  }
+
+  // Passes the sub-blocks in memory and their terminator; the walk ends
+  // where the input ends first.
+  std::optional<std::uint64_t> subBlocks(InputCursor& cursor, std::uint64_t end, bool ended,
+                                         Colormap& colormap) {
+    for (;;) {
+      if (sub_.next >= end) {
+        if (ended) {
+          // A stream cut short inside the last sub-block: where a file's
+          // walk would have stopped, after its size byte.
+          finish(colormap, false, sub_.next > end ? sub_.after_size : sub_.next);
+          return stop();
+        }
+        // Every byte before the next size byte is the structure's.
+        colormap.paint(sub_.piece, sub_.next - sub_.piece, sub_.slot);
+        sub_.piece = sub_.next;
+        return end;
+      }
+      cursor.seek(sub_.next);
+      const Result<ByteSpan> size = cursor.readExact(1);
+      if (!size) {
+        finish(colormap, false, sub_.next);
+        return stop();
+      }
+      if ((*size)[0] == 0) {
+        finish(colormap, true, sub_.next + 1);
+        next_ = sub_.next + 1;
+        phase_ = Phase::Blocks;
+        return std::nullopt;
+      }
+      // A sub-block that the input's end cuts short ends the walk.
+      if (ended && (*size)[0] > end - (sub_.next + 1)) {
+        finish(colormap, false, sub_.next + 1);
+        return stop();
+      }
+      sub_.after_size = sub_.next + 1;
+      sub_.next += 1 + std::uint64_t{(*size)[0]};
+    }
+  }
+
+  // The rest of the sub-blocks' paint: up to `position` when they ended
+  // whole, else to the end of the input; and their section.
+  void finish(Colormap& colormap, bool whole, std::uint64_t position) {
+    paintPart(colormap, sub_.piece, whole ? position - sub_.piece : UINT64_MAX, sub_.slot,
+              sub_.what, sub_.index);
+    if (!sub_.section.empty()) {
+      addNumberedSection(colormap, sub_.section, sub_.section_index, sub_.start,
+                         position - sub_.start);
+    }
+  }
+
+  std::optional<std::uint64_t> stop() {
+    phase_ = Phase::Done;
+    return std::nullopt;
+  }
+
+  Phase phase_ = Phase::Header;
+  bool started_ = false;
+  std::uint64_t next_ = 0;  // where the next block begins
+  std::uint64_t blocks_ = 0;
+  Counts counts_;
+  SubBlocks sub_;
+};
 
 }  // namespace
 
 void colorizeGif(const RandomAccess& input, Colormap& colormap) {
   const WindowedAccess windowed(input);
-  colormap.fill(kNormalAlt);
-  colormap.paint(0, kHeaderSize, kC1, "GIF header and logical screen descriptor");
-  InputCursor cursor(windowed);
-  const Result<ByteSpan> header = cursor.readExact(kHeaderSize);
-  if (!header) return;
-  const std::uint64_t table = colorTableSize((*header)[10]);
-  colormap.paint(kHeaderSize, table, kC1Alt, "global color table");
-  if (colormap.keepsNames() && table > 0)
-    colormap.addSection("global color table", kHeaderSize, table, true);
-  if (!cursor.skip(table)) return;
-  Counts counts;
-  for (std::uint64_t block = 0; block < kMaxBlocks; ++block) {
-    const Result<ByteSpan> introducer = cursor.readExact(1);
-    if (!introducer) return;
-    const std::uint8_t kind = (*introducer)[0];
-    if (kind == kTrailer) {
-      colormap.paint(cursor.position() - 1, 1, kC1, "GIF trailer");
-      return;
-    }
-    const bool more = kind == kExtensionIntroducer ? paintExtension(cursor, colormap, counts)
-                      : kind == kImageSeparator    ? paintImage(cursor, colormap, counts)
-                                                   : false;
-    if (!more) return;
-  }
+  GifWalk().step(windowed, windowed.size(), true, colormap);
 }
+
+std::unique_ptr<ForwardWalk> makeGifForwardWalk() { return std::make_unique<GifWalk>(); }
 
 const Format kGifFormat{
     .name = "gif",
@@ -157,8 +295,10 @@ const Format kGifFormat{
     .prefix = 6,
     .matches =
         [](ByteSpan start) { return startsWith(start, "GIF87a") || startsWith(start, "GIF89a"); },
-    .need = InputNeed::Anywhere,
+    // Blocks follow one another, so the image can be coloured as it flows.
+    .need = InputNeed::Forward,
     .colorize = colorizeGif,
+    .forward = makeGifForwardWalk,
 };
 
 }  // namespace lumo

@@ -1,11 +1,15 @@
 #include <algorithm>
 #include <array>
 #include <cstdint>
+#include <limits>
+#include <memory>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 #include "colormap/alternating_slot.h"
 #include "parsers/byte_order.h"
+#include "parsers/forward_walk.h"
 #include "parsers/input_cursor.h"
 #include "parsers/parsers.h"
 #include "parsers/windowed_access.h"
@@ -48,27 +52,6 @@ struct TextField {
   std::string_view view() const { return {text.data(), text_size}; }
 };
 
-// Reads the zero-terminated field at the cursor and moves past it; nothing
-// when no NUL comes within kMaxTextScan bytes or before the end.
-std::optional<TextField> readText(InputCursor& cursor) {
-  TextField field{.start = cursor.position()};
-  while (field.length < kMaxTextScan) {
-    const ByteSpan bytes = cursor.peekUpTo(InputCursor::kMaxRecord);
-    if (bytes.empty()) return std::nullopt;
-    for (std::size_t k = 0; k < bytes.size(); ++k) {
-      if (bytes[k] == 0) {
-        field.length += k + 1;
-        cursor.seek(field.start + field.length);
-        return field;
-      }
-      if (field.text_size < kNameCap) field.text[field.text_size++] = static_cast<char>(bytes[k]);
-    }
-    field.length += bytes.size();
-    cursor.seek(field.start + field.length);
-  }
-  return std::nullopt;
-}
-
 // The total size of a BGZF block from the extra field at the cursor (after
 // XLEN), whose `length` bytes lie in the input; nothing for other members.
 std::optional<std::uint64_t> bgzfBlockSize(InputCursor& cursor, std::uint64_t length) {
@@ -102,79 +85,213 @@ void paintPart(Colormap& colormap, std::uint64_t start, std::uint64_t length, Pa
   colormap.paint(start, length, slot, label.view());
 }
 
-// Paints one member; returns where the next one starts, or nothing when the
-// walk ends with it.
-std::optional<std::uint64_t> paintMember(InputCursor& cursor, Colormap& colormap,
-                                         std::uint64_t input_size, GzipMember m) {
-  const PaletteSlot header_slot = alternatingSlot(kC2, m.index);
-  const PaletteSlot field_slot = alternatingSlot(kC2Accent, m.index);
-  cursor.seek(m.start);
-  const Result<ByteSpan> header = cursor.readExact(kHeaderSize);
-  if (!header || (*header)[0] != 0x1f || (*header)[1] != 0x8b || (*header)[2] != 8) {
-    return std::nullopt;
+// A header field waits whole in memory: the extra field (2 + 65535 bytes),
+// or a name or comment scanned for its NUL (kMaxTextScan bytes and a record).
+constexpr std::size_t kHeaderFieldLookahead = kMaxTextScan + 4096;
+
+// The walk over a whole input and over a stream alike, so that both get the
+// same colors. Each field of a member's header is walked once it is in
+// memory, or the input has ended; the data that runs to the end of the
+// input is painted at once, and its trailer once the end is known.
+class GzipWalk final : public ForwardWalk {
+ public:
+  std::uint64_t advance(const StreamView& view, Colormap& colormap) override {
+    return step(view, view.end(), view.ended(), colormap);
   }
-  m.flags = (*header)[3];
-  paintPart(colormap, m.start, kHeaderSize, header_slot, m, "gzip member ", " header");
-  if (m.flags & kFlagExtra) {
-    const std::uint64_t extra_start = cursor.position();
-    const Result<ByteSpan> xlen = cursor.readExact(2);
-    if (!xlen) return std::nullopt;
-    const std::uint16_t length = loadLe16(*xlen, 0);
-    const std::uint64_t extra_end = cursor.position() + length;
-    if (extra_end > input_size) return std::nullopt;
-    paintPart(colormap, extra_start, 2 + length, field_slot, m, "extra field in gzip member ");
-    m.block_size = bgzfBlockSize(cursor, length);
-    cursor.seek(extra_end);
-  }
-  std::optional<TextField> name;
-  for (std::uint8_t flag : {kFlagName, kFlagComment}) {
-    if (!(m.flags & flag)) continue;
-    std::optional<TextField> text = readText(cursor);
-    if (!text) return std::nullopt;
-    if (flag == kFlagName) {
-      paintPart(colormap, text->start, text->length, field_slot, m, "name in gzip member ", {},
-                text->view());
-      name = text;
-    } else {
-      paintPart(colormap, text->start, text->length, field_slot, m, "comment in gzip member ");
+  std::uint64_t tail() const override { return kTrailerSize; }
+  std::size_t lookahead() const override { return kHeaderFieldLookahead; }
+
+  // Walks on over the bytes before `end` (all of them: `ended`); returns
+  // the offset before which every byte is painted for good.
+  std::uint64_t step(const RandomAccess& input, std::uint64_t end, bool ended, Colormap& colormap) {
+    if (!started_) {
+      colormap.fill(kNormalAlt);
+      started_ = true;
+    }
+    InputCursor cursor(input);
+    for (;;) {
+      std::optional<std::uint64_t> wait;
+      switch (phase_) {
+        case Phase::Header: wait = header(cursor, end, ended, colormap); break;
+        case Phase::Extra: wait = extra(cursor, end, ended, colormap); break;
+        case Phase::Name:
+        case Phase::Comment: wait = text(cursor, end, ended, colormap); break;
+        case Phase::HeaderCrc: wait = headerCrc(end, ended, colormap); break;
+        case Phase::Data: wait = data(end, ended, colormap); break;
+        case Phase::Done: return std::numeric_limits<std::uint64_t>::max();
+      }
+      if (wait) return *wait;
     }
   }
-  if (m.flags & kFlagHeaderCrc) {
-    paintPart(colormap, cursor.position(), kHeaderCrcSize, header_slot, m,
-              "header CRC of gzip member ");
-    if (!cursor.skip(kHeaderCrcSize)) return std::nullopt;
+
+ private:
+  enum class Phase : std::uint8_t { Header, Extra, Name, Comment, HeaderCrc, Data, Done };
+
+  // Each step returns where the walk waits for more bytes, or nothing when
+  // it goes on (in another phase, or done).
+  std::optional<std::uint64_t> header(InputCursor& cursor, std::uint64_t end, bool ended,
+                                      Colormap& colormap) {
+    if (m_.index == kMaxMembers) return stop();
+    if (!ended && m_.start >= end) return end;
+    if (!ended && end - m_.start < kHeaderSize) return m_.start;
+    cursor.seek(m_.start);
+    const Result<ByteSpan> header = cursor.readExact(kHeaderSize);
+    if (!header || (*header)[0] != 0x1f || (*header)[1] != 0x8b || (*header)[2] != 8) {
+      return stop();
+    }
+    m_.flags = (*header)[3];
+    paintPart(colormap, m_.start, kHeaderSize, alternatingSlot(kC2, m_.index), m_, "gzip member ",
+              " header");
+    at_ = m_.start + kHeaderSize;
+    return next(Phase::Header);
   }
-  const std::uint64_t data = cursor.position();
+
+  std::optional<std::uint64_t> extra(InputCursor& cursor, std::uint64_t end, bool ended,
+                                     Colormap& colormap) {
+    if (!ended && end - at_ < 2) return at_;
+    cursor.seek(at_);
+    const Result<ByteSpan> xlen = cursor.readExact(2);
+    if (!xlen) return stop();
+    const std::uint16_t length = loadLe16(*xlen, 0);
+    const std::uint64_t extra_end = cursor.position() + length;
+    if (!ended && end < extra_end) return at_;
+    if (extra_end > end) return stop();
+    paintPart(colormap, at_, 2 + length, alternatingSlot(kC2Accent, m_.index), m_,
+              "extra field in gzip member ");
+    m_.block_size = bgzfBlockSize(cursor, length);
+    at_ = extra_end;
+    return next(Phase::Extra);
+  }
+
+  // Scans the name or comment for its NUL, on from where the last call
+  // stopped; a field with no NUL within kMaxTextScan bytes, or before the
+  // end, ends the walk.
+  std::optional<std::uint64_t> text(InputCursor& cursor, std::uint64_t end, bool ended,
+                                    Colormap& colormap) {
+    while (text_.length < kMaxTextScan) {
+      const std::uint64_t at = text_.start + text_.length;
+      if (at >= end) {
+        if (ended) return stop();
+        return text_.start;
+      }
+      cursor.seek(at);
+      // Records of one size from the field's start, as a whole input has
+      // them; none past the bytes in memory.
+      const std::uint64_t record = InputCursor::kMaxRecord - text_.length % InputCursor::kMaxRecord;
+      const ByteSpan bytes = cursor.peekUpTo(std::min(record, end - at));
+      if (bytes.empty()) return stop();
+      for (std::size_t k = 0; k < bytes.size(); ++k) {
+        if (bytes[k] == 0) {
+          text_.length += k + 1;
+          paintText(colormap);
+          at_ = text_.start + text_.length;
+          return next(phase_);
+        }
+        if (text_.text_size < kNameCap) text_.text[text_.text_size++] = static_cast<char>(bytes[k]);
+      }
+      text_.length += bytes.size();
+    }
+    return stop();
+  }
+
+  void paintText(Colormap& colormap) {
+    const PaletteSlot slot = alternatingSlot(kC2Accent, m_.index);
+    if (phase_ == Phase::Name) {
+      paintPart(colormap, text_.start, text_.length, slot, m_, "name in gzip member ", {},
+                text_.view());
+      name_ = text_;
+    } else {
+      paintPart(colormap, text_.start, text_.length, slot, m_, "comment in gzip member ");
+    }
+  }
+
+  std::optional<std::uint64_t> headerCrc(std::uint64_t end, bool ended, Colormap& colormap) {
+    if (!ended && end - at_ < kHeaderCrcSize) return at_;
+    paintPart(colormap, at_, kHeaderCrcSize, alternatingSlot(kC2, m_.index), m_,
+              "header CRC of gzip member ");
+    if (at_ > end || end - at_ < kHeaderCrcSize) return stop();
+    at_ += kHeaderCrcSize;
+    return next(Phase::HeaderCrc);
+  }
+
   // Only a BGZF block says where it ends; any other member runs to the end
   // of the input, with its trailer in the last eight bytes.
-  const bool sized = m.block_size && *m.block_size >= data - m.start + kTrailerSize;
-  const std::uint64_t end = sized ? m.start + *m.block_size : input_size;
-  const std::uint64_t trailer = end - std::min(end - data, kTrailerSize);
-  paintPart(colormap, data, trailer - data, alternatingSlot(kC2Alt, m.index), m,
-            "data of gzip member ");
-  paintPart(colormap, trailer, end - trailer, header_slot, m, "trailer of gzip member ");
-  if (name && colormap.keepsNames() && !name->view().empty() &&
-      name->view().find('\0') == std::string_view::npos) {
-    colormap.addSection(name->view(), data, trailer - data, trailer > data);
+  std::optional<std::uint64_t> data(std::uint64_t end, bool ended, Colormap& colormap) {
+    const std::uint64_t data = at_;
+    const PaletteSlot data_slot = alternatingSlot(kC2Alt, m_.index);
+    const PaletteSlot header_slot = alternatingSlot(kC2, m_.index);
+    const bool sized = m_.block_size && *m_.block_size >= data - m_.start + kTrailerSize;
+    if (!sized && !ended) {
+      // Its end is not known yet: everything up to it is data, and the
+      // trailer is painted over the last bytes once they are known.
+      if (!data_painted_) colormap.paint(data, UINT64_MAX, data_slot);
+      data_painted_ = true;
+      return end;
+    }
+    // The member's start lies inside the input and a block is at most
+    // 65536 bytes: no wrap.
+    const std::uint64_t member_end = sized ? m_.start + *m_.block_size : end;
+    const std::uint64_t trailer = member_end - std::min(member_end - data, kTrailerSize);
+    if (!data_painted_) {
+      paintPart(colormap, data, trailer - data, data_slot, m_, "data of gzip member ");
+    }
+    paintPart(colormap, trailer, member_end - trailer, header_slot, m_, "trailer of gzip member ");
+    if (name_ && colormap.keepsNames() && !name_->view().empty() &&
+        name_->view().find('\0') == std::string_view::npos) {
+      colormap.addSection(name_->view(), data, trailer - data, trailer > data);
+    }
+    if (!sized) return stop();
+    // The next member, if any: a header that the input cuts short ends the walk.
+    m_ = GzipMember{.index = m_.index + 1, .start = member_end, .flags = 0, .block_size = {}};
+    name_.reset();
+    phase_ = Phase::Header;
+    return std::nullopt;
   }
-  if (!sized || end >= input_size) return std::nullopt;
-  return end;
-}
+
+  // Moves on to the header field after `done` that the member's flags have.
+  std::optional<std::uint64_t> next(Phase done) {
+    static constexpr std::array<std::pair<Phase, std::uint8_t>, 4> kFields = {{
+        {Phase::Extra, kFlagExtra},
+        {Phase::Name, kFlagName},
+        {Phase::Comment, kFlagComment},
+        {Phase::HeaderCrc, kFlagHeaderCrc},
+    }};
+    phase_ = Phase::Data;
+    bool after = done == Phase::Header;
+    for (const auto& [phase, flag] : kFields) {
+      if (after && (m_.flags & flag)) {
+        phase_ = phase;
+        break;
+      }
+      if (phase == done) after = true;
+    }
+    if (phase_ == Phase::Name || phase_ == Phase::Comment) text_ = TextField{};
+    text_.start = at_;
+    return std::nullopt;
+  }
+
+  std::optional<std::uint64_t> stop() {
+    phase_ = Phase::Done;
+    return std::nullopt;
+  }
+
+  Phase phase_ = Phase::Header;
+  bool started_ = false;
+  GzipMember m_;
+  std::uint64_t at_ = 0;  // the next header field, or the data
+  TextField text_;
+  std::optional<TextField> name_;
+  bool data_painted_ = false;
+};
 
 }  // namespace
 
 void colorizeGzip(const RandomAccess& input, Colormap& colormap) {
   const WindowedAccess windowed(input);
-  colormap.fill(kNormalAlt);
-  InputCursor cursor(windowed);
-  std::optional<std::uint64_t> next = 0;
-  for (std::uint64_t index = 0; next && index < kMaxMembers; ++index) {
-    GzipMember member;
-    member.index = index;
-    member.start = *next;
-    next = paintMember(cursor, colormap, windowed.size(), member);
-  }
+  GzipWalk().step(windowed, windowed.size(), true, colormap);
 }
+
+std::unique_ptr<ForwardWalk> makeGzipForwardWalk() { return std::make_unique<GzipWalk>(); }
 
 const Format kGzipFormat{
     .name = "gzip",
@@ -182,9 +299,11 @@ const Format kGzipFormat{
     .prefix = 3,
     // The magic number and deflate, the only compression method.
     .matches = [](ByteSpan start) { return startsWith(start, "\x1f\x8b\x08"); },
-    // The trailer is the last 8 bytes: the input's end must be known.
-    .need = InputNeed::Anywhere,
+    // Members follow one another; the trailer of one that runs to the end
+    // is painted once the end is known.
+    .need = InputNeed::Forward,
     .colorize = colorizeGzip,
+    .forward = makeGzipForwardWalk,
 };
 
 }  // namespace lumo

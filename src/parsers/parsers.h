@@ -25,6 +25,9 @@ void colorizeData(const RandomAccess& input, Colormap& colormap);
 
 /// The forward walks, for the formats that have one.
 std::unique_ptr<ForwardWalk> makeWasmForwardWalk();
+std::unique_ptr<ForwardWalk> makePngForwardWalk();
+std::unique_ptr<ForwardWalk> makeGzipForwardWalk();
+std::unique_ptr<ForwardWalk> makeGifForwardWalk();
 
 /// Each format's descriptor, defined beside its parser; the registry lists
 /// them in the order of detection.

@@ -1,10 +1,13 @@
 #include <array>
 #include <cstdint>
+#include <limits>
+#include <memory>
 #include <string_view>
 #include <unordered_set>
 
 #include "colormap/alternating_slot.h"
 #include "parsers/byte_order.h"
+#include "parsers/forward_walk.h"
 #include "parsers/input_cursor.h"
 #include "parsers/parsers.h"
 #include "parsers/windowed_access.h"
@@ -71,39 +74,76 @@ void paintChunk(Colormap& colormap, const PngChunk& c, SeenTypes& seen) {
   }
 }
 
+// The walk over a whole input and over a stream alike, so that both get the
+// same colors: a chunk is walked once its header is in memory, or the input
+// has ended.
+class PngWalk final : public ForwardWalk {
+ public:
+  std::uint64_t advance(const StreamView& view, Colormap& colormap) override {
+    return step(view, view.end(), view.ended(), colormap);
+  }
+
+  // Walks on over the bytes before `end` (all of them: `ended`); returns
+  // the offset before which every byte is painted for good.
+  std::uint64_t step(const RandomAccess& input, std::uint64_t end, bool ended, Colormap& colormap) {
+    if (next_ == 0) {
+      colormap.fill(kNormalAlt);
+      colormap.paint(0, kSignatureSize, kC1, "PNG signature");
+      next_ = kSignatureSize;
+    }
+    InputCursor cursor(input);
+    // Each chunk takes at least twelve bytes, so the walk is linear in the
+    // input; it stops after kMaxChunks, after IEND, or at the first chunk
+    // whose header is cut short or whose length is invalid.
+    while (!done_ && index_ < kMaxChunks) {
+      // A chunk that begins past the bytes in memory waits for them.
+      if (!ended && next_ >= end) return end;
+      if (!ended && end - next_ < kChunkHeaderSize) return next_;
+      PngChunk c{.index = index_, .start = next_};
+      cursor.seek(next_);
+      const Result<ByteSpan> header = cursor.readExact(kChunkHeaderSize);
+      if (!header) break;
+      c.length = static_cast<std::uint32_t>(loadUnsigned(*header, {0, 4}, ByteOrder::Big));
+      if (c.length > kMaxChunkLength) break;
+      for (std::size_t k = 0; k < c.type.size(); ++k) {
+        c.type[k] = static_cast<char>((*header)[4 + k]);
+      }
+      paintChunk(colormap, c, seen_);
+      if (typeOf(c) == "IEND") break;
+      // The start lies inside the input and the length has 31 bits: no wrap.
+      next_ = c.start + kChunkHeaderSize + c.length + kCrcSize;
+      ++index_;
+    }
+    // The walk is over: nothing it paints changes any more.
+    done_ = true;
+    return std::numeric_limits<std::uint64_t>::max();
+  }
+
+ private:
+  std::uint64_t next_ = 0;  // where the next chunk begins; 0 before the signature
+  std::uint64_t index_ = 0;
+  bool done_ = false;
+  SeenTypes seen_;
+};
+
 }  // namespace
 
 void colorizePng(const RandomAccess& input, Colormap& colormap) {
   const WindowedAccess windowed(input);
-  colormap.fill(kNormalAlt);
-  colormap.paint(0, kSignatureSize, kC1, "PNG signature");
-  InputCursor cursor(windowed);
-  if (!cursor.skip(kSignatureSize)) return;
-  SeenTypes seen;
-  // Each chunk takes at least twelve bytes, so the walk is linear in the
-  // input; it stops after kMaxChunks, after IEND, or at the first chunk
-  // whose header is cut short or whose length is invalid.
-  for (std::uint64_t index = 0; index < kMaxChunks; ++index) {
-    PngChunk c{.index = index, .start = cursor.position()};
-    const Result<ByteSpan> header = cursor.readExact(kChunkHeaderSize);
-    if (!header) return;
-    c.length = static_cast<std::uint32_t>(loadUnsigned(*header, {0, 4}, ByteOrder::Big));
-    if (c.length > kMaxChunkLength) return;
-    for (std::size_t k = 0; k < c.type.size(); ++k) c.type[k] = static_cast<char>((*header)[4 + k]);
-    paintChunk(colormap, c, seen);
-    if (typeOf(c) == "IEND") return;
-    // The start lies inside the input and the length has 31 bits: no wrap.
-    cursor.seek(c.start + kChunkHeaderSize + c.length + kCrcSize);
-  }
+  PngWalk().step(windowed, windowed.size(), true, colormap);
 }
+
+std::unique_ptr<ForwardWalk> makePngForwardWalk() { return std::make_unique<PngWalk>(); }
 
 const Format kPngFormat{
     .name = "png",
     .description = "PNG images",
     .prefix = 8,
     .matches = [](ByteSpan start) { return startsWith(start, "\x89PNG\r\n\x1a\n"); },
-    .need = InputNeed::Anywhere,
+    // Chunks follow one another, so the image can be coloured as it flows.
+    .need = InputNeed::Forward,
     .colorize = colorizePng,
+    .forward = makePngForwardWalk,
 };
 
 }  // namespace lumo
