@@ -19,12 +19,14 @@ void colorizeMachO(const RandomAccess& input, Colormap& colormap);
 void colorizeWasm(const RandomAccess& input, Colormap& colormap);
 void colorizeZip(const RandomAccess& input, Colormap& colormap);
 void colorizePng(const RandomAccess& input, Colormap& colormap);
+void colorizeJpeg(const RandomAccess& input, Colormap& colormap);
 void colorizeGzip(const RandomAccess& input, Colormap& colormap);
 void colorizeGif(const RandomAccess& input, Colormap& colormap);
 void colorizeData(const RandomAccess& input, Colormap& colormap);
 
 /// The forward walks, for the formats that have one.
 std::unique_ptr<ForwardWalk> makeWasmForwardWalk();
+std::unique_ptr<ForwardWalk> makeJpegForwardWalk();
 
 /// Each format's descriptor, defined beside its parser; the registry lists
 /// them in the order of detection.
@@ -35,6 +37,7 @@ extern const Format kMachOFormat;
 extern const Format kWasmFormat;
 extern const Format kZipFormat;
 extern const Format kPngFormat;
+extern const Format kJpegFormat;
 extern const Format kGzipFormat;
 extern const Format kGifFormat;
 extern const Format kDataFormat;
