@@ -186,8 +186,8 @@ class JpegWalk {
     }
   }
 
-  // The marker's paints and, for the first segment of its kind, its payload
-  // as a section. `payload` holds the payload's first bytes in memory.
+  // The marker's paints and, for the first segment of its kind with a
+  // length, its payload as a section. `payload` holds the payload's first bytes in memory.
   void paintMarker(Colormap& colormap, const JpegMarker& m, ByteSpan payload) {
     const PaletteSlot header_slot = alternatingSlot(kC2, m.index);
     const std::uint64_t header = m.length == 0 ? kMarkerSize : kSegmentHeaderSize;
@@ -216,7 +216,7 @@ class JpegWalk {
     LabelText payload_label;
     payload_label << "payload of " << name.view();
     colormap.paint(data, size, alternatingSlot(kC2Alt, m.index), payload_label.view());
-    if (!kind.view().empty() && !seen_[m.code]) {
+    if (m.length != 0 && !kind.view().empty() && !seen_[m.code]) {
       seen_[m.code] = true;
       colormap.addSection(kind.view(), data, size, size > 0);
     }
