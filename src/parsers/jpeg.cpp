@@ -203,7 +203,8 @@ class JpegWalk {
     LabelText name;
     name << "segment " << m.index << ' ';
     if (kind.view().empty()) {
-      name << "marker " << std::uint64_t{m.code};
+      constexpr std::string_view kHex = "0123456789abcdef";
+      name << "marker 0x" << kHex[m.code >> 4] << kHex[m.code & 0xf];
     } else {
       name << kind.view();
     }
