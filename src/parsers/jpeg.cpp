@@ -108,7 +108,7 @@ class JpegWalk {
     while (state_ != State::Done) {
       const bool more = state_ == State::Markers ? markers(cursor, end, ended, colormap)
                                                  : scan(cursor, end, ended, colormap);
-      if (!more && state_ != State::Done) return std::min(next_, end);
+      if (!more) return std::min(next_, end);
     }
     return std::numeric_limits<std::uint64_t>::max();
   }
@@ -255,8 +255,9 @@ class JpegWalk {
       return true;
     }
     if (ended) {
-      // The input ends inside the scan: what is there is its data.
-      endScan(colormap, end);
+      // The input ends inside the scan: what is there is its data (none
+      // when the SOS segment itself runs past the end).
+      endScan(colormap, std::max(end, scanned_));
       state_ = State::Done;
       return true;
     }

@@ -328,6 +328,18 @@ TEST(HostileJpegTest, DamagedMarkerStreamsStopTheWalk) {
   }
 }
 
+TEST(HostileJpegTest, AScanAfterTheEndSelectsNothing) {
+  const Bytes b = {0xff, 0xd8, 0xff, 0xda, 0, 0x10, 1};
+  EXPECT_EQ(colorize(colorizeJpeg, b), "112222b");
+  const Result<Colormap> named = buildColormap(ByteSpan(b), &kJpegFormat, true);
+  ASSERT_TRUE(named.ok());
+  ASSERT_EQ(named->sections().size(), 2u);
+  const NamedSection& scan = named->sections()[1];
+  EXPECT_EQ(named->label(scan.name), "scan 0");
+  EXPECT_EQ(scan.size, 0u);
+  EXPECT_FALSE(scan.has_bytes);
+}
+
 TEST(HostileJpegTest, AMillionTinySegmentsStopAtTheBound) {
   struct Case {
     const char* what;
