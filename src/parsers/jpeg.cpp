@@ -79,6 +79,31 @@ std::string_view identifierOf(ByteSpan payload) {
   return {reinterpret_cast<const char*>(payload.data()), size};
 }
 
+// How a piece of entropy-coded data ends: at a marker, `at` bytes in, or
+// without one after `at` bytes (all of them, or all but a final FF whose
+// next byte decides).
+struct ScanPiece {
+  bool marker = false;
+  std::size_t at = 0;
+};
+
+// Looks at each byte of `bytes` once: stuffed bytes and restart markers
+// belong to the data.
+ScanPiece scanPiece(ByteSpan bytes) {
+  std::size_t at = 0;
+  while (at < bytes.size()) {
+    const void* found = std::memchr(bytes.data() + at, kMarkerStart, bytes.size() - at);
+    if (found == nullptr) break;
+    const auto ff =
+        static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - bytes.data());
+    if (ff + 1 == bytes.size()) return {.marker = false, .at = ff};
+    const std::uint8_t code = bytes[ff + 1];
+    if (code != kStuffed && !isRestart(code)) return {.marker = true, .at = ff};
+    at = ff + 2;
+  }
+  return {.marker = false, .at = bytes.size()};
+}
+
 // One marker the walk found: where it starts, its code and, for a segment,
 // its length field (which counts itself).
 struct JpegMarker {
@@ -231,28 +256,13 @@ class JpegWalk {
       const ByteSpan bytes =
           cursor.peekUpTo(std::min<std::uint64_t>(end - scanned_, InputCursor::kMaxRecord));
       if (bytes.empty()) break;
-      const void* found = std::memchr(bytes.data(), kMarkerStart, bytes.size());
-      if (found == nullptr) {
-        scanned_ += bytes.size();
-        continue;
+      const ScanPiece piece = scanPiece(bytes);
+      if (piece.marker) {
+        endScan(colormap, scanned_ + piece.at);
+        return true;
       }
-      const auto at =
-          static_cast<std::size_t>(static_cast<const std::uint8_t*>(found) - bytes.data());
-      if (at + 1 == bytes.size()) {
-        // The byte after the FF is in the next piece, or not here yet.
-        if (at > 0) {
-          scanned_ += at;
-          continue;
-        }
-        break;
-      }
-      const std::uint8_t code = bytes[at + 1];
-      if (code == kStuffed || isRestart(code)) {
-        scanned_ += at + 2;
-        continue;
-      }
-      endScan(colormap, scanned_ + at);
-      return true;
+      if (piece.at == 0) break;  // a lone FF whose next byte is not here yet
+      scanned_ += piece.at;
     }
     if (ended) {
       // The input ends inside the scan: what is there is its data (none
