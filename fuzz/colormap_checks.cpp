@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bitset>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <unordered_set>
@@ -240,6 +241,27 @@ void checkNames(ByteSpan input, const Format* forced, const std::vector<std::uin
   }));
 }
 
+// A forward format colors a stream as it does the whole input: its walk,
+// fed the input in pieces (each call painting a new colormap that carries
+// the paints before it), gives every byte the same slot.
+void checkForward(const Format& format, ByteSpan input, const std::vector<std::uint8_t>& slots) {
+  if (format.need != InputNeed::Forward || format.forward == nullptr) return;
+  std::unique_ptr<ForwardWalk> walk = format.forward();
+  auto carried = std::make_unique<Colormap>();
+  const std::size_t step = 1 + input.size() / 7;
+  for (std::size_t have = std::min(step, input.size());;
+       have = std::min(have + step, input.size())) {
+    const bool ended = have == input.size();
+    auto next = std::make_unique<Colormap>();
+    for (const Paint& paint : carried->paints()) next->carry(paint);
+    walk->advance(StreamView(input.data(), 0, have, ended), *next);
+    carried = std::move(next);
+    if (ended) break;
+  }
+  carried->resolve();
+  FUZZ_CHECK(slotsOf(*carried, input) == slots);
+}
+
 }  // namespace
 
 Colormap checkedColormap(ByteSpan input, std::vector<std::uint8_t>& slots) {
@@ -250,6 +272,7 @@ Colormap checkedColormap(ByteSpan input, std::vector<std::uint8_t>& slots) {
   checkSlots(kindOf(detected), input, slots);
   checkResolve(detected, input, slots);
   checkNames(input, nullptr, slots);
+  checkForward(detected, input, slots);
 
   for (const Format* format : formats()) {
     const ParserKind forced = kindOf(*format);
