@@ -4,6 +4,7 @@
 #include <cstring>
 #include <limits>
 #include <memory>
+#include <span>
 #include <string_view>
 
 #include "colormap/alternating_slot.h"
@@ -36,6 +37,10 @@ constexpr std::uint64_t kIdentifierCap = 32;
 constexpr std::uint64_t kMarkerLookahead = kSegmentHeaderSize + kIdentifierCap;
 static_assert(kMarkerLookahead <= InputCursor::kMaxRecord);
 static_assert(kMarkerLookahead <= kForwardLookahead);
+
+// Scan data is read in pieces of this size: a scan is most of a JPEG, and
+// smaller reads cost more than looking at the bytes.
+constexpr std::size_t kScanPiece = 4096;
 
 bool isRestart(std::uint8_t code) { return code >= 0xd0 && code <= 0xd7; }
 
@@ -253,8 +258,8 @@ class JpegWalk {
   bool scan(InputCursor& cursor, std::uint64_t end, bool ended, Colormap& colormap) {
     while (scanned_ < end) {
       cursor.seek(scanned_);
-      const ByteSpan bytes =
-          cursor.peekUpTo(std::min<std::uint64_t>(end - scanned_, InputCursor::kMaxRecord));
+      const ByteSpan bytes = cursor.peekInto(std::span(piece_).first(
+          static_cast<std::size_t>(std::min<std::uint64_t>(end - scanned_, piece_.size()))));
       if (bytes.empty()) break;
       const ScanPiece piece = scanPiece(bytes);
       if (piece.marker) {
@@ -310,6 +315,8 @@ class JpegWalk {
   std::uint64_t scanStart_ = 0;   // the scan's first byte
   std::uint64_t pieceStart_ = 0;  // the first byte of the scan not painted yet
   std::uint64_t scanned_ = 0;     // the first byte of the scan not looked at yet
+  // Scan data is looked through a piece at a time.
+  std::array<std::uint8_t, kScanPiece> piece_{};
   // The marker codes whose payload is offered to --section already: only
   // the first segment of each kind is.
   std::array<bool, 256> seen_{};
