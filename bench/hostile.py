@@ -13,9 +13,12 @@ Each input is built to give the parsers the most work per byte:
     one segment holds 500,000 section records (40 MB), shown from its end
     (so every paint is needed), with --color and with --legend, which keeps
     the name of every structure;
-  - a PNG of empty 12-byte chunks, a BGZF file of empty 28-byte blocks and a
-    GIF of empty 3-byte comment extensions (a million and more of each,
-    walked up to the bounds that the man page states).
+  - a PNG of empty 12-byte chunks, a BGZF file of empty 28-byte blocks, a
+    GIF of empty 3-byte comment extensions and a JPEG of 2-byte TEM markers
+    (a million and more of each, walked up to the bounds that the man page
+    states);
+  - a JPEG whose one scan is all stuffed bytes (FF 00), the most work per
+    byte of a scan.
 lumo runs with --color --length 16, so the time is that of building the
 colors, not of writing the dump. Prints the median time and the peak
 resident memory of each.
@@ -96,6 +99,14 @@ def empty_gif_extensions():
     return b"GIF89a\1\0\1\0\0\0\0" + b"\x21\xfe\0" * ((SIZE - 13) // 3)
 
 
+def jpeg_tem_markers():
+    return b"\xff\xd8" + b"\xff\x01" * ((SIZE - 2) // 2)
+
+
+def jpeg_stuffed_scan():
+    return b"\xff\xd8\xff\xda\0\2" + b"\xff\0" * ((SIZE - 6) // 2)
+
+
 def measure(lumo, path, runs, flags):
     times, peaks = [], []
     for _ in range(runs):
@@ -127,6 +138,8 @@ def main():
             "PNG, 12-byte empty chunks": ("empty.png", empty_png_chunks),
             "gzip, 28-byte empty BGZF blocks": ("empty.gz", empty_bgzf_blocks),
             "GIF, 3-byte empty extensions": ("empty.gif", empty_gif_extensions),
+            "JPEG, 2-byte TEM markers": ("tem.jpg", jpeg_tem_markers),
+            "JPEG, a scan of stuffed bytes": ("stuffed.jpg", jpeg_stuffed_scan),
         }
         for title, (name, build, *flags) in inputs.items():
             path = os.path.join(folder, name)

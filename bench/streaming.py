@@ -15,7 +15,10 @@ and with contents for every entry laid out in ways that cost the colormap
 most (LAYOUTS); and a 1 GiB WebAssembly module of 65535 sections of 16 KiB
 (custom ones among them), colored from a file and from a pipe, which lumo
 colors as it streams: no spill file, and memory that does not grow with the
-input. --only-wasm runs that part alone.
+input. --only-wasm runs that part alone. Likewise a 1 GiB JPEG of eight
+scans with stuffed bytes and restart markers, colored from a file and from a
+pipe, the two outputs compared; and a 256 MiB JPEG beside 256 MiB of random
+bytes, colored from files. --only-jpeg runs that part alone.
 The inputs are written to --folder (default: a temporary folder); 1 GiB of
 free space per file is needed, and as much again in $TMPDIR (else /tmp) for
 the pipe's spill file.
@@ -190,12 +193,81 @@ def bench_wasm(lumo, folder):
     os.remove(path)
 
 
+def jpeg_segment(code, payload):
+    return bytes([0xFF, code]) + struct.pack(">H", len(payload) + 2) + payload
+
+
+def large_jpeg(path, size):
+    """A baseline JPEG of about `size` bytes: the usual segments, then eight
+    scans of random entropy-coded data (every FF stuffed, a restart marker
+    every 64 KiB), each after a DHT and an SOS segment."""
+    head = (b"\xff\xd8" + jpeg_segment(0xE0, b"JFIF\0\1\1\0\0\1\0\1\0\0") +
+            jpeg_segment(0xDB, bytes(65)) + jpeg_segment(0xC0, bytes(15)) +
+            jpeg_segment(0xDD, b"\0\x10"))
+    scan_size = size // 8
+    with open(path, "wb") as f:
+        f.write(head)
+        for _ in range(8):
+            f.write(jpeg_segment(0xC4, bytes(29)) + jpeg_segment(0xDA, bytes(10)))
+            written, restart = 0, 0
+            while written < scan_size:
+                piece = os.urandom(64 << 10).replace(b"\xff", b"\xff\0")
+                piece += bytes([0xFF, 0xD0 + restart % 8])
+                f.write(piece)
+                written += len(piece)
+                restart += 1
+        f.write(b"\xff\xd9")
+
+
+def colored_seconds(command):
+    start = time.perf_counter()
+    subprocess.run(command, stdout=subprocess.DEVNULL, check=True)
+    return time.perf_counter() - start
+
+
+def bench_jpeg(lumo, folder):
+    path = os.path.join(folder, "large.jpg")
+    large_jpeg(path, 1 << 30)
+    size = os.path.getsize(path)
+    print(f"\n| JPEG, {size / (1 << 30):.2f} GiB, 8 scans | source | peak RSS MiB | seconds |")
+    print("|---|---|---:|---:|")
+    for source, piped in (("file", False), ("pipe", True)):
+        command = [lumo, "--color"] + (["-"] if piped else [path])
+        start = time.perf_counter()
+        rss = peak_rss_kib(command, path if piped else None)
+        elapsed = time.perf_counter() - start
+        shown = f"{rss / 1024:.1f}" if rss else "failed"
+        print(f"| colored | {source} | {shown} | {elapsed:.1f} |")
+    quoted, program = shlex.quote(path), shlex.quote(lumo)
+    same = subprocess.run(["bash", "-c", f"cmp -s <({program} --color {quoted}) "
+                           f"<(cat {quoted} | {program} --color -)"]).returncode == 0
+    print(f"| pipe output equals file output | | {'yes' if same else 'NO'} | |")
+    os.remove(path)
+
+    jpeg = os.path.join(folder, "medium.jpg")
+    large_jpeg(jpeg, 256 << 20)
+    random = os.path.join(folder, "random.bin")
+    write_input(random, os.path.getsize(jpeg))
+    times = {jpeg: [], random: []}
+    for _ in range(3):  # side by side, so that a busy machine slows both
+        for name in times:
+            times[name].append(colored_seconds([lumo, "--color", name]))
+    ratio = statistics.median(times[jpeg]) / statistics.median(times[random])
+    print(f"\n| --color, 256 MiB, median of 3 | JPEG s | random s | ratio |")
+    print("|---|---:|---:|---:|")
+    print(f"| file | {statistics.median(times[jpeg]):.2f} | "
+          f"{statistics.median(times[random]):.2f} | {ratio:.2f} |")
+    os.remove(jpeg)
+    os.remove(random)
+
+
 def main():
     here = os.path.dirname(os.path.abspath(__file__))
     parser = argparse.ArgumentParser()
     parser.add_argument("--lumo", default=os.path.join(here, "..", "build", "release", "lumo"))
     parser.add_argument("--folder", default=None)
     parser.add_argument("--only-wasm", action="store_true")
+    parser.add_argument("--only-jpeg", action="store_true")
     args = parser.parse_args()
     lumo = os.path.abspath(args.lumo)
     if not os.path.exists(lumo):
@@ -206,6 +278,9 @@ def main():
     with tempfile.TemporaryDirectory(dir=args.folder) as folder:
         if args.only_wasm:
             bench_wasm(lumo, folder)
+            return
+        if args.only_jpeg:
+            bench_jpeg(lumo, folder)
             return
         print("| input | size | mode | peak RSS MiB |")
         print("|---|---|---|---:|")
@@ -269,6 +344,7 @@ def main():
                 os.remove(path)
 
         bench_wasm(lumo, folder)
+        bench_jpeg(lumo, folder)
 
 
 if __name__ == "__main__":

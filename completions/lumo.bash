@@ -11,7 +11,7 @@ _lumo() {
   ((COMP_CWORD > 0)) && prev=${COMP_WORDS[COMP_CWORD - 1]}
 
   if [[ $prev == --parser ]]; then
-    COMPREPLY=($(compgen -W 'elf pe qoi macho wasm zip png gzip gif data' -- "$cur"))
+    COMPREPLY=($(compgen -W 'elf pe qoi macho wasm zip png jpeg gzip gif data' -- "$cur"))
     return
   fi
   # The file to compare with: readline completes a file name.

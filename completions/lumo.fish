@@ -50,6 +50,7 @@ complete -c lumo -l parser -x -d 'Specify the parser to use' -a "
     wasm\t'WebAssembly modules'
     zip\t'ZIP archives (JAR, APK, DOCX, XLSX, EPUB)'
     png\t'PNG images'
+    jpeg\t'JPEG images'
     gzip\t'gzip files, BGZF member by member'
     gif\t'GIF images'
     data\t'Binary or ASCII data'"

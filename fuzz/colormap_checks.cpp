@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <bitset>
 #include <cstddef>
+#include <memory>
 #include <optional>
 #include <string_view>
 #include <unordered_set>
@@ -47,14 +48,14 @@ bool isMachO(ByteSpan input) {
 
 // The formats this file knows the rules of, named here rather than taken
 // from the registry's descriptors.
-enum class ParserKind { Elf, Pe, Qoi, Macho, Wasm, Zip, Png, Gzip, Gif, Data };
+enum class ParserKind { Elf, Pe, Qoi, Macho, Wasm, Zip, Png, Jpeg, Gzip, Gif, Data };
 
 ParserKind kindOf(const Format& format) {
   constexpr std::pair<std::string_view, ParserKind> kKinds[] = {
       {"elf", ParserKind::Elf},     {"pe", ParserKind::Pe},     {"qoi", ParserKind::Qoi},
       {"macho", ParserKind::Macho}, {"wasm", ParserKind::Wasm}, {"zip", ParserKind::Zip},
-      {"png", ParserKind::Png},     {"gzip", ParserKind::Gzip}, {"gif", ParserKind::Gif},
-      {"data", ParserKind::Data}};
+      {"png", ParserKind::Png},     {"jpeg", ParserKind::Jpeg}, {"gzip", ParserKind::Gzip},
+      {"gif", ParserKind::Gif},     {"data", ParserKind::Data}};
   for (const auto& [name, kind] : kKinds) {
     if (format.name == name) return kind;
   }
@@ -80,6 +81,7 @@ bool magicMatches(ParserKind kind, ByteSpan input) {
       return input.size() >= 4 && input[0] == 'P' && input[1] == 'K' &&
              ((input[2] == 3 && input[3] == 4) || (input[2] == 5 && input[3] == 6));
     case ParserKind::Png: magic = "\x89PNG\r\n\x1a\n"; break;
+    case ParserKind::Jpeg: magic = "\xff\xd8\xff"; break;
     case ParserKind::Gzip: magic = "\x1f\x8b\x08"; break;
     case ParserKind::Gif:
       return input.size() >= 6 &&
@@ -119,6 +121,7 @@ SlotSet slotsUsedBy(ParserKind kind) {
     case ParserKind::Png:
       add({kNormalAlt, kC1, kC2, kC2Alt, kC2Accent, kC3, kC3Alt, kC3Accent});
       break;
+    case ParserKind::Jpeg: add({kNormalAlt, kC1, kC2, kC2Alt, kC3, kC3Alt, kC4Alt, kC5Alt}); break;
     case ParserKind::Gzip: add({kNormalAlt, kC2, kC2Alt, kC2Accent, kC3, kC3Alt, kC3Accent}); break;
     case ParserKind::Gif:
       add({kNormalAlt, kC1, kC1Alt, kC2, kC2Alt, kC3, kC3Alt, kC4, kC4Alt, kC4Accent, kC5, kC5Alt,
@@ -155,6 +158,10 @@ std::optional<PaletteSlot> fixedSlot(ParserKind kind, ByteSpan input, std::size_
     case ParserKind::Png:
       // Chunks begin after the signature.
       if (k < 8) return kC1;
+      return std::nullopt;
+    case ParserKind::Jpeg:
+      // The start of image.
+      if (k < 2) return kC1;
       return std::nullopt;
     case ParserKind::Gzip:
       // The first member's fixed header, when it is whole.
@@ -234,6 +241,27 @@ void checkNames(ByteSpan input, const Format* forced, const std::vector<std::uin
   }));
 }
 
+// A forward format colors a stream as it does the whole input: its walk,
+// fed the input in pieces (each call painting a new colormap that carries
+// the paints before it), gives every byte the same slot.
+void checkForward(const Format& format, ByteSpan input, const std::vector<std::uint8_t>& slots) {
+  if (format.need != InputNeed::Forward || format.forward == nullptr) return;
+  std::unique_ptr<ForwardWalk> walk = format.forward();
+  auto carried = std::make_unique<Colormap>();
+  const std::size_t step = 1 + input.size() / 7;
+  for (std::size_t have = std::min(step, input.size());;
+       have = std::min(have + step, input.size())) {
+    const bool ended = have == input.size();
+    auto next = std::make_unique<Colormap>();
+    for (const Paint& paint : carried->paints()) next->carry(paint);
+    walk->advance(StreamView(input.data(), 0, have, ended), *next);
+    carried = std::move(next);
+    if (ended) break;
+  }
+  carried->resolve();
+  FUZZ_CHECK(slotsOf(*carried, input) == slots);
+}
+
 }  // namespace
 
 Colormap checkedColormap(ByteSpan input, std::vector<std::uint8_t>& slots) {
@@ -244,6 +272,7 @@ Colormap checkedColormap(ByteSpan input, std::vector<std::uint8_t>& slots) {
   checkSlots(kindOf(detected), input, slots);
   checkResolve(detected, input, slots);
   checkNames(input, nullptr, slots);
+  checkForward(detected, input, slots);
 
   for (const Format* format : formats()) {
     const ParserKind forced = kindOf(*format);

@@ -60,8 +60,8 @@ std::vector<std::uint8_t> module() {
   return wasm;
 }
 
-std::string fileDump(const std::vector<std::uint8_t>& bytes, const Options& options,
-                     DumpWindow window, const Format& format = kWasmFormat) {
+std::string fileDump(const Format& format, const std::vector<std::uint8_t>& bytes,
+                     const Options& options, DumpWindow window) {
   Result<Colormap> colormap = buildColormap(bytes, &format);
   EXPECT_TRUE(colormap.ok());
   const std::size_t from =
@@ -108,7 +108,82 @@ TEST(ForwardDump, WasmInAnyPiecesAndBufferMatchesTheWholeColormap) {
     ASSERT_TRUE(result.dump.read.ok());
     ASSERT_TRUE(out.flush().ok());
     EXPECT_EQ(result.total, bytes.size());
-    EXPECT_TRUE(sink.text == fileDump(bytes, options, c.window));
+    EXPECT_TRUE(sink.text == fileDump(kWasmFormat, bytes, options, c.window));
+  }
+}
+
+// A segment whose length field counts `payload` and itself.
+std::string jpegSegment(std::uint8_t code, const std::string& payload) {
+  const std::size_t length = payload.size() + 2;
+  return std::string{'\xff', static_cast<char>(code), static_cast<char>(length >> 8),
+                     static_cast<char>(length)} +
+         payload;
+}
+
+// A payload larger than the smallest buffer, fill bytes and segments that
+// straddle reads, and scans far longer than the buffer with stuffed bytes,
+// restart markers and runs of identical lines; then data after EOI.
+std::vector<std::uint8_t> jpegImage() {
+  std::vector<std::uint8_t> jpeg;
+  append(jpeg, "\xff\xd8");
+  append(jpeg, jpegSegment(0xe1, "Exif" + std::string(60000, '\0')));
+  for (int k = 0; k < 300; ++k) {
+    append(jpeg, std::string(static_cast<std::size_t>(k % 3), '\xff'));
+    append(jpeg, jpegSegment(static_cast<std::uint8_t>(0xdb + k % 2),
+                             std::string(static_cast<std::size_t>(k % 70), 'q')));
+  }
+  for (int scan = 0; scan < 3; ++scan) {
+    append(jpeg, jpegSegment(0xda, "\x01\x01\x00\x00\x3f\x00"));
+    std::string data;
+    for (int k = 0; k < 40000; ++k) {
+      data += static_cast<char>(k * 7 % 251);
+      if (k % 97 == 0) data += std::string("\xff\x00", 2);
+      if (k % 5000 == 0) {
+        data += '\xff';
+        data += static_cast<char>(0xd0 + k / 5000 % 8);
+      }
+      if (k % 10000 == 0) data += std::string(100, '\0');
+    }
+    append(jpeg, data);
+    append(jpeg, jpegSegment(0xc4, std::string(30, 'h')));
+  }
+  append(jpeg, "\xff\xff\xd9");
+  append(jpeg, std::string(500, 'q'));
+  return jpeg;
+}
+
+TEST(ForwardDump, JpegInAnyPiecesAndBufferMatchesTheWholeColormap) {
+  const std::vector<std::uint8_t> bytes = jpegImage();
+  Options options;
+  options.color = true;
+  struct Case {
+    std::vector<std::size_t> pieces;
+    std::size_t buffer;
+    DumpWindow window;
+  };
+  const Case cases[] = {
+      {{1 << 20}, kDumpChunkBytes, {}},
+      {{1}, 0, {}},
+      {{7, 139, 3, 4096}, 0, {}},
+      {{16, 17}, 9000, {.start = 5, .length = 70000}},
+      {{4096}, 0, {.start = 100033, .length = 33}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(testing::Message() << "pieces " << c.pieces[0] << " buffer " << c.buffer
+                                    << " window " << c.window.start);
+    PieceStream stream(bytes, c.pieces);
+    std::unique_ptr<ForwardWalk> walk = kJpegFormat.forward();
+    ASSERT_NE(walk, nullptr);
+    StringSink sink;
+    OutputBuffer out(sink);
+    const LineFormatter formatter(effectiveOptions(options), options.palette);
+    const ForwardDumpResult result =
+        writeForwardDump(stream, *walk, formatter, out, c.window, true, c.buffer);
+    ASSERT_TRUE(result.dump.written.ok());
+    ASSERT_TRUE(result.dump.read.ok());
+    ASSERT_TRUE(out.flush().ok());
+    EXPECT_EQ(result.total, bytes.size());
+    EXPECT_TRUE(sink.text == fileDump(kJpegFormat, bytes, options, c.window));
   }
 }
 
@@ -217,7 +292,7 @@ TEST(ForwardDump, FormatsInAnyPiecesMatchTheirWholeColormap) {
         ASSERT_TRUE(result.dump.written.ok());
         ASSERT_TRUE(out.flush().ok());
         EXPECT_EQ(result.total, bytes.size());
-        EXPECT_TRUE(sink.text == fileDump(bytes, options, c.window, input.format));
+        EXPECT_TRUE(sink.text == fileDump(input.format, bytes, options, c.window));
       }
     }
   }

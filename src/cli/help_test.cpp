@@ -59,6 +59,7 @@ TEST(HelpText, IsTheUsageTheParserListAndTheAuthorLine) {
       "                                    - wasm   WebAssembly modules\n"
       "                                    - zip    ZIP archives (JAR, APK, DOCX, XLSX, EPUB)\n"
       "                                    - png    PNG images\n"
+      "                                    - jpeg   JPEG images\n"
       "                                    - gzip   gzip files, BGZF member by member\n"
       "                                    - gif    GIF images\n"
       "                                    - data   Binary or ASCII data\n"

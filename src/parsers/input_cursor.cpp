@@ -45,6 +45,12 @@ ByteSpan InputCursor::peekUpTo(std::uint64_t count) {
   return ByteSpan(record_.data(), wanted);
 }
 
+ByteSpan InputCursor::peekInto(std::span<std::uint8_t> out) const {
+  const auto wanted = static_cast<std::size_t>(std::min<std::uint64_t>(out.size(), remaining()));
+  if (wanted == 0 || input_.readAt(position_, out.data(), wanted) != wanted) return {};
+  return ByteSpan(out.data(), wanted);
+}
+
 Status InputCursor::skip(std::uint64_t count) {
   // Reading the bytes in small chunks would fail at the first short chunk,
   // which is exactly when the whole stretch does not fit.

@@ -4,6 +4,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <memory>
+#include <span>
 
 #include "core/byte_span.h"
 #include "core/failure.h"
@@ -46,6 +47,12 @@ class InputCursor {
   /// it: fewer where the input ends sooner, none at or past its end or when
   /// they cannot all be read. The bytes stay valid until the next read.
   ByteSpan peekUpTo(std::uint64_t count);
+
+  /// Up to out.size() bytes at the position, copied into `out`, without
+  /// moving it: for a walk that looks through long stretches (a JPEG scan)
+  /// more than a record at a time. Fewer where the input ends sooner, none
+  /// at or past its end or when they cannot all be read.
+  ByteSpan peekInto(std::span<std::uint8_t> out) const;
 
   /// Advances over `count` bytes with exactly the outcome of reading them:
   /// EndOfStream when fewer remain, the position then unchanged. Skipping 0

@@ -235,6 +235,37 @@ TEST(InputCursorTest, RecordsOfChangingSizeKeepTheirBytes) {
   }
 }
 
+TEST(InputCursorTest, PeekIntoFillsTheBufferUpToTheEnd) {
+  std::vector<std::uint8_t> bytes(200);
+  std::iota(bytes.begin(), bytes.end(), std::uint8_t{0});
+  const MemoryAccess input(bytes);
+  struct Case {
+    std::uint64_t position;
+    std::size_t buffer;
+    std::size_t peeked;
+  };
+  // Past a record's size, up to the end, and nothing at or past it.
+  for (const Case& c : {Case{0, 150, 150}, Case{190, 150, 10}, Case{199, 1, 1}, Case{200, 8, 0},
+                        Case{kMax, 8, 0}, Case{5, 0, 0}}) {
+    SCOPED_TRACE(c.position);
+    InputCursor cursor(input);
+    cursor.seek(c.position);
+    std::vector<std::uint8_t> buffer(c.buffer);
+    const ByteSpan peeked = cursor.peekInto(buffer);
+    ASSERT_EQ(peeked.size(), c.peeked);
+    if (!peeked.empty()) {
+      EXPECT_EQ(peeked.data(), buffer.data());
+      EXPECT_EQ(peeked.front(), bytes[c.position]);
+      EXPECT_EQ(peeked.back(), bytes[c.position + c.peeked - 1]);
+    }
+    EXPECT_EQ(cursor.position(), c.position);
+  }
+  // A file that shrank since it was opened gives nothing, as peekUpTo does.
+  const ShrunkInput shrunk;
+  std::vector<std::uint8_t> buffer(20);
+  EXPECT_TRUE(InputCursor(shrunk).peekInto(buffer).empty());
+}
+
 TEST(ByteOrderTest, DecodesEachWidthInBothOrders) {
   const std::vector<std::uint8_t> record = {0x01, 0x02, 0x03, 0x04, 0x05, 0x06, 0x07, 0x88};
   struct Case {

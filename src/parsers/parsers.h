@@ -19,6 +19,7 @@ void colorizeMachO(const RandomAccess& input, Colormap& colormap);
 void colorizeWasm(const RandomAccess& input, Colormap& colormap);
 void colorizeZip(const RandomAccess& input, Colormap& colormap);
 void colorizePng(const RandomAccess& input, Colormap& colormap);
+void colorizeJpeg(const RandomAccess& input, Colormap& colormap);
 void colorizeGzip(const RandomAccess& input, Colormap& colormap);
 void colorizeGif(const RandomAccess& input, Colormap& colormap);
 void colorizeData(const RandomAccess& input, Colormap& colormap);
@@ -26,6 +27,7 @@ void colorizeData(const RandomAccess& input, Colormap& colormap);
 /// The forward walks, for the formats that have one.
 std::unique_ptr<ForwardWalk> makeWasmForwardWalk();
 std::unique_ptr<ForwardWalk> makePngForwardWalk();
+std::unique_ptr<ForwardWalk> makeJpegForwardWalk();
 std::unique_ptr<ForwardWalk> makeGzipForwardWalk();
 std::unique_ptr<ForwardWalk> makeGifForwardWalk();
 
@@ -38,6 +40,7 @@ extern const Format kMachOFormat;
 extern const Format kWasmFormat;
 extern const Format kZipFormat;
 extern const Format kPngFormat;
+extern const Format kJpegFormat;
 extern const Format kGzipFormat;
 extern const Format kGifFormat;
 extern const Format kDataFormat;

@@ -11,9 +11,9 @@ namespace lumo {
 namespace {
 
 // The one list of formats, in the order of detection.
-constexpr std::array<const Format*, 10> kFormats = {
-    &kElfFormat, &kPeFormat,  &kQoiFormat,  &kMachOFormat, &kWasmFormat,
-    &kZipFormat, &kPngFormat, &kGzipFormat, &kGifFormat,   &kDataFormat,
+constexpr std::array<const Format*, 11> kFormats = {
+    &kElfFormat, &kPeFormat,   &kQoiFormat,  &kMachOFormat, &kWasmFormat, &kZipFormat,
+    &kPngFormat, &kJpegFormat, &kGzipFormat, &kGifFormat,   &kDataFormat,
 };
 
 }  // namespace

@@ -27,11 +27,12 @@ TEST(RegistryTest, NamesAndDescriptionsInOrder) {
       {"wasm", "WebAssembly modules"},
       {"zip", "ZIP archives (JAR, APK, DOCX, XLSX, EPUB)"},
       {"png", "PNG images"},
+      {"jpeg", "JPEG images"},
       {"gzip", "gzip files, BGZF member by member"},
       {"gif", "GIF images"},
       {"data", "Binary or ASCII data"},
   };
-  ASSERT_EQ(formats().size(), 10u);
+  ASSERT_EQ(formats().size(), 11u);
   for (std::size_t k = 0; k < formats().size(); ++k) {
     EXPECT_EQ(formats()[k]->name, expected[k].first);
     EXPECT_EQ(formats()[k]->description, expected[k].second);
@@ -53,6 +54,8 @@ TEST(RegistryTest, ParserByNameIsExact) {
   EXPECT_EQ(formatByName("zip")->name, "zip");
   ASSERT_NE(formatByName("png"), nullptr);
   EXPECT_EQ(formatByName("png")->name, "png");
+  ASSERT_NE(formatByName("jpeg"), nullptr);
+  EXPECT_EQ(formatByName("jpeg")->name, "jpeg");
   ASSERT_NE(formatByName("gzip"), nullptr);
   EXPECT_EQ(formatByName("gzip")->name, "gzip");
   ASSERT_NE(formatByName("gif"), nullptr);

@@ -41,6 +41,29 @@ std::string bigGif() {
   return gif + std::string("\0;", 2);
 }
 
+std::string jpegSegment(char code, const std::string& payload) {
+  const std::size_t length = payload.size() + 2;
+  return std::string{'\xff', code, static_cast<char>(length >> 8), static_cast<char>(length)} +
+         payload;
+}
+
+// Two scans longer than a read of the pipe, with stuffed bytes and restart
+// markers, between segments; then data after EOI.
+std::string bigJpeg() {
+  std::string scan;
+  for (int k = 0; k < 150000; ++k) {
+    scan += static_cast<char>(k % 13 == 0 ? 0xff : k * 7 % 200);
+    if (k % 13 == 0) scan += k % 1300 == 0 ? '\xd1' : '\0';
+  }
+  return std::string("\xff\xd8", 2) + jpegSegment('\xe0', std::string("JFIF\0\1\1", 7)) +
+         jpegSegment('\xdb', std::string(65, 'q')) + jpegSegment('\xda', std::string(6, '\1')) +
+         scan + jpegSegment('\xc4', "huff") + jpegSegment('\xda', std::string(6, '\2')) + scan +
+         std::string(
+             "\xff\xd9"
+             "after",
+             7);
+}
+
 TEST(ImageFormats, StandardInputMatchesTheFile) {
   TempDir dir;
   struct Case {
@@ -52,6 +75,10 @@ TEST(ImageFormats, StandardInputMatchesTheFile) {
       {"png", bigPng(), {"--color"}},
       {"png", bigPng(), {"--legend"}},
       {"png", bigPng(), {"--section", "tEXt"}},
+      {"jpeg", bigJpeg(), {"--color"}},
+      {"jpeg", bigJpeg(), {"--legend"}},
+      {"jpeg", bigJpeg(), {"--section", "scan 1"}},
+      {"jpeg", bigJpeg(), {"--section", "APP0"}},
       {"gzip", bigGzip(), {"--color"}},
       {"gzip", bigGzip(), {"--legend"}},
       {"gzip", bigGzip(), {"--section", "notes.txt"}},
@@ -89,6 +116,25 @@ TEST(ImageFormats, SectionShowsTheChunkData) {
   ASSERT_EQ(dump.status, 0) << dump.err;
   EXPECT_EQ(dump.out.substr(0, 11), "000111a0 | ") << dump.out;
   EXPECT_NE(dump.out.find("Bytes 0x111a5-0x111ae (10 bytes)"), std::string::npos) << dump.out;
+}
+
+TEST(ImageFormats, JpegScanLinesShowBeforeThePipeCloses) {
+  // The scan reaches far past what is written: a dump that waited for the
+  // scan's end would show nothing while the writer holds the pipe open.
+  const std::string jpeg = bigJpeg();
+  TempDir dir;
+  const ChildResult whole = runLumo({.args = {"--color", dir.write("i.jpg", jpeg)}});
+  ASSERT_EQ(whole.status, 0);
+  // The first 64 lines: a kilobyte, most of it the first scan's data.
+  std::size_t end = 0;
+  for (int line = 0; line < 64; ++line) end = whole.out.find('\n', end) + 1;
+  const std::string firstLines = whole.out.substr(0, end);
+  const ChildResult r = runLumo({.args = {"--color", "-"},
+                                 .stdinData = jpeg.substr(0, 100000),
+                                 .holdStdinUntilOutput = firstLines.size()});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_GE(r.outputBeforeStdinClosed, firstLines.size());
+  EXPECT_EQ(r.out.substr(0, firstLines.size()), firstLines);
 }
 
 }  // namespace
