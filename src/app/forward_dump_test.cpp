@@ -169,7 +169,7 @@ TEST(ForwardDump, JpegInAnyPiecesAndBufferMatchesTheWholeColormap) {
       {{4096}, 0, {.start = 100033, .length = 33}},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(testing::Message() << "pieces " << c.pieces[0] << " buffer " << c.buffer
+    SCOPED_TRACE(::testing::Message() << "pieces " << c.pieces[0] << " buffer " << c.buffer
                                     << " window " << c.window.start);
     PieceStream stream(bytes, c.pieces);
     std::unique_ptr<ForwardWalk> walk = kJpegFormat.forward();
@@ -279,7 +279,7 @@ TEST(ForwardDump, FormatsInAnyPiecesMatchTheirWholeColormap) {
       const std::vector<std::uint8_t> bytes(input.bytes.begin(),
                                             input.bytes.end() - static_cast<std::ptrdiff_t>(cut));
       for (const Case& c : cases) {
-        SCOPED_TRACE(testing::Message() << input.name << " cut " << cut << " pieces " << c.pieces[0]
+        SCOPED_TRACE(::testing::Message() << input.name << " cut " << cut << " pieces " << c.pieces[0]
                                         << " window " << c.window.start);
         PieceStream stream(bytes, c.pieces);
         std::unique_ptr<ForwardWalk> walk = input.format.forward();

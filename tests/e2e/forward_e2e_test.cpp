@@ -139,7 +139,7 @@ TEST(Forward, ImageAndCompressedFormatsOnAPipeDumpLikeTheFile) {
     for (const Case& c : cases) {
       const std::string path = c.cut ? cut : whole;
       const std::string shown =
-          input.name + std::string(c.cut ? " cut " : " ") + testing::PrintToString(c.flags);
+          input.name + std::string(c.cut ? " cut " : " ") + ::testing::PrintToString(c.flags);
       std::vector<std::string> fileArgs = c.flags;
       fileArgs.push_back(path);
       const ChildResult fromFile = runLumo({.args = fileArgs});
