@@ -216,8 +216,9 @@ class JpegWalk {
     }
   }
 
-  // The marker's paints and, for the first segment of its kind with a
-  // length, its payload as a section. `payload` holds the payload's first bytes in memory.
+  // The marker's paints and, for a segment with a length, its payload as a
+  // section (a marker that several segments have is ambiguous, and each is
+  // reachable by its number). `payload` holds the payload's first bytes in memory.
   void paintMarker(Colormap& colormap, const JpegMarker& m, ByteSpan payload) {
     const PaletteSlot header_slot = alternatingSlot(kC2, m.index);
     const std::uint64_t header = m.length == 0 ? kMarkerSize : kSegmentHeaderSize;
@@ -247,8 +248,7 @@ class JpegWalk {
     LabelText payload_label;
     payload_label << "payload of " << name.view();
     colormap.paint(data, size, alternatingSlot(kC2Alt, m.index), payload_label.view());
-    if (m.length != 0 && !kind.view().empty() && !seen_[m.code]) {
-      seen_[m.code] = true;
+    if (m.length != 0 && !kind.view().empty()) {
       colormap.addSection(kind.view(), data, size, size > 0);
     }
   }
@@ -317,9 +317,6 @@ class JpegWalk {
   std::uint64_t scanned_ = 0;     // the first byte of the scan not looked at yet
   // Scan data is looked through a piece at a time.
   std::array<std::uint8_t, kScanPiece> piece_{};
-  // The marker codes whose payload is offered to --section already: only
-  // the first segment of each kind is.
-  std::array<bool, 256> seen_{};
 };
 
 class JpegForwardWalk final : public ForwardWalk {

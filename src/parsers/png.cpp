@@ -3,7 +3,6 @@
 #include <limits>
 #include <memory>
 #include <string_view>
-#include <unordered_set>
 
 #include "colormap/alternating_slot.h"
 #include "parsers/byte_order.h"
@@ -35,19 +34,10 @@ struct PngChunk {
 
 std::string_view typeOf(const PngChunk& c) { return {c.type.data(), c.type.size()}; }
 
-// The types already offered to --section: only a type's first chunk is, so
-// that the many IDAT chunks of an image name one section.
-using SeenTypes = std::unordered_set<std::uint32_t>;
-
-std::uint32_t typeKey(const PngChunk& c) {
-  std::uint32_t key = 0;
-  for (char ch : c.type) key = (key << 8) | static_cast<std::uint8_t>(ch);
-  return key;
-}
-
 // The chunk's header, data and CRC; with names, labelled and its data
-// selectable by the chunk's type.
-void paintChunk(Colormap& colormap, const PngChunk& c, SeenTypes& seen) {
+// selectable by the chunk's type (a type that several chunks have is
+// ambiguous, and each is reachable by its number).
+void paintChunk(Colormap& colormap, const PngChunk& c) {
   const std::uint64_t data = c.start + kChunkHeaderSize;
   const std::uint64_t crc = data + c.length;
   const PaletteSlot header_slot = alternatingSlot(kC2, c.index);
@@ -69,7 +59,7 @@ void paintChunk(Colormap& colormap, const PngChunk& c, SeenTypes& seen) {
   crc_label << "CRC of " << name.view();
   colormap.paint(crc, kCrcSize, crc_slot, crc_label.view());
   // A type with a NUL byte cannot be given on a command line: it is no choice.
-  if (typeOf(c).find('\0') == std::string_view::npos && seen.insert(typeKey(c)).second) {
+  if (typeOf(c).find('\0') == std::string_view::npos) {
     colormap.addSection(typeOf(c), data, c.length, c.length > 0);
   }
 }
@@ -108,7 +98,7 @@ class PngWalk final : public ForwardWalk {
       for (std::size_t k = 0; k < c.type.size(); ++k) {
         c.type[k] = static_cast<char>((*header)[4 + k]);
       }
-      paintChunk(colormap, c, seen_);
+      paintChunk(colormap, c);
       if (typeOf(c) == "IEND") break;
       // The start lies inside the input and the length has 31 bits: no wrap.
       next_ = c.start + kChunkHeaderSize + c.length + kCrcSize;
@@ -123,7 +113,6 @@ class PngWalk final : public ForwardWalk {
   std::uint64_t next_ = 0;  // where the next chunk begins; 0 before the signature
   std::uint64_t index_ = 0;
   bool done_ = false;
-  SeenTypes seen_;
 };
 
 }  // namespace
