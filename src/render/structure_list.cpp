@@ -22,6 +22,10 @@ std::string decimal(std::uint64_t value) {
   return std::string(static_cast<const char*>(digits), static_cast<const char*>(end));
 }
 
+std::string byteCount(std::uint64_t value) {
+  return decimal(value) + (value == 1 ? " byte" : " bytes");
+}
+
 // Deeper nesting than this is drawn at this depth, so that a hostile chain
 // of containers cannot push the labels off the line.
 constexpr std::size_t kDeepest = 8;
@@ -71,7 +75,7 @@ std::string rangeOf(std::uint64_t start, std::uint64_t end) {
 ListLine singleLine(const Structure& structure, std::size_t depth) {
   return {.number = decimal(structure.index),
           .range = rangeOf(structure.offset, structure.end()),
-          .size = decimal(structure.end() - structure.offset) + " bytes",
+          .size = byteCount(structure.end() - structure.offset),
           .depth = depth,
           .label = escapedName(structure.label),
           .slot = structure.slot};
@@ -79,10 +83,10 @@ ListLine singleLine(const Structure& structure, std::size_t depth) {
 
 ListLine runLine(const Structure& first, const Structure& last, std::size_t depth) {
   std::string label = escapedName(first.kind) + "s " + decimal(*entryNumber(first)) + "-" +
-                      decimal(*entryNumber(last)) + ", " + decimal(first.size) + " bytes each";
+                      decimal(*entryNumber(last)) + ", " + byteCount(first.size) + " each";
   return {.number = decimal(first.index) + "-" + decimal(last.index),
           .range = rangeOf(first.offset, last.end()),
-          .size = decimal(last.end() - first.offset) + " bytes",
+          .size = byteCount(last.end() - first.offset),
           .depth = depth,
           .label = std::move(label),
           .slot = first.slot};
