@@ -8,6 +8,7 @@
 #include "colormap/alternating_slot.h"
 #include "parsers/byte_order.h"
 #include "parsers/input_cursor.h"
+#include "parsers/name_reader.h"
 #include "parsers/parsers.h"
 #include "parsers/windowed_access.h"
 
@@ -24,8 +25,6 @@ constexpr std::uint64_t kMaxComment = 0xffff;
 // Covers the million-member archives that real tools make; every member
 // costs a few paints, so a crafted directory stops here.
 constexpr std::uint64_t kMaxMembers = std::uint64_t{1} << 20;
-// Longer names are cut for labels and sections: no name costs more.
-constexpr std::uint64_t kNameCap = 128;
 constexpr std::uint32_t kMax32 = 0xffffffff;
 constexpr std::uint16_t kZip64ExtraId = 0x0001;
 constexpr std::uint16_t kDescriptorFlag = 0x0008;
@@ -113,21 +112,6 @@ struct Member {
   std::uint32_t index = 0;
   bool zip64 = false;
 };
-
-// The name at the cursor, at most kNameCap bytes of it, read through the
-// cursor like every other record.
-std::string_view readName(InputCursor& cursor, std::uint64_t length,
-                          std::array<char, kNameCap>& storage) {
-  const std::uint64_t limit = std::min(length, kNameCap);
-  std::size_t size = 0;
-  while (size < limit) {
-    const std::uint64_t piece = std::min<std::uint64_t>(InputCursor::kMaxRecord, limit - size);
-    const Result<ByteSpan> bytes = cursor.readExact(piece);
-    if (!bytes) break;
-    for (std::uint8_t byte : *bytes) storage[size++] = static_cast<char>(byte);
-  }
-  return {storage.data(), size};
-}
 
 // The end of central directory record: the last signature within the
 // comment's reach whose comment ends exactly at the end of the input, else
@@ -236,7 +220,7 @@ class ZipPainter {
   // The name at the cursor, valid until the next one is read: one buffer
   // for all, so the member walks set up none of their own.
   std::string_view readName(InputCursor& cursor, std::uint64_t length) {
-    return lumo::readName(cursor, length, name_);
+    return lumo::readName(cursor, length, NameEnd::Length, name_);
   }
 
   // A header of `head` bytes, its name, then `rest` bytes that belong to
@@ -285,7 +269,7 @@ class ZipPainter {
   }
 
   Colormap& colormap_;
-  std::array<char, kNameCap> name_{};
+  NameStorage name_{};
 };
 
 // A member's local header, name, extra field, data and data descriptor.
