@@ -9,7 +9,6 @@
 #include "parsers/forward_walk.h"
 #include "parsers/input_cursor.h"
 #include "parsers/parsers.h"
-#include "parsers/windowed_access.h"
 
 namespace lumo {
 namespace {
@@ -283,8 +282,7 @@ class GifWalk final : public ForwardWalk {
 }  // namespace
 
 void colorizeGif(const RandomAccess& input, Colormap& colormap) {
-  const WindowedAccess windowed(input);
-  GifWalk().step(windowed, windowed.size(), true, colormap);
+  GifWalk().step(input, input.size(), true, colormap);
 }
 
 std::unique_ptr<ForwardWalk> makeGifForwardWalk() { return std::make_unique<GifWalk>(); }

@@ -12,7 +12,6 @@
 #include "parsers/forward_walk.h"
 #include "parsers/input_cursor.h"
 #include "parsers/parsers.h"
-#include "parsers/windowed_access.h"
 
 namespace lumo {
 namespace {
@@ -177,7 +176,8 @@ class GzipWalk final : public ForwardWalk {
       cursor.seek(at);
       // Records of one size from the field's start, as a whole input has
       // them; none past the bytes in memory.
-      const std::uint64_t record = InputCursor::kMaxRecord - text_.length % InputCursor::kMaxRecord;
+      const std::uint64_t record =
+          InputCursor::kHeldRecord - text_.length % InputCursor::kHeldRecord;
       const ByteSpan bytes = cursor.peekUpTo(std::min(record, end - at));
       if (bytes.empty()) return stop();
       for (std::size_t k = 0; k < bytes.size(); ++k) {
@@ -287,8 +287,7 @@ class GzipWalk final : public ForwardWalk {
 }  // namespace
 
 void colorizeGzip(const RandomAccess& input, Colormap& colormap) {
-  const WindowedAccess windowed(input);
-  GzipWalk().step(windowed, windowed.size(), true, colormap);
+  GzipWalk().step(input, input.size(), true, colormap);
 }
 
 std::unique_ptr<ForwardWalk> makeGzipForwardWalk() { return std::make_unique<GzipWalk>(); }

@@ -20,8 +20,6 @@ class InputCursor {
   /// Records up to this size are read into the cursor's own storage, with
   /// no allocation; it is also the most bytes peekUpTo() gives.
   static constexpr std::size_t kHeldRecord = 80;
-  /// The name that walks cutting their reads into pieces still use.
-  static constexpr std::size_t kMaxRecord = kHeldRecord;
   /// The largest record readExact() takes: a size read from a file cannot
   /// make a cursor hold more.
   static constexpr std::uint64_t kLargestRecord = std::uint64_t{16} << 20;

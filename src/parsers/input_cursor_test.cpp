@@ -84,8 +84,8 @@ INSTANTIATE_TEST_SUITE_P(
         // beyond one 512-byte step
         ReadCase{"longer_than_input", 0, 600, false, 10},
         // more than one record where the input holds more than one
-        ReadCase{"above_max_record", 2, InputCursor::kMaxRecord + 10, false,
-                 InputCursor::kMaxRecord, InputCursor::kMaxRecord + 5}),
+        ReadCase{"above_max_record", 2, InputCursor::kHeldRecord + 10, false,
+                 InputCursor::kHeldRecord, InputCursor::kHeldRecord + 5}),
     [](const ::testing::TestParamInfo<ReadCase>& param_info) { return param_info.param.name; });
 
 TEST(InputCursorTest, ConsecutiveReadsAdvance) {

@@ -12,7 +12,6 @@
 #include "parsers/forward_walk.h"
 #include "parsers/input_cursor.h"
 #include "parsers/parsers.h"
-#include "parsers/windowed_access.h"
 
 namespace lumo {
 namespace {
@@ -35,7 +34,7 @@ constexpr std::uint64_t kIdentifierCap = 32;
 // What the walk reads at a marker: its fill bytes, the marker, the length
 // and an APPn name.
 constexpr std::uint64_t kMarkerLookahead = kSegmentHeaderSize + kIdentifierCap;
-static_assert(kMarkerLookahead <= InputCursor::kMaxRecord);
+static_assert(kMarkerLookahead <= InputCursor::kHeldRecord);
 static_assert(kMarkerLookahead <= kForwardLookahead);
 
 // Scan data is read in pieces of this size: a scan is most of a JPEG, and
@@ -332,8 +331,7 @@ class JpegForwardWalk final : public ForwardWalk {
 }  // namespace
 
 void colorizeJpeg(const RandomAccess& input, Colormap& colormap) {
-  const WindowedAccess windowed(input);
-  JpegWalk().advance(windowed, windowed.size(), true, colormap);
+  JpegWalk().advance(input, input.size(), true, colormap);
 }
 
 std::unique_ptr<ForwardWalk> makeJpegForwardWalk() { return std::make_unique<JpegForwardWalk>(); }

@@ -9,7 +9,6 @@
 #include "parsers/macho_painter.h"
 #include "parsers/parsers.h"
 #include "parsers/slice_access.h"
-#include "parsers/windowed_access.h"
 
 namespace lumo {
 namespace {
@@ -263,15 +262,14 @@ void paintUniversal(const RandomAccess& input, const FatKind& fat, Colormap& col
 
 void colorizeMachO(const RandomAccess& input, Colormap& colormap) {
   colormap.fill(kNormalAlt);
-  const WindowedAccess windowed(input);
   std::array<std::uint8_t, kFatHeaderSize> start{};
-  const std::size_t got = windowed.readAt(0, start.data(), start.size());
+  const std::size_t got = input.readAt(0, start.data(), start.size());
   if (const std::optional<FatKind> fat = fatKindOf(ByteSpan(start.data(), got))) {
-    paintUniversal(windowed, *fat, colormap);
+    paintUniversal(input, *fat, colormap);
     return;
   }
   std::uint64_t structures_left = kMaxStructures;
-  paintThin(windowed, MachOPainter(colormap, 0, kNoLimit), structures_left);
+  paintThin(input, MachOPainter(colormap, 0, kNoLimit), structures_left);
 }
 
 const Format kMachOFormat{

@@ -9,7 +9,6 @@
 #include "parsers/forward_walk.h"
 #include "parsers/input_cursor.h"
 #include "parsers/parsers.h"
-#include "parsers/windowed_access.h"
 
 namespace lumo {
 namespace {
@@ -118,8 +117,7 @@ class PngWalk final : public ForwardWalk {
 }  // namespace
 
 void colorizePng(const RandomAccess& input, Colormap& colormap) {
-  const WindowedAccess windowed(input);
-  PngWalk().step(windowed, windowed.size(), true, colormap);
+  PngWalk().step(input, input.size(), true, colormap);
 }
 
 std::unique_ptr<ForwardWalk> makePngForwardWalk() { return std::make_unique<PngWalk>(); }

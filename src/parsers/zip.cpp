@@ -10,7 +10,6 @@
 #include "parsers/input_cursor.h"
 #include "parsers/name_reader.h"
 #include "parsers/parsers.h"
-#include "parsers/windowed_access.h"
 
 namespace lumo {
 namespace {
@@ -123,10 +122,10 @@ std::optional<std::uint64_t> findEnd(InputCursor& cursor, std::uint64_t size) {
   std::optional<std::uint64_t> exact;
   std::optional<std::uint64_t> any;
   // Each window overlaps the next by a signature's length less one.
-  constexpr std::uint64_t kStep = InputCursor::kMaxRecord - 3;
+  constexpr std::uint64_t kStep = InputCursor::kHeldRecord - 3;
   for (std::uint64_t at = first; at <= last; at += kStep) {
     cursor.seek(at);
-    const ByteSpan window = cursor.peekUpTo(InputCursor::kMaxRecord);
+    const ByteSpan window = cursor.peekUpTo(InputCursor::kHeldRecord);
     for (std::size_t k = 0; k + 4 <= window.size() && at + k <= last && k < kStep; ++k) {
       if (!startsWith(window.subspan(k), kEndMagic)) continue;
       any = at + k;
@@ -390,11 +389,10 @@ void paintApkBlock(InputCursor& cursor, ZipPainter& painter, std::uint64_t direc
 }  // namespace
 
 void colorizeZip(const RandomAccess& input, Colormap& colormap) {
-  const WindowedAccess windowed(input);
   colormap.fill(kNormalAlt);
-  InputCursor cursor(windowed);
+  InputCursor cursor(input);
   ZipPainter painter(colormap);
-  const std::uint64_t size = windowed.size();
+  const std::uint64_t size = input.size();
   const std::optional<Directory> directory = readDirectory(cursor, size);
   std::vector<Member> members;
   const bool usable = directory && directory->entries > 0 &&
