@@ -117,7 +117,8 @@ void Colormap::paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot
             head.label);
     }
     if (length > head.size) {
-      paint(start + head.size, length - head.size, alternatingSlot(base, index), label);
+      paint(saturatingAdd(start, head.size), length - head.size, alternatingSlot(base, index),
+            label);
     }
     return;
   }

@@ -59,6 +59,19 @@ TEST(ColormapTest, LaterPaintsWinLikeAByteArray) {
   }
 }
 
+// An entry whose head ends past 2^64 (a hostile table offset) paints
+// nothing near offset 0: its rest starts at the top of the range, not at a
+// wrapped offset.
+TEST(ColormapTest, EntryRestAtTheTopOfTheRangeNeverWrapsToTheStart) {
+  Colormap colormap(KeptNames::All);  // labels kept: the entry is painted apart, not as a row
+  colormap.paintEntry(UINT64_MAX - 2, 20, kC2, 1, "entry",
+                      EntryHead{.size = 8, .base = kC4, .label = "head"});
+  colormap.resolve();
+  for (std::uint64_t offset = 0; offset < 32; ++offset) {
+    EXPECT_EQ(colormap.slotAt(offset, 'A'), kNormalAlt) << offset;
+  }
+}
+
 TEST(ColormapTest, ReaderAgreesWithSlotAtAcrossJumps) {
   Colormap colormap;
   colormap.fill(kNormalAlt);
