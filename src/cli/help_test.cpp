@@ -12,7 +12,7 @@ namespace {
 
 // The usage text, with one line for each of --skip, --length, --section,
 // --legend, --annotate, --diff, --list and --json before the --parser line.
-constexpr std::size_t kUsageSize = 1442;
+constexpr std::size_t kUsageSize = 1443;
 constexpr std::size_t kDescriptionColumn = 34;
 
 std::vector<std::string> linesOf(std::string_view text) {
