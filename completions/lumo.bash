@@ -57,6 +57,7 @@ _lumo() {
     '--raw'
     '--show-palette'
     '--legend'
+    '--annotate'
     '--list'
     '--json'
   )

@@ -19,6 +19,7 @@ complete -c lumo -l no-skip-lines -n 'not __fish_seen_argument -l skip-lines -l 
 complete -c lumo -l raw -n 'not __fish_seen_argument -l raw' -d 'Output in raw format (disables most features)'
 complete -c lumo -l show-palette -n 'not __fish_seen_argument -l show-palette' -d 'Print the color palette being used'
 complete -c lumo -l legend -n 'not __fish_seen_argument -l legend' -d 'Explain the colors after the dump'
+complete -c lumo -l annotate -n 'not __fish_seen_argument -l annotate' -d 'Name each structure at its start in the dump'
 complete -c lumo -l list -n 'not __fish_seen_argument -l list' -d "Map the file's structures instead of a dump"
 complete -c lumo -l json -n 'not __fish_seen_argument -l json' -d 'With --list, print the list as JSON'
 complete -c lumo -l skip -x -d 'Start at this byte offset (negative: from the end)'

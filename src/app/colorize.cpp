@@ -12,22 +12,25 @@
 namespace lumo {
 namespace {
 
-// The readers of the colormap: colored bytes, the legend, --section and
-// --list. Without them the parser need not run at all.
+// The readers of the colormap: colored bytes, the legend, the headings,
+// --section and --list. Without them the parser need not run at all.
 bool needsColormap(const Options& options) {
   const DumpOptions shown = effectiveOptions(options);
-  return shown.color || shown.legend || options.window.section || options.list;
+  return shown.color || shown.legend || shown.annotate || options.window.section || options.list;
 }
 
 bool needsNames(const Options& options) {
-  return effectiveOptions(options).legend || options.window.section || options.list;
+  const DumpOptions shown = effectiveOptions(options);
+  return shown.legend || shown.annotate || options.window.section || options.list;
 }
 
-// The legend, the list and a section's number read the paints' labels (a
-// number counts the labelled structures); `--section NAME` alone needs the
-// sections, which a million-member archive makes cheap to keep.
+// The legend, the headings, the list and a section's number read the
+// paints' labels (a number counts the labelled structures); `--section
+// NAME` alone needs the sections, which a million-member archive makes
+// cheap to keep.
 KeptNames keptNames(const Options& options, bool keepLabels) {
-  if (keepLabels || effectiveOptions(options).legend || options.list) return KeptNames::All;
+  const DumpOptions shown = effectiveOptions(options);
+  if (keepLabels || shown.legend || shown.annotate || options.list) return KeptNames::All;
   if (!options.window.section) return KeptNames::None;
   return isStructureNumber(*options.window.section) ? KeptNames::All : KeptNames::Sections;
 }

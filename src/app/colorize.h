@@ -25,8 +25,8 @@ bool needsWholeStream(ByteSpan head, const Options& options);
 
 /// The walk that colors the stream starting with `head` as it flows, when
 /// its format has one and colors but no names are wanted (names for the
-/// legend and a section's place are wanted whole before the dump); else
-/// none.
+/// legend, the headings and a section's place are wanted whole before the
+/// dump); else none.
 std::unique_ptr<ForwardWalk> forwardWalkOf(ByteSpan head, const Options& options);
 
 /// The colormap of `input` as the options ask: none when nothing reads it,

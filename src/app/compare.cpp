@@ -37,6 +37,8 @@ RunStatus conflicts(const Args& args, const Options& options) {
   if (args.show_palette.value_or(false)) {
     return failed(ErrorMessage::MutuallyExclusive, "diff", "show-palette");
   }
+  // A comparison's lines show two inputs, whose structures begin apart.
+  if (options.annotate) return failed(ErrorMessage::MutuallyExclusive, "diff", "annotate");
   if (*args.file == "-" && *args.diff == "-") return failed(ErrorMessage::BothStandardInput);
   return {};
 }

@@ -143,6 +143,7 @@ RunStatus listConflicts(const Args& args, const Options& options) {
   if (args.show_palette.value_or(false)) {
     return failed(ErrorMessage::MutuallyExclusive, "list", "show-palette");
   }
+  if (options.annotate) return failed(ErrorMessage::MutuallyExclusive, "list", "annotate");
   return {};
 }
 
@@ -159,6 +160,10 @@ RunStatus runWith(int argc, char** argv) {
     return list(args, *options);
   }
   if (args.diff) return compareFiles(args, *options);
+  // Headings belong to a dump of one input, which the palette replaces.
+  if (listing && options->annotate) {
+    return failed(ErrorMessage::MutuallyExclusive, "annotate", "show-palette");
+  }
   if (listing) return listPalette(*options);
   return dump(args, *options);
 }

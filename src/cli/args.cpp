@@ -34,7 +34,7 @@ constexpr FlagEntry option(std::string_view name, std::string_view wants) {
 }
 
 // Searched in this order; no name is a prefix match, none takes "=value".
-constexpr std::array<FlagEntry, 18> kFlagTable = {
+constexpr std::array<FlagEntry, 19> kFlagTable = {
     action("help", ArgsOutcome::Action::Help),
     action("version", ArgsOutcome::Action::Version),
     toggle("color", "no-color", &Args::color),
@@ -46,6 +46,7 @@ constexpr std::array<FlagEntry, 18> kFlagTable = {
     toggle("raw", {}, &Args::raw),
     toggle("show-palette", {}, &Args::show_palette),
     toggle("legend", {}, &Args::legend),
+    toggle("annotate", {}, &Args::annotate),
     toggle("list", {}, &Args::list),
     toggle("json", {}, &Args::json),
     option("skip", "an offset"),

@@ -34,6 +34,7 @@ constexpr std::string_view kUsage =
     "  --length                        Show at most this many bytes\n"
     "  --section                       Show only the named or numbered section\n"
     "  --legend                        Explain the colors after the dump\n"
+    "  --annotate                      Name each structure at its start in the dump\n"
     "  --diff                          Compare with another file, byte by byte\n"
     "  --list                          Map the file's structures instead of a dump\n"
     "  --json                          With --list, print the list as JSON\n"

@@ -11,8 +11,8 @@ namespace lumo {
 namespace {
 
 // The usage text, with one line for each of --skip, --length, --section,
-// --legend, --diff, --list and --json before the --parser line.
-constexpr std::size_t kUsageSize = 1364;
+// --legend, --annotate, --diff, --list and --json before the --parser line.
+constexpr std::size_t kUsageSize = 1443;
 constexpr std::size_t kDescriptionColumn = 34;
 
 std::vector<std::string> linesOf(std::string_view text) {
@@ -48,6 +48,7 @@ TEST(HelpText, IsTheUsageTheParserListAndTheAuthorLine) {
       "  --length                        Show at most this many bytes\n"
       "  --section                       Show only the named or numbered section\n"
       "  --legend                        Explain the colors after the dump\n"
+      "  --annotate                      Name each structure at its start in the dump\n"
       "  --diff                          Compare with another file, byte by byte\n"
       "  --list                          Map the file's structures instead of a dump\n"
       "  --json                          With --list, print the list as JSON\n"
@@ -68,17 +69,17 @@ TEST(HelpText, IsTheUsageTheParserListAndTheAuthorLine) {
   EXPECT_EQ(helpText(), expected);
 }
 
-TEST(HelpText, UsagePartHasTwentyFourLines) {
+TEST(HelpText, UsagePartHasTwentyFiveLines) {
   std::string help = helpText();
   ASSERT_GT(help.size(), kUsageSize);
   std::string usage = help.substr(0, kUsageSize);
   EXPECT_TRUE(usage.ends_with("Available parsers:\n"));
-  EXPECT_EQ(linesOf(usage).size(), 24u);
+  EXPECT_EQ(linesOf(usage).size(), 25u);
 }
 
 TEST(HelpText, FlagDescriptionsStartAtColumn34) {
   std::vector<std::string> lines = linesOf(helpText().substr(0, kUsageSize));
-  ASSERT_EQ(lines.size(), 24u);
+  ASSERT_EQ(lines.size(), 25u);
   for (std::size_t i = 6; i < lines.size(); ++i) {
     const std::string& line = lines[i];
     SCOPED_TRACE(line);

@@ -47,6 +47,7 @@ void applyFlags(Options& options, const Args& args) {
   options.parser = args.parser;
   options.window = args.window;
   options.legend = args.legend.value_or(false);
+  options.annotate = args.annotate.value_or(false);
   options.list = args.list.value_or(false);
 }
 

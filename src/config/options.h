@@ -22,7 +22,8 @@ struct Options {
   const Format* parser = nullptr;  // null: chosen by the input
   WindowSpec window{};
   bool legend = false;
-  bool list = false;  // the map of the input instead of a dump
+  bool annotate = false;  // headings where structures begin in the dump
+  bool list = false;      // the map of the input instead of a dump
   Palette palette = defaultPalette();
 
   friend bool operator==(const Options&, const Options&) = default;

@@ -26,6 +26,8 @@ struct Args {
   /// `--skip`, `--length`, `--section`: the last value of each.
   WindowSpec window{};
   std::optional<bool> legend{};
+  /// `--annotate`: a heading before the line where each structure begins.
+  std::optional<bool> annotate{};
   /// `--list` and `--json`: the map of the input instead of a dump.
   std::optional<bool> list{};
   std::optional<bool> json{};

@@ -8,7 +8,9 @@
 #include <new>
 #include <optional>
 
+#include "core/checked_add.h"
 #include "render/dump_line.h"
+#include "render/structure_map.h"
 
 namespace lumo {
 namespace {
@@ -30,6 +32,11 @@ DumpWriter::DumpWriter(const Colormap& colormap, const LineFormatter& formatter,
 }
 
 void DumpWriter::useColormap(const Colormap& colormap) { reader_.emplace(colormap); }
+
+void DumpWriter::annotate(DumpHeadings& headings) {
+  headings_ = &headings;
+  nextHeading_ = headings.next();
+}
 
 std::uint64_t DumpWriter::end() const { return offset_ + pendingLength_; }
 
@@ -147,6 +154,9 @@ Status DumpWriter::takeLines(const std::uint8_t* bytes, std::size_t count) {
 }
 
 Status DumpWriter::takeLine(const std::uint8_t* bytes, std::size_t length) {
+  if (nextHeading_ < offset_ + length) {
+    if (Status headed = headingsBefore(offset_ + length); !headed) return headed;
+  }
   if (formatter_.options().skip_lines) {
     if (held_ && length == heldLength_ && sameBytes(heldBytes_.data(), bytes, length)) {
       ++repeats_;
@@ -169,6 +179,9 @@ Status DumpWriter::takeLine(const std::uint8_t* bytes, std::size_t length) {
 
 // Starts no run of repeats: it is never shown the way a whole line is.
 Status DumpWriter::leadLine(const std::uint8_t* bytes, std::size_t length) {
+  if (nextHeading_ < offset_ + length) {
+    if (Status headed = headingsBefore(offset_ + length); !headed) return headed;
+  }
   std::array<std::uint8_t, kLineBytes> slots{};
   if (formatter_.options().color) reader_->slots(offset_, bytes, length, slots.data());
   const std::size_t lead = offset_ % kLineBytes;
@@ -200,6 +213,16 @@ Status DumpWriter::closeRun() {
   return line(heldBytes_.data(), heldLength_, offset_ - heldLength_);
 }
 
+// The headings of the line that ends at `end`. They end a run of repeats,
+// and the line after them is shown even when it repeats the one before.
+Status DumpWriter::headingsBefore(std::uint64_t end) {
+  if (Status closed = closeRun(); !closed) return closed;
+  held_ = false;
+  Status written = headings_->writeBefore(end, out_);
+  nextHeading_ = headings_->next();
+  return written;
+}
+
 Status writeSkippedLines(std::uint64_t count, OutputBuffer& out) {
   char text[64] = "... ";
   char* end = std::to_chars(text + 4, text + 32, count).ptr;
@@ -218,7 +241,13 @@ DumpFailure reportedFailure(const DumpResult& result) {
 DumpResult writeDump(InputStream& input, const Colormap& colormap, const Options& options,
                      OutputBuffer& out, DumpWindow window, std::size_t chunkBytes) {
   const LineFormatter formatter(effectiveOptions(options), options.palette);
-  return DumpWriter(colormap, formatter, out, window.start).run(input, window, chunkBytes);
+  DumpWriter writer(colormap, formatter, out, window.start);
+  if (!formatter.options().annotate) return writer.run(input, window, chunkBytes);
+  const StructureMap map = structureMap(colormap);
+  DumpHeadings headings(map, window.start, saturatingAdd(window.start, window.length),
+                        options.palette, formatter.options().color);
+  writer.annotate(headings);
+  return writer.run(input, window, chunkBytes);
 }
 
 DumpResult writeDump(std::span<const std::uint8_t> input, const Colormap& colormap,

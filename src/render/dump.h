@@ -9,6 +9,7 @@
 
 #include "colormap/colormap.h"
 #include "config/options.h"
+#include "render/dump_headings.h"
 #include "render/dump_line.h"
 #include "render/input_stream.h"
 #include "render/output.h"
@@ -53,7 +54,9 @@ inline constexpr std::size_t kDumpChunkBytes = std::size_t{256} << 10;
 /// in the buffer; the caller writes the footer and flushes. Lines stay on
 /// 16-byte boundaries of the whole input: a window that starts inside a line
 /// shows that line with blank cells before its start. Reading stops at the
-/// window's end.
+/// window's end. With the options' headings (effectiveOptions), the
+/// headings of the colormap's structures that begin in the window go
+/// before their lines; a heading ends a run of repeats.
 DumpResult writeDump(InputStream& input, const Colormap& colormap, const Options& options,
                      OutputBuffer& out, DumpWindow window = {},
                      std::size_t chunkBytes = kDumpChunkBytes);
@@ -80,6 +83,9 @@ class DumpWriter {
   /// colormap would (that line may still be shown again, as the last of a
   /// run of repeats). It must outlive its use.
   void useColormap(const Colormap& colormap);
+  /// Writes `headings` before the lines that hold their offsets, from the
+  /// next line on. They must outlive their use.
+  void annotate(DumpHeadings& headings);
   /// The input ended: shows the short last line and the end of a run of
   /// repeats.
   Status finish();
@@ -100,6 +106,7 @@ class DumpWriter {
   Status leadLine(const std::uint8_t* bytes, std::size_t length);
   Status line(const std::uint8_t* bytes, std::size_t length, std::uint64_t offset);
   Status closeRun();
+  Status headingsBefore(std::uint64_t end);
 
   static constexpr std::size_t kLineBytes = 16;
   std::optional<Colormap::Reader> reader_;
@@ -114,6 +121,9 @@ class DumpWriter {
   // The start of a line not yet complete, at offset_.
   std::array<std::uint8_t, kLineBytes> pending_{};
   std::size_t pendingLength_ = 0;
+  DumpHeadings* headings_ = nullptr;
+  // The offset of the next heading: a line compares its end with it once.
+  std::uint64_t nextHeading_ = DumpHeadings::kNone;
 };
 
 /// "... {d} lines skipped ...\n", plain in every mode.

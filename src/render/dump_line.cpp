@@ -133,7 +133,7 @@ char* fillHexTemplate(char* out, const char* digits, const HexTemplate& line) {
 DumpOptions effectiveOptions(const Options& options) {
   DumpOptions effective{options.color,      options.uppercase,  options.show_offset,
                         options.show_ascii, options.skip_lines, options.raw,
-                        options.show_size,  options.legend};
+                        options.show_size,  options.legend,     options.annotate};
   if (options.raw) {
     effective.color = false;
     effective.show_offset = false;
@@ -141,6 +141,7 @@ DumpOptions effectiveOptions(const Options& options) {
     effective.skip_lines = false;
     effective.show_size = false;
     effective.legend = false;
+    effective.annotate = false;
   }
   return effective;
 }

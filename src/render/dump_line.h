@@ -21,10 +21,12 @@ struct DumpOptions {
   bool raw = false;
   bool show_size = true;
   bool legend = false;
+  bool annotate = false;
 };
 
 /// Raw mode's rules, in this one place: raw mode turns color, offset, ASCII
-/// column, skipping, the size line and the legend off and keeps uppercase;
+/// column, skipping, the size line, the legend and the headings off and
+/// keeps uppercase;
 /// the caller's Options are not changed.
 DumpOptions effectiveOptions(const Options& options);
 

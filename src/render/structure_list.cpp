@@ -22,10 +22,6 @@ std::string decimal(std::uint64_t value) {
   return std::string(static_cast<const char*>(digits), static_cast<const char*>(end));
 }
 
-std::string byteCount(std::uint64_t value) {
-  return decimal(value) + (value == 1 ? " byte" : " bytes");
-}
-
 // Deeper nesting than this is drawn at this depth, so that a hostile chain
 // of containers cannot push the labels off the line.
 constexpr std::size_t kDeepest = 8;
@@ -68,27 +64,21 @@ struct ListLine {
   PaletteSlot slot = kNormalAlt;
 };
 
-std::string rangeOf(std::uint64_t start, std::uint64_t end) {
-  return end > start ? hex(start) + "-" + hex(end - 1) : hex(start);
-}
-
 ListLine singleLine(const Structure& structure, std::size_t depth) {
   return {.number = decimal(structure.index),
-          .range = rangeOf(structure.offset, structure.end()),
-          .size = byteCount(structure.end() - structure.offset),
+          .range = rangeText(structure.offset, structure.end()),
+          .size = byteCountText(structure.end() - structure.offset),
           .depth = depth,
           .label = escapedName(structure.label),
           .slot = structure.slot};
 }
 
 ListLine runLine(const Structure& first, const Structure& last, std::size_t depth) {
-  std::string label = escapedName(first.kind) + "s " + decimal(*entryNumber(first)) + "-" +
-                      decimal(*entryNumber(last)) + ", " + byteCount(first.size) + " each";
   return {.number = decimal(first.index) + "-" + decimal(last.index),
-          .range = rangeOf(first.offset, last.end()),
-          .size = byteCount(last.end() - first.offset),
+          .range = rangeText(first.offset, last.end()),
+          .size = byteCountText(last.end() - first.offset),
           .depth = depth,
-          .label = std::move(label),
+          .label = runLabel(first, last),
           .slot = first.slot};
 }
 
@@ -103,16 +93,11 @@ std::vector<ListLine> listLines(const StructureMap& map, const std::vector<std::
     if (first.parent != kNoParent && is_shown[first.parent]) {
       depth[first.index] = depth[first.parent] + 1;
     }
-    std::size_t next = i + 1;
-    while (next < shown.size() &&
-           continuesRun(map.structures[shown[next - 1]], map.structures[shown[next]])) {
-      ++next;
-    }
+    const std::size_t next = i + entriesOnOneLine(map, shown, i);
     const std::size_t drawn = std::min(depth[first.index], kDeepest);
-    if (next - i >= kShortestRun) {
+    if (next - i > 1) {
       lines.push_back(runLine(first, map.structures[shown[next - 1]], drawn));
     } else {
-      next = i + 1;
       lines.push_back(singleLine(first, drawn));
     }
     for (std::size_t k = i; k < next; ++k) {
@@ -130,6 +115,29 @@ std::size_t unitAt(std::string_view text, std::size_t at) {
 }
 
 }  // namespace
+
+std::string rangeText(std::uint64_t start, std::uint64_t end) {
+  return end > start ? hex(start) + "-" + hex(end - 1) : hex(start);
+}
+
+std::string byteCountText(std::uint64_t count) {
+  return decimal(count) + (count == 1 ? " byte" : " bytes");
+}
+
+std::size_t entriesOnOneLine(const StructureMap& map, const std::vector<std::uint32_t>& shown,
+                             std::size_t at) {
+  std::size_t next = at + 1;
+  while (next < shown.size() &&
+         continuesRun(map.structures[shown[next - 1]], map.structures[shown[next]])) {
+    ++next;
+  }
+  return next - at >= kShortestRun ? next - at : 1;
+}
+
+std::string runLabel(const Structure& first, const Structure& last) {
+  return escapedName(first.kind) + "s " + decimal(*entryNumber(first)) + "-" +
+         decimal(*entryNumber(last)) + ", " + byteCountText(first.size) + " each";
+}
 
 std::vector<std::uint32_t> structuresMeeting(const StructureMap& map, std::uint64_t start,
                                              std::uint64_t end) {

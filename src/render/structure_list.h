@@ -21,6 +21,22 @@ inline constexpr std::size_t kListWidth = 80;
 std::vector<std::uint32_t> structuresMeeting(const StructureMap& map, std::uint64_t start,
                                              std::uint64_t end);
 
+/// "0x{first}-0x{last}" of [start, end); "0x{start}" alone when empty.
+std::string rangeText(std::uint64_t start, std::uint64_t end);
+
+/// "{count} bytes", or "1 byte".
+std::string byteCountText(std::uint64_t count);
+
+/// How many structures of `shown` from position `at` on the list draws as
+/// one line: a run of three or more unnamed entries of one table, next to
+/// each other, or else 1.
+std::size_t entriesOnOneLine(const StructureMap& map, const std::vector<std::uint32_t>& shown,
+                             std::size_t at);
+
+/// The escaped label of such a run from `first` to `last`: "section
+/// headers 0-30, 64 bytes each".
+std::string runLabel(const Structure& first, const Structure& last);
+
 /// `text` cut to `width` columns by dropping its middle for "...": head and
 /// tail stay. Never splits a "\xNN" escape. Unchanged when it fits.
 std::string cutInMiddle(std::string_view text, std::size_t width);
