@@ -279,7 +279,12 @@ std::optional<PaletteSlot> Colormap::Reader::lineSlots(std::uint64_t offset,
     slots(offset, bytes, count, out);
     return std::nullopt;
   }
-  std::memset(out, *shared, count);
+  // A whole line in one fixed-size store instead of a call to memset.
+  if (count == 16) {
+    std::memset(out, *shared, 16);
+  } else {
+    std::memset(out, *shared, count);
+  }
   return shared;
 }
 

@@ -77,11 +77,10 @@ HexTemplate makeHexTemplate(const Cell& cell) {
   for (std::size_t i = 0; i < 16; ++i) {
     std::memcpy(out, cell.text.data(), cell.size);
     out += cell.size;
+    line.digitsAt[i] = static_cast<std::uint16_t>(out - 2 - kReset.size() - line.text.data());
     if (i & 1) *out++ = ' ';
   }
   line.size = static_cast<std::uint16_t>(out - line.text.data());
-  line.stride = cell.size;
-  line.fillAt = static_cast<std::uint8_t>(cell.size - 2 - kReset.size());
   return line;
 }
 
@@ -116,16 +115,15 @@ char* asciiCells16(char* out, const std::uint8_t* bytes, const Cell* cells,
   return out;
 }
 
-// The whole room in one fixed-size copy (the line buffer has room for the
-// overshoot), then the digits at their places.
+// The whole room in fixed 16-byte moves (the line buffer has room for the
+// overshoot), then the digits at their places. The places are read before
+// the first store, so no store can be taken to change them.
 char* fillHexTemplate(char* out, const char* digits, const HexTemplate& line) {
-  std::memcpy(out, line.text.data(), line.text.size());
-  char* cell = out + line.fillAt;
-  for (std::size_t i = 0; i < 16; ++i) {
-    std::memcpy(cell, digits + 2 * i, 2);
-    cell += line.stride + (i & 1);
-  }
-  return out + line.size;
+  const std::array<std::uint16_t, 16> at = line.digitsAt;
+  const std::size_t size = line.size;
+  copyBlocks16<LineFormatter::kTemplateRoom / 16>(out, line.text.data());
+  for (std::size_t i = 0; i < 16; ++i) std::memcpy(out + at[i], digits + 2 * i, 2);
+  return out + size;
 }
 
 }  // namespace

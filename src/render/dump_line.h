@@ -93,9 +93,8 @@ class LineFormatter {
   /// the digits left to fill in; only for slots whose cells are short.
   struct HexTemplate {
     std::array<char, kTemplateRoom> text{};
-    std::uint16_t size = 0;   // 0: no template, the slot's escape is long
-    std::uint8_t stride = 0;  // from one byte's digits to the next one's
-    std::uint8_t fillAt = 0;  // the first byte's digits
+    std::array<std::uint16_t, 16> digitsAt{};  // where each byte's two digits go
+    std::uint16_t size = 0;                    // 0: no template, the slot's escape is long
   };
 
  private:

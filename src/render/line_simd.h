@@ -1,7 +1,9 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <utility>
 
 // LUMO_SCALAR_LINES builds the portable code on x86-64 too, so that the
 // fallback of other targets runs through every test.
@@ -20,6 +22,9 @@ namespace lumo {
 /// digits, each followed by a space (exactly 40 characters).
 /// pickPrintable16: for each of 16 bytes, `ifPrintable[i]` where byte i is
 /// printable, else `otherwise`.
+/// copyBlocks16<N>: copies N * 16 bytes, one 16-byte move per block, in
+/// straight code (a memcpy of a few hundred bytes becomes `rep movs`, whose
+/// start-up costs more than the copy).
 
 /// The portable versions, one byte at a time: the only ones on targets
 /// without SSE2, and the reference the tests hold the others to.
@@ -43,6 +48,13 @@ inline void pickPrintable16(const std::uint8_t* bytes, const std::uint8_t* ifPri
                             std::uint8_t otherwise, std::uint8_t* out) {
   for (int i = 0; i < 16; ++i) {
     out[i] = bytes[i] >= 0x20 && bytes[i] <= 0x7e ? ifPrintable[i] : otherwise;
+  }
+}
+
+template <std::size_t kBlocks>
+inline void copyBlocks16(char* out, const char* from) {
+  for (std::size_t block = 0; block < kBlocks; ++block) {
+    std::memcpy(out + 16 * block, from + 16 * block, 16);
   }
 }
 
@@ -96,9 +108,20 @@ inline void pickPrintable16(const std::uint8_t* bytes, const std::uint8_t* ifPri
       _mm_or_si128(_mm_and_si128(printable, chosen), _mm_andnot_si128(printable, other)));
 }
 
+template <std::size_t kBlocks>
+inline void copyBlocks16(char* out, const char* from) {
+  [&]<std::size_t... kBlock>(std::index_sequence<kBlock...>) {
+    (_mm_storeu_si128(reinterpret_cast<__m128i*>(out + 16 * kBlock),
+                      _mm_loadu_si128(reinterpret_cast<const __m128i*>(from + 16 * kBlock))),
+     ...);
+  }
+  (std::make_index_sequence<kBlocks>{});
+}
+
 #else
 
 using scalar::asciiColumn16;
+using scalar::copyBlocks16;
 using scalar::hexDigits16;
 using scalar::pickPrintable16;
 

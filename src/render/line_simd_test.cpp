@@ -52,6 +52,17 @@ TEST(LineSimd, EveryPathMatchesThePortableCode) {
   }
 }
 
+// Exactly the blocks asked for: the bytes after them stay as they were.
+TEST(LineSimd, BlockCopiesMoveWholeBlocksOnly) {
+  std::string from(64, '\0');
+  for (std::size_t i = 0; i < from.size(); ++i) from[i] = static_cast<char>('A' + i % 50);
+  std::string fast(64, '.'), portable(64, '.');
+  copyBlocks16<3>(fast.data(), from.data());
+  scalar::copyBlocks16<3>(portable.data(), from.data());
+  EXPECT_EQ(fast, from.substr(0, 48) + std::string(16, '.'));
+  EXPECT_EQ(portable, fast);
+}
+
 TEST(LineSimd, PortableCodeFollowsTheByteRules) {
   const std::array<std::uint8_t, 16> line = {0x00, 0x1f, 0x20, 0x41, 0x7e, 0x7f, 0x80, 0xff,
                                              0x0a, 0x9f, 0x30, 0x61, 0x5a, 0xa0, 0xfe, 0x01};
