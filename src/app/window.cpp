@@ -27,9 +27,15 @@ std::string candidateList(const StructureMap& map, const std::vector<std::uint32
     if (k == kListedNames) return list + ", ...";
     const Structure& structure = map.structures[numbers[k]];
     if (k > 0) list += ", ";
-    list += std::to_string(structure.index) + " (" + hex(structure.offset);
-    if (structure.end() > structure.offset) list += "-" + hex(structure.end() - 1);
-    list += ")";
+    // Appended piece by piece: g++ 12 warns falsely of an overlap on `"-" + string`.
+    list += std::to_string(structure.index);
+    list += " (";
+    list += hex(structure.offset);
+    if (structure.end() > structure.offset) {
+      list += '-';
+      list += hex(structure.end() - 1);
+    }
+    list += ')';
   }
   return list;
 }
