@@ -170,7 +170,7 @@ TEST(ForwardDump, JpegInAnyPiecesAndBufferMatchesTheWholeColormap) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << "pieces " << c.pieces[0] << " buffer " << c.buffer
-                                    << " window " << c.window.start);
+                                      << " window " << c.window.start);
     PieceStream stream(bytes, c.pieces);
     std::unique_ptr<ForwardWalk> walk = kJpegFormat.forward();
     ASSERT_NE(walk, nullptr);
@@ -279,8 +279,8 @@ TEST(ForwardDump, FormatsInAnyPiecesMatchTheirWholeColormap) {
       const std::vector<std::uint8_t> bytes(input.bytes.begin(),
                                             input.bytes.end() - static_cast<std::ptrdiff_t>(cut));
       for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << input.name << " cut " << cut << " pieces " << c.pieces[0]
-                                        << " window " << c.window.start);
+        SCOPED_TRACE(::testing::Message() << input.name << " cut " << cut << " pieces "
+                                          << c.pieces[0] << " window " << c.window.start);
         PieceStream stream(bytes, c.pieces);
         std::unique_ptr<ForwardWalk> walk = input.format.forward();
         ASSERT_NE(walk, nullptr);
