@@ -4,6 +4,7 @@
 #include <charconv>
 #include <map>
 #include <numeric>
+#include <tuple>
 #include <utility>
 
 #include "core/checked_add.h"
@@ -115,11 +116,13 @@ StructureMap structureMap(const Colormap& colormap) {
   const std::vector<NamedSection>& sections = colormap.sections();
   std::vector<std::uint32_t> section_draft(sections.size());
   std::vector<bool> taken(drafts.size(), false);
-  std::multimap<std::pair<std::uint64_t, std::uint64_t>, std::uint32_t> own;  // by range
+  // Sections of their own whose name has a comma, by range and the name's
+  // part after its first comma: the short name that may join them. Looked
+  // up, not scanned, as thousands of bare sections may share one range.
+  std::multimap<std::tuple<std::uint64_t, std::uint64_t, std::string_view>, std::uint32_t> own;
   for (std::size_t s = 0; s < sections.size(); ++s) {
     const NamedSection& section = sections[s];
     const std::string_view name = colormap.label(section.name);
-    const auto range = std::make_pair(section.offset, section.size);
     std::uint32_t chosen = kNoParent;
     std::uint32_t alias = kNoParent;
     std::uint32_t free_paint = kNoParent;
@@ -140,8 +143,9 @@ StructureMap structureMap(const Colormap& colormap) {
         if (!taken[draft] && free_paint == kNoParent) free_paint = draft;
       }
     }
-    for (auto [it, last] = own.equal_range(range); it != last && chosen == kNoParent; ++it) {
-      if (shortNameOf(drafts[it->second].structure.label, name)) alias = it->second;
+    if (chosen == kNoParent) {
+      const auto it = own.find(std::make_tuple(section.offset, section.size, name));
+      if (it != own.end()) alias = it->second;
     }
     if (chosen == kNoParent) chosen = alias != kNoParent ? alias : free_paint;
     if (chosen == kNoParent) {
@@ -153,7 +157,9 @@ StructureMap structureMap(const Colormap& colormap) {
                                       .in_file = section.has_bytes},
                         .order = paints.size() + s});
       taken.push_back(false);
-      own.emplace(range, chosen);
+      if (const std::size_t comma = name.find(','); comma != std::string_view::npos) {
+        own.emplace(std::make_tuple(section.offset, section.size, name.substr(comma + 1)), chosen);
+      }
     }
     Structure& structure = drafts[chosen].structure;
     if (!taken[chosen]) {
