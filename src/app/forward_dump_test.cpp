@@ -133,7 +133,7 @@ std::vector<std::uint8_t> jpegImage() {
                              std::string(static_cast<std::size_t>(k % 70), 'q')));
   }
   for (int scan = 0; scan < 3; ++scan) {
-    append(jpeg, jpegSegment(0xda, "\x01\x01\x00\x00\x3f\x00"));
+    append(jpeg, jpegSegment(0xda, std::string("\x01\x01\x00\x00\x3f\x00", 6)));
     std::string data;
     for (int k = 0; k < 40000; ++k) {
       data += static_cast<char>(k * 7 % 251);
