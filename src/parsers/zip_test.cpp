@@ -88,8 +88,10 @@ TEST(ZipTest, ManyMembersShareAFewPaintsAndKeepEverySection) {
   // every member.
   constexpr std::size_t kMembers = 1000;
   std::vector<std::string> names;
+  names.reserve(kMembers);
   for (std::size_t k = 0; k < kMembers; ++k) names.push_back("m" + std::to_string(1000 + k));
   std::vector<std::pair<std::string_view, std::string_view>> rows;
+  rows.reserve(names.size());
   for (const std::string& name : names) rows.emplace_back(name, "");
   const Bytes b = archive(rows);
   const std::string mask = colorize(colorizeZip, b);

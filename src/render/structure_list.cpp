@@ -161,13 +161,12 @@ std::string cutInMiddle(std::string_view text, std::size_t width) {
   while (head < text.size() && head + unitAt(text, head) <= (keep + 1) / 2) {
     head += unitAt(text, head);
   }
-  std::size_t tail = text.size();
   const std::size_t tail_room = keep - head;
   // Units are found from the front: walk the tail start forward past
   // everything that does not fit.
   std::size_t at = head;
   while (at < text.size() && text.size() - at > tail_room) at += unitAt(text, at);
-  tail = at;
+  const std::size_t tail = at;
   return std::string(text.substr(0, head)) + std::string(kCut) + std::string(text.substr(tail));
 }
 

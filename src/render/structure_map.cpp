@@ -193,9 +193,9 @@ StructureMap structureMap(const Colormap& colormap) {
       open.push_back(structure.index);
     } else {
       // It holds nothing, so the chain stays for what follows it.
-      for (auto it = open.rbegin(); it != open.rend(); ++it) {
-        if (holds(map.structures[*it], structure)) {
-          structure.parent = *it;
+      for (std::size_t k = open.size(); k-- > 0;) {
+        if (holds(map.structures[open[k]], structure)) {
+          structure.parent = open[k];
           break;
         }
       }

@@ -110,7 +110,7 @@ TEST(Annotate, SectionsOfRealFilesAgreeWithReadelf) {
                                        std::to_string(skip)};
       if (length != UINT64_MAX) args.insert(args.end(), {"--length", std::to_string(length)});
       std::vector<std::string> annotated = args;
-      annotated.push_back("--annotate");
+      annotated.emplace_back("--annotate");
       const ChildResult plain = runLumo({.args = args});
       const ChildResult r = runLumo({.args = annotated});
       ASSERT_EQ(r.status, 0) << r.err;

@@ -57,7 +57,7 @@ std::string streamedPng() {
   std::string png("\x89PNG\r\n\x1a\n", 8);
   png += be32(13) + "IHDR" + std::string(13, '\1') + "CRC!";
   png += be32(300000) + "IDAT" + std::string(300000, 'x') + "CRC!";
-  for (int k = 0; k < 3000; ++k) png += be32(3) + "tEXt" + "a\0b" + "CRC!";
+  for (int k = 0; k < 3000; ++k) png += be32(3) + "tEXt" + std::string("a\0b", 3) + "CRC!";
   png += be32(2) + "t\x1b[m" + "zz" + "CRC!";
   return png + be32(0) + "IEND" + "CRC!" + std::string(40, 'a');
 }

@@ -148,8 +148,12 @@ TEST(List, EverySectionOfLibcIsSelectable) {
         continue;
       }
       const std::string last = hex(section.offset + section.size - 1);
-      EXPECT_NE(r.out.find("\nBytes " + last + "-" + last + " (1 bytes)"), std::string::npos)
-          << r.out;
+      std::string footer = "\nBytes ";
+      footer += last;
+      footer += '-';
+      footer += last;
+      footer += " (1 bytes)";
+      EXPECT_NE(r.out.find(footer), std::string::npos) << r.out;
     }
   }
 }
