@@ -6,18 +6,13 @@
 
 #include "core/checked_add.h"
 #include "core/printable_name.h"
+#include "render/number_text.h"
 #include "render/structure_map.h"
 
 namespace lumo {
 namespace {
 
 constexpr std::size_t kListedNames = 40;
-
-std::string hex(std::uint64_t value) {
-  char digits[20];
-  char* end = std::to_chars(digits, digits + sizeof digits, value, 16).ptr;
-  return "0x" + std::string(static_cast<const char*>(digits), static_cast<const char*>(end));
-}
 
 // "3 (0x40-0x47), 9 (0x88-0x8f)": the structures a name is ambiguous
 // between, cut after a few dozen.
@@ -30,10 +25,10 @@ std::string candidateList(const StructureMap& map, const std::vector<std::uint32
     // Appended piece by piece: g++ 12 warns falsely of an overlap on `"-" + string`.
     list += std::to_string(structure.index);
     list += " (";
-    list += hex(structure.offset);
+    list += hexText(structure.offset);
     if (structure.end() > structure.offset) {
       list += '-';
-      list += hex(structure.end() - 1);
+      list += hexText(structure.end() - 1);
     }
     list += ')';
   }

@@ -5,24 +5,11 @@
 #include <optional>
 
 #include "core/printable_name.h"
+#include "render/number_text.h"
 #include "render/style_escape.h"
 
 namespace lumo {
-namespace {
-
-std::string hex(std::uint64_t value) {
-  char digits[20];
-  char* end = std::to_chars(digits, digits + sizeof digits, value, 16).ptr;
-  return "0x" + std::string(static_cast<const char*>(digits), static_cast<const char*>(end));
-}
-
-std::string decimal(std::uint64_t value) {
-  char digits[24];
-  char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  return std::string(static_cast<const char*>(digits), static_cast<const char*>(end));
-}
-
-}  // namespace
+namespace {}  // namespace
 
 std::vector<LegendEntry> legendEntries(const Colormap& colormap, std::uint64_t start,
                                        std::uint64_t end, std::uint64_t input_size) {
@@ -53,10 +40,10 @@ bool hasRange(const LegendEntry& entry) { return entry.has_range && entry.end > 
 // "0x{first}-0x{last}" and "{size} bytes"; empty for an entry without a
 // range.
 std::string rangeText(const LegendEntry& entry) {
-  return hasRange(entry) ? hex(entry.start) + "-" + hex(entry.end - 1) : std::string();
+  return hasRange(entry) ? hexText(entry.start) + "-" + hexText(entry.end - 1) : std::string();
 }
 std::string sizeText(const LegendEntry& entry) {
-  return hasRange(entry) ? decimal(entry.end - entry.start) + " bytes" : std::string();
+  return hasRange(entry) ? decimalText(entry.end - entry.start) + " bytes" : std::string();
 }
 
 // Calls `emit` with each line of the legend in turn, "Legend:\n" first.

@@ -5,22 +5,11 @@
 #include <optional>
 
 #include "core/printable_name.h"
+#include "render/number_text.h"
 #include "render/style_escape.h"
 
 namespace lumo {
 namespace {
-
-std::string hex(std::uint64_t value) {
-  char digits[20];
-  char* end = std::to_chars(digits, digits + sizeof digits, value, 16).ptr;
-  return "0x" + std::string(static_cast<const char*>(digits), static_cast<const char*>(end));
-}
-
-std::string decimal(std::uint64_t value) {
-  char digits[24];
-  char* end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-  return std::string(static_cast<const char*>(digits), static_cast<const char*>(end));
-}
 
 // Deeper nesting than this is drawn at this depth, so that a hostile chain
 // of containers cannot push the labels off the line.
@@ -65,7 +54,7 @@ struct ListLine {
 };
 
 ListLine singleLine(const Structure& structure, std::size_t depth) {
-  return {.number = decimal(structure.index),
+  return {.number = decimalText(structure.index),
           .range = rangeText(structure.offset, structure.end()),
           .size = byteCountText(structure.end() - structure.offset),
           .depth = depth,
@@ -74,7 +63,7 @@ ListLine singleLine(const Structure& structure, std::size_t depth) {
 }
 
 ListLine runLine(const Structure& first, const Structure& last, std::size_t depth) {
-  return {.number = decimal(first.index) + "-" + decimal(last.index),
+  return {.number = decimalText(first.index) + "-" + decimalText(last.index),
           .range = rangeText(first.offset, last.end()),
           .size = byteCountText(last.end() - first.offset),
           .depth = depth,
@@ -117,11 +106,11 @@ std::size_t unitAt(std::string_view text, std::size_t at) {
 }  // namespace
 
 std::string rangeText(std::uint64_t start, std::uint64_t end) {
-  return end > start ? hex(start) + "-" + hex(end - 1) : hex(start);
+  return end > start ? hexText(start) + "-" + hexText(end - 1) : hexText(start);
 }
 
 std::string byteCountText(std::uint64_t count) {
-  return decimal(count) + (count == 1 ? " byte" : " bytes");
+  return decimalText(count) + (count == 1 ? " byte" : " bytes");
 }
 
 std::size_t entriesOnOneLine(const StructureMap& map, const std::vector<std::uint32_t>& shown,
@@ -135,8 +124,8 @@ std::size_t entriesOnOneLine(const StructureMap& map, const std::vector<std::uin
 }
 
 std::string runLabel(const Structure& first, const Structure& last) {
-  return escapedName(first.kind) + "s " + decimal(*entryNumber(first)) + "-" +
-         decimal(*entryNumber(last)) + ", " + byteCountText(first.size) + " each";
+  return escapedName(first.kind) + "s " + decimalText(*entryNumber(first)) + "-" +
+         decimalText(*entryNumber(last)) + ", " + byteCountText(first.size) + " each";
 }
 
 std::vector<std::uint32_t> structuresMeeting(const StructureMap& map, std::uint64_t start,
@@ -260,15 +249,15 @@ Status writeStructureJson(const StructureMap& map, const std::vector<std::uint32
   std::string text = "[\n";
   for (std::size_t i = 0; i < shown.size(); ++i) {
     const Structure& structure = map.structures[shown[i]];
-    text += R"(  {"index": )" + decimal(structure.index);
+    text += R"(  {"index": )" + decimalText(structure.index);
     text += R"(, "kind": ")" + jsonText(structure.kind);
     text += structure.name.empty() ? std::string(R"(", "name": null)")
                                    : R"(", "name": ")" + jsonText(structure.name) + "\"";
     text += R"(, "label": ")" + jsonText(structure.label);
-    text += R"(", "offset": )" + decimal(structure.offset);
-    text += R"(, "size": )" + decimal(structure.size);
+    text += R"(", "offset": )" + decimalText(structure.offset);
+    text += R"(, "size": )" + decimalText(structure.size);
     text += R"(, "parent": )" +
-            (structure.parent == kNoParent ? std::string("null") : decimal(structure.parent));
+            (structure.parent == kNoParent ? std::string("null") : decimalText(structure.parent));
     text += R"(, "selectable": )" + std::string(structure.selectable ? "true" : "false");
     text += R"(, "in_file": )" + std::string(structure.in_file ? "true" : "false");
     text += R"(, "slot": ")" +
