@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "colormap/block_list.h"
+#include "colormap/label.h"
 #include "colormap/run_sweep.h"
 #include "core/palette_slot.h"
 
@@ -42,7 +43,8 @@ struct Paint {
 };
 
 /// The first bytes of a table entry painted apart from the rest: `size`
-/// bytes with the alternating slots of `base`, named `label`.
+/// bytes with the alternating slots of `base`, named `label` (or by the
+/// structured label given beside it).
 struct EntryHead {
   std::uint8_t size = 0;
   PaletteSlot base = kNormalAlt;
@@ -56,13 +58,16 @@ using PaintList = BlockList<Paint>;
 /// The slot that `paint` gives the byte at `offset` (inside the paint).
 PaletteSlot paintSlotAt(const Paint& paint, std::uint64_t offset);
 
-/// A structure that `--section` can select by name. `has_bytes` is false for
-/// sections that occupy nothing in the file (SHT_NOBITS, or size 0).
+/// A name that `--section` selects a structure by: one for each label with a
+/// `select` name, and one more for each other name of it. `has_bytes` is
+/// false for structures that occupy nothing in the file (SHT_NOBITS, or size
+/// 0). `label` is the structure's label (kNoLabel when labels are not kept).
 struct NamedSection {
   std::uint64_t offset = 0;
   std::uint64_t size = 0;
   std::uint32_t name = kNoLabel;
   bool has_bytes = false;
+  std::uint32_t label = kNoLabel;
 };
 
 /// The order in which the run sweep reads the paints, made by resolve():
@@ -83,22 +88,6 @@ struct NamedStructure {
   std::string_view name;
 };
 
-/// Builds a short label on the stack (so a parser that keeps no names pays
-/// nothing): `LabelText() << "section " << 14 << ' ' << name`. Text beyond
-/// kCapacity bytes is dropped.
-class LabelText {
- public:
-  static constexpr std::size_t kCapacity = 255;
-  LabelText& operator<<(std::string_view text);
-  LabelText& operator<<(char c) { return *this << std::string_view(&c, 1); }
-  LabelText& operator<<(std::uint64_t number);
-  std::string_view view() const { return {text_, size_}; }
-
- private:
-  char text_[kCapacity] = {};
-  std::size_t size_ = 0;
-};
-
 /// The palette slot of every input byte, without one entry per byte, and,
 /// when asked for, what each painted stretch is.
 ///
@@ -108,23 +97,22 @@ class LabelText {
 /// is stored at all. Neither form depends on the input's length, so the
 /// input can be streamed.
 ///
-/// For parser authors, the whole interface is:
+/// Parsers paint through a Painter (colormap/painter.h), which builds each
+/// label only when names are kept. What is recorded here:
 ///   - paint(start, length, slot, label) for one structure (a header, a
-///     segment's contents); the label is only read when keepsNames();
+///     segment's contents);
 ///   - paintEntry(start, length, base, index, label, head) for entry `index`
 ///     of a table whose entries alternate between `base` and the same slot
 ///     of the next group (alternatingSlot); `head` paints the entry's first
 ///     bytes apart (PE: the section name);
-///   - addSection(name, offset, size, has_bytes) for every structure that
-///     `--section NAME` may select, including those with no bytes in the
-///     file (SHT_NOBITS, size 0): record them with has_bytes false;
-///   - keepsNames(): build label text and names only when this is true
-///     (use LabelText for it); without it names cost nothing. When only the
-///     sections are kept, labels are dropped: keepsLabels() tells a parser
-///     it may skip building them.
-/// Labels are short human names: "ELF header", "program header 2 (LOAD)",
-/// "section 14 .text", "PE section .rdata". Names read from the input go in
-/// raw; whoever prints them escapes them (escapedName).
+///   - mark(offset, size, has_bytes, label) for a structure that `--section`
+///     may select but that is not painted (SHT_NOBITS, size 0);
+///   - a label with a `select` name is selectable: sections() lists it by
+///     that name (and by the other names alsoNamed() gives it).
+/// Labels are structured (colormap/label.h), their text short human names:
+/// "ELF header", "program header 2 (LOAD)", "section 14 .text", "PE section
+/// .rdata". Names read from the input go in raw; whoever prints them
+/// escapes them (escapedName).
 class Colormap {
  public:
   Colormap() = default;
@@ -140,7 +128,12 @@ class Colormap {
   /// Records a paint of [start, start + length). The sum never wraps: a
   /// region that reaches past 2^64 simply reaches past the end. Regions past
   /// the end of the input are harmless: those offsets are never looked up.
+  /// A label is kept when keepsLabels(); a selectable one is listed in
+  /// sections() when keepsNames(), without bytes when `length` is 0.
   /// May throw std::bad_alloc; buildColormap turns that into OutOfMemory.
+  void paint(std::uint64_t start, std::uint64_t length, PaletteSlot slot, const Label* label);
+  /// The same with a label of free text, without a kind field (the map
+  /// guesses it): for parsers not yet on the Painter.
   void paint(std::uint64_t start, std::uint64_t length, PaletteSlot slot,
              std::string_view label = {});
 
@@ -148,11 +141,24 @@ class Colormap {
   /// Without names, the adjacent entries of one table share one paint, also
   /// when other paints come between them, as long as those lie outside the
   /// entries (so the order of painting still decides nothing).
-  void paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot base, std::uint32_t index,
+  void paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot base, std::uint64_t index,
+                  const Label* label, EntryHead head = {}, const Label* head_label = nullptr);
+  /// The same with labels of free text.
+  void paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot base, std::uint64_t index,
                   std::string_view label = {}, EntryHead head = {});
 
-  /// Records a selectable section (only when keepsNames()).
+  /// Records a selectable structure that no paint stands for: [offset,
+  /// offset + size), which occupies bytes of the file only if `has_bytes`
+  /// (only when keepsNames() and the label has a `select` name).
+  void mark(std::uint64_t offset, std::uint64_t size, bool has_bytes, const Label& label);
+
+  /// Records a selectable section by its name and range alone, without a
+  /// label (only when keepsNames()): for parsers not yet on the Painter,
+  /// whose sections the structure map matches to paints by range.
   void addSection(std::string_view name, std::uint64_t offset, std::uint64_t size, bool has_bytes);
+
+  /// Lets sections()[section]'s structure also answer to `name`.
+  void alsoNamed(std::size_t section, std::string_view name);
 
   /// Paints every offset.
   void fill(PaletteSlot slot);
@@ -178,9 +184,14 @@ class Colormap {
   const PaintOrder& order() const { return order_; }
   /// The runs, front to back (after resolve()).
   RunSweep runs() const { return RunSweep(*this); }
+  /// Every name of a selectable structure, in the order recorded.
   const std::vector<NamedSection>& sections() const { return sections_; }
   /// The text of a label or section name; empty for kNoLabel.
   std::string_view label(std::uint32_t id) const;
+  /// A label's kind ("program header"; empty for free text) and index
+  /// (kNoIndex: none).
+  std::string_view labelKind(std::uint32_t id) const;
+  std::uint64_t labelIndex(std::uint32_t id) const;
 
   /// The slot of the byte at `offset`, whose value is `byte`. Sweeps from
   /// the start: for checks; the dump reads through a Reader.
@@ -211,15 +222,18 @@ class Colormap {
   };
 
  private:
-  std::uint32_t addLabel(std::string_view text);
+  std::uint32_t addLabel(const Label* label);
   std::uint32_t addText(std::string_view text);
+  // Lists `label` in sections() when it has a select name.
+  void listSection(const Label* label, std::uint32_t id, std::uint64_t offset, std::uint64_t size,
+                   bool has_bytes);
   void push(const Paint& paint);
 
   // A row of entries that may still grow, and the hull of the paints made
   // after its last entry: a new entry outside that hull may join the row.
   struct OpenRow {
     std::size_t paint = SIZE_MAX;
-    std::uint32_t next = 0;  // the number the row's next entry must have
+    std::uint64_t next = 0;  // the number the row's next entry must have
     std::uint64_t after_start = UINT64_MAX;
     std::uint64_t after_end = 0;
   };
@@ -229,7 +243,8 @@ class Colormap {
   OpenRow rows_[2];
   PaintOrder order_;
   std::vector<NamedSection> sections_;
-  // Every label and name, each as one length byte and its text.
+  // Every label and name, each as one length byte and its text; a label
+  // then its kind's place in the text (two bytes) and its index (eight).
   std::string labels_;
   KeptNames kept_ = KeptNames::None;
   bool byteClasses_ = false;

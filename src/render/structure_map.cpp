@@ -19,6 +19,9 @@ bool startsWithDigit(std::string_view word) {
   return !word.empty() && word.front() >= '0' && word.front() <= '9';
 }
 
+// Labels of free text (from parsers not yet on the Painter) have no kind
+// field: it is guessed from the text.
+
 // The words of `label` before its first word that starts with a digit;
 // without one, the label less `name` at its end.
 std::string kindOf(std::string_view label, std::string_view name) {
@@ -74,11 +77,69 @@ bool holds(const Structure& outer, const Structure& inner) {
   return inner.end() <= outer.end();
 }
 
-// Each paint with a label, and which of them have a given exact range.
-struct PaintIndex {
-  std::vector<std::uint32_t> by_range;  // labelled paint numbers by (start, end, number)
-  std::vector<std::uint32_t> draft_of;  // paint number -> draft number
+// For sections without a label: each labelled paint by its exact range,
+// and the structures of their own by range and the name's part after its
+// first comma (the short name that may join them). Looked up, not scanned,
+// as thousands of bare sections may share one range.
+struct RangeGuess {
+  RangeGuess(const PaintList& list,
+             const std::vector<std::pair<std::uint32_t, std::uint32_t>>& draft_of)
+      : paints(list) {
+    for (std::uint32_t p = 0; p < paints.size(); ++p) {
+      if (paints[p].label == kNoLabel || paints[p].end <= paints[p].start) continue;
+      const auto it = std::lower_bound(draft_of.begin(), draft_of.end(),
+                                       std::make_pair(paints[p].label, std::uint32_t{0}));
+      by_range.emplace_back(p, it->second);
+    }
+    std::sort(by_range.begin(), by_range.end(), [&](const auto& a, const auto& b) {
+      const Paint& x = paints[a.first];
+      const Paint& y = paints[b.first];
+      if (x.start != y.start) return x.start < y.start;
+      if (x.end != y.end) return x.end < y.end;
+      return a.first < b.first;
+    });
+  }
+  void addOwn(const NamedSection& section, std::string_view name, std::uint32_t draft) {
+    if (section.label != kNoLabel) return;
+    if (const std::size_t comma = name.find(','); comma != std::string_view::npos) {
+      own.emplace(std::make_tuple(section.offset, section.size, name.substr(comma + 1)), draft);
+    }
+  }
+
+  const PaintList& paints;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> by_range;  // paint, draft
+  std::multimap<std::tuple<std::uint64_t, std::uint64_t, std::string_view>, std::uint32_t> own;
 };
+
+// The paint of the section's exact range whose label ends with its name,
+// else any free paint of that range; a short name (Mach-O's "__text" for
+// "__TEXT,__text") joins the structure that the long one took. kNoParent
+// when none fits.
+std::uint32_t guessedStructure(const Colormap& colormap, const NamedSection& section,
+                               const std::vector<Draft>& drafts, const std::vector<bool>& taken,
+                               const RangeGuess& guess) {
+  const std::string_view name = colormap.label(section.name);
+  std::uint32_t alias = kNoParent;
+  std::uint32_t free_paint = kNoParent;
+  if (section.has_bytes) {
+    const std::uint64_t end = saturatingAdd(section.offset, section.size);
+    auto it = std::lower_bound(guess.by_range.begin(), guess.by_range.end(), section.offset,
+                               [&](const auto& entry, std::uint64_t offset) {
+                                 return guess.paints[entry.first].start < offset;
+                               });
+    for (; it != guess.by_range.end() && guess.paints[it->first].start == section.offset; ++it) {
+      if (guess.paints[it->first].end != end) continue;
+      const std::uint32_t draft = it->second;
+      const std::string_view label = drafts[draft].structure.label;
+      if (!taken[draft] && endsWithName(label, name)) return draft;
+      if (taken[draft] && alias == kNoParent && shortNameOf(label, name)) alias = draft;
+      if (!taken[draft] && free_paint == kNoParent) free_paint = draft;
+    }
+  }
+  const auto it = guess.own.find(std::make_tuple(section.offset, section.size, name));
+  if (it != guess.own.end()) alias = it->second;
+  return alias != kNoParent ? alias : free_paint;
+}
 
 }  // namespace
 
@@ -86,68 +147,46 @@ StructureMap structureMap(const Colormap& colormap) {
   StructureMap map;
   const PaintList& paints = colormap.paints();
   std::vector<Draft> drafts;
-  PaintIndex index;
-  index.draft_of.assign(paints.size(), kNoParent);
+  // Each labelled paint's label and draft, by label.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> draft_of;
   for (std::uint32_t p = 0; p < paints.size(); ++p) {
     const Paint& paint = paints[p];
     if (paint.label == kNoLabel || paint.end <= paint.start) continue;
-    index.draft_of[p] = static_cast<std::uint32_t>(drafts.size());
-    index.by_range.push_back(p);
+    draft_of.emplace_back(paint.label, static_cast<std::uint32_t>(drafts.size()));
     const std::string_view label = colormap.label(paint.label);
-    drafts.push_back({.structure = {.kind = kindOf(label, {}),
+    const std::string_view kind = colormap.labelKind(paint.label);
+    drafts.push_back({.structure = {.kind = kind.empty() ? kindOf(label, {}) : std::string(kind),
                                     .label = std::string(label),
                                     .offset = paint.start,
                                     .size = paint.end - paint.start,
                                     .slot = paintSlotAt(paint, paint.start)},
                       .order = p});
   }
-  std::sort(index.by_range.begin(), index.by_range.end(), [&](std::uint32_t a, std::uint32_t b) {
-    const Paint& x = paints[a];
-    const Paint& y = paints[b];
-    if (x.start != y.start) return x.start < y.start;
-    if (x.end != y.end) return x.end < y.end;
-    return a < b;
-  });
+  std::sort(draft_of.begin(), draft_of.end());
+  RangeGuess guess(paints, draft_of);
 
-  // Each section takes the paint of its exact range whose label ends with
-  // its name, else any free paint of that range, else a structure of its
-  // own. A short name of a section (Mach-O's "__text" for "__TEXT,__text")
-  // joins the structure that the long one took.
+  // Each name joins the structure of its label: the paint of the label, or
+  // for a label without one (no bytes painted) a structure of its own,
+  // listed as "section NAME" under its first name.
   const std::vector<NamedSection>& sections = colormap.sections();
   std::vector<std::uint32_t> section_draft(sections.size());
   std::vector<bool> taken(drafts.size(), false);
-  // Sections of their own whose name has a comma, by range and the name's
-  // part after its first comma: the short name that may join them. Looked
-  // up, not scanned, as thousands of bare sections may share one range.
-  std::multimap<std::tuple<std::uint64_t, std::uint64_t, std::string_view>, std::uint32_t> own;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> own;  // label, draft; by label
   for (std::size_t s = 0; s < sections.size(); ++s) {
     const NamedSection& section = sections[s];
     const std::string_view name = colormap.label(section.name);
     std::uint32_t chosen = kNoParent;
-    std::uint32_t alias = kNoParent;
-    std::uint32_t free_paint = kNoParent;
-    if (section.has_bytes) {
-      const std::uint64_t end = saturatingAdd(section.offset, section.size);
-      auto it = std::lower_bound(
-          index.by_range.begin(), index.by_range.end(), section.offset,
-          [&](std::uint32_t p, std::uint64_t offset) { return paints[p].start < offset; });
-      for (; it != index.by_range.end() && paints[*it].start == section.offset; ++it) {
-        if (paints[*it].end != end) continue;
-        const std::uint32_t draft = index.draft_of[*it];
-        const std::string_view label = drafts[draft].structure.label;
-        if (!taken[draft] && endsWithName(label, name)) {
-          chosen = draft;
-          break;
-        }
-        if (taken[draft] && alias == kNoParent && shortNameOf(label, name)) alias = draft;
-        if (!taken[draft] && free_paint == kNoParent) free_paint = draft;
-      }
+    const auto by_label = [&](const std::vector<std::pair<std::uint32_t, std::uint32_t>>& list) {
+      const auto it = std::lower_bound(list.begin(), list.end(),
+                                       std::make_pair(section.label, std::uint32_t{0}));
+      return it != list.end() && it->first == section.label ? it->second : kNoParent;
+    };
+    if (section.label != kNoLabel) {
+      chosen = by_label(draft_of);
+      if (chosen == kNoParent) chosen = by_label(own);
+    } else {
+      chosen = guessedStructure(colormap, section, drafts, taken, guess);
     }
-    if (chosen == kNoParent) {
-      const auto it = own.find(std::make_tuple(section.offset, section.size, name));
-      if (it != own.end()) alias = it->second;
-    }
-    if (chosen == kNoParent) chosen = alias != kNoParent ? alias : free_paint;
     if (chosen == kNoParent) {
       chosen = static_cast<std::uint32_t>(drafts.size());
       drafts.push_back({.structure = {.kind = "section",
@@ -157,8 +196,11 @@ StructureMap structureMap(const Colormap& colormap) {
                                       .in_file = section.has_bytes},
                         .order = paints.size() + s});
       taken.push_back(false);
-      if (const std::size_t comma = name.find(','); comma != std::string_view::npos) {
-        own.emplace(std::make_tuple(section.offset, section.size, name.substr(comma + 1)), chosen);
+      guess.addOwn(section, name, chosen);
+      if (section.label != kNoLabel) {
+        // Labels come in the order recorded, so the list stays sorted.
+        own.insert(std::upper_bound(own.begin(), own.end(), std::make_pair(section.label, chosen)),
+                   {section.label, chosen});
       }
     }
     Structure& structure = drafts[chosen].structure;
@@ -166,7 +208,7 @@ StructureMap structureMap(const Colormap& colormap) {
       taken[chosen] = true;
       structure.name = name;
       structure.selectable = true;
-      structure.kind = kindOf(structure.label, name);
+      if (section.label == kNoLabel) structure.kind = kindOf(structure.label, name);
     }
     section_draft[s] = chosen;
   }
