@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
+#include "colormap/label.h"
 #include "parsers/input_cursor.h"
 
 namespace lumo {
@@ -14,6 +15,8 @@ inline constexpr std::size_t kNameCap = 128;
 
 /// Room for one name; the name read into it lives as long as it does.
 using NameStorage = std::array<char, kNameCap>;
+// A label's own room holds a name, so a label reads its name lazily.
+static_assert(sizeof(NameStorage) == sizeof(Label::storage));
 
 /// What else ends a name besides its length.
 enum class NameEnd {
