@@ -7,6 +7,7 @@
 #include <string_view>
 #include <utility>
 
+#include "colormap/alternating_slot.h"
 #include "colormap/colormap.h"
 #include "colormap/label.h"
 
@@ -135,6 +136,27 @@ class Painter {
     }
     colormap_->paintEntry(base_ + start, inside(start, length), base, index, &label, head,
                           head.size > 0 ? &head_label : nullptr);
+  }
+
+  /// Entry `index` of a table whose entries are a fixed head of `head` bytes
+  /// in `base`, a name of `name_length` bytes in `name_slot`, and `rest`
+  /// more bytes in `base` (ZIP's headers: fields, name, extra field). With
+  /// no rest and no labels, the head and name are one entry (the head
+  /// painted apart), so that consecutive entries share one paint.
+  template <typename Describe, typename DescribeName>
+  void paintNamedEntry(std::uint64_t start, std::uint8_t head, std::uint64_t name_length,
+                       std::uint64_t rest, PaletteSlot base, PaletteSlot name_slot,
+                       std::uint64_t index, Describe&& describe,
+                       DescribeName&& describe_name) const {
+    if (!colormap_->keepsLabels() && rest == 0 && name_length > 0) {
+      if (outside(start)) return;
+      colormap_->paintEntry(base_ + start, inside(start, head + name_length), name_slot, index,
+                            nullptr, EntryHead{.size = head, .base = base});
+      return;
+    }
+    paintEntry(start, head + name_length + rest, base, index, std::forward<Describe>(describe));
+    paint(start + head, name_length, alternatingSlot(name_slot, index),
+          std::forward<DescribeName>(describe_name));
   }
 
   /// How many names of selectable structures the colormap holds so far, and
