@@ -20,9 +20,9 @@ std::uint64_t endOf(std::uint64_t start, std::uint64_t length) {
   return saturatingAdd(start, length);
 }
 
-// A label of free text: no kind field, the whole text before it.
-const Label& freeText(std::string_view text, Label& label) {
-  label.prefix = text;
+// A label that is its kind alone.
+const Label& kindOnly(std::string_view kind, Label& label) {
+  label.kind = kind;
   return label;
 }
 
@@ -92,13 +92,6 @@ void Colormap::listSection(const Label* label, std::uint32_t id, std::uint64_t o
                                    .label = id});
 }
 
-void Colormap::addSection(std::string_view name, std::uint64_t offset, std::uint64_t size,
-                          bool has_bytes) {
-  if (!keepsNames()) return;
-  sections_.push_back(
-      NamedSection{.offset = offset, .size = size, .name = addText(name), .has_bytes = has_bytes});
-}
-
 void Colormap::alsoNamed(std::size_t section, std::string_view name) {
   NamedSection named = sections_[section];
   named.name = addText(name);
@@ -133,7 +126,7 @@ void Colormap::paint(std::uint64_t start, std::uint64_t length, PaletteSlot slot
                      std::string_view label) {
   if (label.empty() || !keepsLabels()) return paint(start, length, slot, nullptr);
   Label text;
-  paint(start, length, slot, &freeText(label, text));
+  paint(start, length, slot, &kindOnly(label, text));
 }
 
 void Colormap::paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot base,
@@ -141,8 +134,8 @@ void Colormap::paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot
   if (!keepsLabels()) return paintEntry(start, length, base, index, nullptr, head, nullptr);
   Label text;
   Label head_text;
-  paintEntry(start, length, base, index, label.empty() ? nullptr : &freeText(label, text), head,
-             head.label.empty() ? nullptr : &freeText(head.label, head_text));
+  paintEntry(start, length, base, index, label.empty() ? nullptr : &kindOnly(label, text), head,
+             head.label.empty() ? nullptr : &kindOnly(head.label, head_text));
 }
 
 void Colormap::paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot base,

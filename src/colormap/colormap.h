@@ -132,8 +132,7 @@ class Colormap {
   /// sections() when keepsNames(), without bytes when `length` is 0.
   /// May throw std::bad_alloc; buildColormap turns that into OutOfMemory.
   void paint(std::uint64_t start, std::uint64_t length, PaletteSlot slot, const Label* label);
-  /// The same with a label of free text, without a kind field (the map
-  /// guesses it): for parsers not yet on the Painter.
+  /// The same with a label that is its kind alone ("ELF header").
   void paint(std::uint64_t start, std::uint64_t length, PaletteSlot slot,
              std::string_view label = {});
 
@@ -143,7 +142,7 @@ class Colormap {
   /// entries (so the order of painting still decides nothing).
   void paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot base, std::uint64_t index,
                   const Label* label, EntryHead head = {}, const Label* head_label = nullptr);
-  /// The same with labels of free text.
+  /// The same with labels that are their kinds alone.
   void paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot base, std::uint64_t index,
                   std::string_view label = {}, EntryHead head = {});
 
@@ -151,11 +150,6 @@ class Colormap {
   /// offset + size), which occupies bytes of the file only if `has_bytes`
   /// (only when keepsNames() and the label has a `select` name).
   void mark(std::uint64_t offset, std::uint64_t size, bool has_bytes, const Label& label);
-
-  /// Records a selectable section by its name and range alone, without a
-  /// label (only when keepsNames()): for parsers not yet on the Painter,
-  /// whose sections the structure map matches to paints by range.
-  void addSection(std::string_view name, std::uint64_t offset, std::uint64_t size, bool has_bytes);
 
   /// Lets sections()[section]'s structure also answer to `name`.
   void alsoNamed(std::size_t section, std::string_view name);
@@ -188,8 +182,7 @@ class Colormap {
   const std::vector<NamedSection>& sections() const { return sections_; }
   /// The text of a label or section name; empty for kNoLabel.
   std::string_view label(std::uint32_t id) const;
-  /// A label's kind ("program header"; empty for free text) and index
-  /// (kNoIndex: none).
+  /// A label's kind ("program header") and index (kNoIndex: none).
   std::string_view labelKind(std::uint32_t id) const;
   std::uint64_t labelIndex(std::uint32_t id) const;
 

@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
-#include <map>
 #include <numeric>
-#include <tuple>
 #include <utility>
 
 #include "core/checked_add.h"
@@ -14,48 +12,6 @@ namespace lumo {
 std::uint64_t Structure::end() const { return in_file ? saturatingAdd(offset, size) : offset; }
 
 namespace {
-
-bool startsWithDigit(std::string_view word) {
-  return !word.empty() && word.front() >= '0' && word.front() <= '9';
-}
-
-// Labels of free text (from parsers not yet on the Painter) have no kind
-// field: it is guessed from the text.
-
-// The words of `label` before its first word that starts with a digit;
-// without one, the label less `name` at its end.
-std::string kindOf(std::string_view label, std::string_view name) {
-  std::size_t at = 0;
-  while (at < label.size()) {
-    const std::size_t space = label.find(' ', at);
-    const std::size_t word_end = space == std::string_view::npos ? label.size() : space;
-    if (at > 0 && startsWithDigit(label.substr(at, word_end - at))) {
-      return std::string(label.substr(0, at - 1));
-    }
-    at = word_end + 1;
-  }
-  if (!name.empty() && label.size() > name.size() && label.ends_with(name) &&
-      label[label.size() - name.size() - 1] == ' ') {
-    return std::string(label.substr(0, label.size() - name.size() - 1));
-  }
-  return std::string(label);
-}
-
-// Whether `label` ends with `name` as a word: after a space, or after the
-// comma of a Mach-O segment and section name.
-bool endsWithName(std::string_view label, std::string_view name) {
-  if (!label.ends_with(name)) return false;
-  if (label.size() == name.size()) return true;
-  const char before = label[label.size() - name.size() - 1];
-  return before == ' ' || before == ',';
-}
-
-// Whether `name` is the short form of the name in `label`: what follows the
-// comma, as Mach-O adds a section's name alone where it is unique.
-bool shortNameOf(std::string_view label, std::string_view name) {
-  return label.size() > name.size() && label.ends_with(name) &&
-         label[label.size() - name.size() - 1] == ',';
-}
 
 // Before the map is numbered: where each structure came from, so that
 // equal ranges keep the order in which the parser recorded them.
@@ -77,70 +33,6 @@ bool holds(const Structure& outer, const Structure& inner) {
   return inner.end() <= outer.end();
 }
 
-// For sections without a label: each labelled paint by its exact range,
-// and the structures of their own by range and the name's part after its
-// first comma (the short name that may join them). Looked up, not scanned,
-// as thousands of bare sections may share one range.
-struct RangeGuess {
-  RangeGuess(const PaintList& list,
-             const std::vector<std::pair<std::uint32_t, std::uint32_t>>& draft_of)
-      : paints(list) {
-    for (std::uint32_t p = 0; p < paints.size(); ++p) {
-      if (paints[p].label == kNoLabel || paints[p].end <= paints[p].start) continue;
-      const auto it = std::lower_bound(draft_of.begin(), draft_of.end(),
-                                       std::make_pair(paints[p].label, std::uint32_t{0}));
-      by_range.emplace_back(p, it->second);
-    }
-    std::sort(by_range.begin(), by_range.end(), [&](const auto& a, const auto& b) {
-      const Paint& x = paints[a.first];
-      const Paint& y = paints[b.first];
-      if (x.start != y.start) return x.start < y.start;
-      if (x.end != y.end) return x.end < y.end;
-      return a.first < b.first;
-    });
-  }
-  void addOwn(const NamedSection& section, std::string_view name, std::uint32_t draft) {
-    if (section.label != kNoLabel) return;
-    if (const std::size_t comma = name.find(','); comma != std::string_view::npos) {
-      own.emplace(std::make_tuple(section.offset, section.size, name.substr(comma + 1)), draft);
-    }
-  }
-
-  const PaintList& paints;
-  std::vector<std::pair<std::uint32_t, std::uint32_t>> by_range;  // paint, draft
-  std::multimap<std::tuple<std::uint64_t, std::uint64_t, std::string_view>, std::uint32_t> own;
-};
-
-// The paint of the section's exact range whose label ends with its name,
-// else any free paint of that range; a short name (Mach-O's "__text" for
-// "__TEXT,__text") joins the structure that the long one took. kNoParent
-// when none fits.
-std::uint32_t guessedStructure(const Colormap& colormap, const NamedSection& section,
-                               const std::vector<Draft>& drafts, const std::vector<bool>& taken,
-                               const RangeGuess& guess) {
-  const std::string_view name = colormap.label(section.name);
-  std::uint32_t alias = kNoParent;
-  std::uint32_t free_paint = kNoParent;
-  if (section.has_bytes) {
-    const std::uint64_t end = saturatingAdd(section.offset, section.size);
-    auto it = std::lower_bound(guess.by_range.begin(), guess.by_range.end(), section.offset,
-                               [&](const auto& entry, std::uint64_t offset) {
-                                 return guess.paints[entry.first].start < offset;
-                               });
-    for (; it != guess.by_range.end() && guess.paints[it->first].start == section.offset; ++it) {
-      if (guess.paints[it->first].end != end) continue;
-      const std::uint32_t draft = it->second;
-      const std::string_view label = drafts[draft].structure.label;
-      if (!taken[draft] && endsWithName(label, name)) return draft;
-      if (taken[draft] && alias == kNoParent && shortNameOf(label, name)) alias = draft;
-      if (!taken[draft] && free_paint == kNoParent) free_paint = draft;
-    }
-  }
-  const auto it = guess.own.find(std::make_tuple(section.offset, section.size, name));
-  if (it != guess.own.end()) alias = it->second;
-  return alias != kNoParent ? alias : free_paint;
-}
-
 }  // namespace
 
 StructureMap structureMap(const Colormap& colormap) {
@@ -155,7 +47,7 @@ StructureMap structureMap(const Colormap& colormap) {
     draft_of.emplace_back(paint.label, static_cast<std::uint32_t>(drafts.size()));
     const std::string_view label = colormap.label(paint.label);
     const std::string_view kind = colormap.labelKind(paint.label);
-    drafts.push_back({.structure = {.kind = kind.empty() ? kindOf(label, {}) : std::string(kind),
+    drafts.push_back({.structure = {.kind = std::string(kind),
                                     .label = std::string(label),
                                     .offset = paint.start,
                                     .size = paint.end - paint.start,
@@ -163,11 +55,10 @@ StructureMap structureMap(const Colormap& colormap) {
                       .order = p});
   }
   std::sort(draft_of.begin(), draft_of.end());
-  RangeGuess guess(paints, draft_of);
 
   // Each name joins the structure of its label: the paint of the label, or
-  // for a label without one (no bytes painted) a structure of its own,
-  // listed as "section NAME" under its first name.
+  // for a label without one (no bytes painted, or labels not kept) a
+  // structure of its own, listed as "section NAME" under its first name.
   const std::vector<NamedSection>& sections = colormap.sections();
   std::vector<std::uint32_t> section_draft(sections.size());
   std::vector<bool> taken(drafts.size(), false);
@@ -184,8 +75,6 @@ StructureMap structureMap(const Colormap& colormap) {
     if (section.label != kNoLabel) {
       chosen = by_label(draft_of);
       if (chosen == kNoParent) chosen = by_label(own);
-    } else {
-      chosen = guessedStructure(colormap, section, drafts, taken, guess);
     }
     if (chosen == kNoParent) {
       chosen = static_cast<std::uint32_t>(drafts.size());
@@ -196,7 +85,6 @@ StructureMap structureMap(const Colormap& colormap) {
                                       .in_file = section.has_bytes},
                         .order = paints.size() + s});
       taken.push_back(false);
-      guess.addOwn(section, name, chosen);
       if (section.label != kNoLabel) {
         // Labels come in the order recorded, so the list stays sorted.
         own.insert(std::upper_bound(own.begin(), own.end(), std::make_pair(section.label, chosen)),
@@ -208,7 +96,6 @@ StructureMap structureMap(const Colormap& colormap) {
       taken[chosen] = true;
       structure.name = name;
       structure.selectable = true;
-      if (section.label == kNoLabel) structure.kind = kindOf(structure.label, name);
     }
     section_draft[s] = chosen;
   }
