@@ -85,16 +85,31 @@ std::uint64_t Colormap::labelIndex(std::uint32_t id) const {
 void Colormap::listSection(const Label* label, std::uint32_t id, std::uint64_t offset,
                            std::uint64_t size, bool has_bytes) {
   if (label == nullptr || label->select.empty() || !keepsNames()) return;
-  sections_.push_back(NamedSection{.offset = offset,
-                                   .size = size,
-                                   .name = addText(label->select),
-                                   .has_bytes = has_bytes,
-                                   .label = id});
+  sections_.push_back(NamedSection{
+      .offset = offset, .size = size, .name = addName(label->select, id), .has_bytes = has_bytes});
+}
+
+std::uint32_t Colormap::addName(std::string_view name, std::uint32_t label) {
+  const std::uint32_t id = addText(name);
+  if (keepsLabels()) {
+    char bytes[4];
+    std::memcpy(bytes, &label, sizeof bytes);
+    labels_.append(bytes, sizeof bytes);
+  }
+  return id;
+}
+
+std::uint32_t Colormap::sectionLabel(const NamedSection& section) const {
+  if (!keepsLabels()) return kNoLabel;
+  const std::string_view name = label(section.name);
+  std::uint32_t id = kNoLabel;
+  std::memcpy(&id, labels_.data() + section.name + 1 + name.size(), sizeof id);
+  return id;
 }
 
 void Colormap::alsoNamed(std::size_t section, std::string_view name) {
   NamedSection named = sections_[section];
-  named.name = addText(name);
+  named.name = addName(name, sectionLabel(named));
   sections_.push_back(named);
 }
 

@@ -61,13 +61,12 @@ PaletteSlot paintSlotAt(const Paint& paint, std::uint64_t offset);
 /// A name that `--section` selects a structure by: one for each label with a
 /// `select` name, and one more for each other name of it. `has_bytes` is
 /// false for structures that occupy nothing in the file (SHT_NOBITS, or size
-/// 0). `label` is the structure's label (kNoLabel when labels are not kept).
+/// 0). Colormap::sectionLabel() gives the structure's label.
 struct NamedSection {
   std::uint64_t offset = 0;
   std::uint64_t size = 0;
   std::uint32_t name = kNoLabel;
   bool has_bytes = false;
-  std::uint32_t label = kNoLabel;
 };
 
 /// The order in which the run sweep reads the paints, made by resolve():
@@ -182,6 +181,9 @@ class Colormap {
   const std::vector<NamedSection>& sections() const { return sections_; }
   /// The text of a label or section name; empty for kNoLabel.
   std::string_view label(std::uint32_t id) const;
+  /// The label of the structure that a name of sections() selects; kNoLabel
+  /// when labels are not kept.
+  std::uint32_t sectionLabel(const NamedSection& section) const;
   /// A label's kind ("program header") and index (kNoIndex: none).
   std::string_view labelKind(std::uint32_t id) const;
   std::uint64_t labelIndex(std::uint32_t id) const;
@@ -217,6 +219,8 @@ class Colormap {
  private:
   std::uint32_t addLabel(const Label* label);
   std::uint32_t addText(std::string_view text);
+  // A section's name, followed by its structure's label when labels are kept.
+  std::uint32_t addName(std::string_view name, std::uint32_t label);
   // Lists `label` in sections() when it has a select name.
   void listSection(const Label* label, std::uint32_t id, std::uint64_t offset, std::uint64_t size,
                    bool has_bytes);
@@ -237,7 +241,8 @@ class Colormap {
   PaintOrder order_;
   std::vector<NamedSection> sections_;
   // Every label and name, each as one length byte and its text; a label
-  // then its kind's place in the text (two bytes) and its index (eight).
+  // then its kind's place in the text (two bytes) and its index (eight); a
+  // section's name, when labels are kept, its structure's label (four).
   std::string labels_;
   KeptNames kept_ = KeptNames::None;
   bool byteClasses_ = false;

@@ -21,7 +21,10 @@ class LabelText {
   std::size_t size() const { return size_; }
 
  private:
-  char text_[kCapacity] = {};
+  // Left uncleared: only the first size_ bytes are read, and a label
+  // (with its two scratch texts) is made for each structure when names are
+  // kept. A copy copies the bytes as they are (the type is trivially copyable).
+  char text_[kCapacity];
   std::size_t size_ = 0;
 };
 

@@ -118,7 +118,7 @@ TEST(PainterTest, LabelsAreBuiltOnlyWhenKept) {
     if (kept == KeptNames::None) continue;
     EXPECT_TRUE(colormap.sections()[0].has_bytes);
     EXPECT_FALSE(colormap.sections()[1].has_bytes);
-    const std::uint32_t label = colormap.sections()[0].label;
+    const std::uint32_t label = colormap.sectionLabel(colormap.sections()[0]);
     EXPECT_EQ(colormap.label(label), kept == KeptNames::All ? "section 1 .text" : "");
     if (kept == KeptNames::All) {
       EXPECT_EQ(colormap.labelKind(label), "section");

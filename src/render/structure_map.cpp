@@ -66,13 +66,14 @@ StructureMap structureMap(const Colormap& colormap) {
   for (std::size_t s = 0; s < sections.size(); ++s) {
     const NamedSection& section = sections[s];
     const std::string_view name = colormap.label(section.name);
+    const std::uint32_t label = colormap.sectionLabel(section);
     std::uint32_t chosen = kNoParent;
     const auto by_label = [&](const std::vector<std::pair<std::uint32_t, std::uint32_t>>& list) {
-      const auto it = std::lower_bound(list.begin(), list.end(),
-                                       std::make_pair(section.label, std::uint32_t{0}));
-      return it != list.end() && it->first == section.label ? it->second : kNoParent;
+      const auto it =
+          std::lower_bound(list.begin(), list.end(), std::make_pair(label, std::uint32_t{0}));
+      return it != list.end() && it->first == label ? it->second : kNoParent;
     };
-    if (section.label != kNoLabel) {
+    if (label != kNoLabel) {
       chosen = by_label(draft_of);
       if (chosen == kNoParent) chosen = by_label(own);
     }
@@ -85,10 +86,10 @@ StructureMap structureMap(const Colormap& colormap) {
                                       .in_file = section.has_bytes},
                         .order = paints.size() + s});
       taken.push_back(false);
-      if (section.label != kNoLabel) {
+      if (label != kNoLabel) {
         // Labels come in the order recorded, so the list stays sorted.
-        own.insert(std::upper_bound(own.begin(), own.end(), std::make_pair(section.label, chosen)),
-                   {section.label, chosen});
+        own.insert(std::upper_bound(own.begin(), own.end(), std::make_pair(label, chosen)),
+                   {label, chosen});
       }
     }
     Structure& structure = drafts[chosen].structure;
