@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "config/palette.h"
 #include "parsers/real_file_support.h"
 #include "parsers/registry.h"
 #include "render/legend.h"
@@ -208,6 +209,54 @@ INSTANTIATE_TEST_SUITE_P(
                       RealFile{"Pe32Plus", "/usr/lib/systemd/boot/efi/systemd-bootx64.efi", true},
                       RealFile{"Pe32", "/usr/lib/SYSLINUX.EFI/efi32/syslinux.efi", true}),
     [](const ::testing::TestParamInfo<RealFile>& param_info) { return param_info.param.name; });
+
+}  // namespace
+}  // namespace lumo
+
+namespace lumo {
+namespace {
+
+using namespace lumo::testing;
+
+struct CompactFile {
+  const char* name;
+  std::vector<std::string> paths;  // the first that exists
+  std::size_t most_lines;          // heading and "no structure" included
+};
+
+void PrintTo(const CompactFile& file, std::ostream* out) { *out << file.name; }
+
+class CompactLegendTest : public ::testing::TestWithParam<CompactFile> {};
+
+// The legend of a whole real file fits 80 columns and stays short: tables
+// take one line each, so its length follows the sections, not the entries.
+TEST_P(CompactLegendTest, FitsEightyColumnsAndStaysShort) {
+  const std::optional<std::string> path = firstExisting(GetParam().paths);
+  if (!path) GTEST_SKIP() << GetParam().name << " is not installed";
+  const std::optional<Bytes> input = readWholeFile(*path);
+  ASSERT_TRUE(input);
+  Result<Colormap> colormap = buildColormap(ByteSpan(*input), nullptr, true);
+  ASSERT_TRUE(colormap.ok());
+  const std::string text = legendText(*colormap, 0, input->size(), defaultPalette(), false);
+  const std::vector<std::string> lines = splitLines(text);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), "Legend:");
+  EXPECT_LE(lines.size(), GetParam().most_lines);
+  for (const std::string& line : lines) EXPECT_LE(line.size(), 80U) << line;
+  // Every table of entries is one line, and no entry has a line of its own.
+  for (const char* entry : {"section header ", "program header "}) {
+    EXPECT_EQ(text.find(entry), std::string::npos) << entry;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, CompactLegendTest,
+    ::testing::Values(CompactFile{"Ls", {"/bin/ls", "/usr/bin/ls"}, 45},
+                      CompactFile{
+                          "Libc", {"/lib/x86_64-linux-gnu/libc.so.6", "/usr/lib/libc.so.6"}, 90},
+                      CompactFile{"Libstdcxx", {"/usr/lib/x86_64-linux-gnu/libstdc++.so.6"}, 90},
+                      CompactFile{"Elf32Libc", {"/usr/lib32/libc.so.6"}, 90}),
+    [](const ::testing::TestParamInfo<CompactFile>& param_info) { return param_info.param.name; });
 
 }  // namespace
 }  // namespace lumo
