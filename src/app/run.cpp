@@ -84,9 +84,9 @@ RunStatus writeOutput(Document& document, DumpWindow window, const Options& opti
   const DumpOptions shown = effectiveOptions(options);
   if (shown.legend) {
     const std::uint64_t end = window.start + dumped.size;
-    const std::vector<LegendEntry> entries =
-        legendEntries(document.colormap(), window.start, end, total.value_or(end));
-    if (Status legend = writeLegend(entries, options.palette, shown.color, out); !legend) {
+    if (Status legend =
+            writeLegend(document.colormap(), window.start, end, options.palette, shown.color, out);
+        !legend) {
       return writeFailure(legend.failure());
     }
   }

@@ -190,34 +190,6 @@ PaletteSlot Colormap::slotAt(std::uint64_t offset, std::uint8_t byte) const {
   return kNormalAlt;
 }
 
-std::vector<NamedStructure> namedStructures(const Colormap& colormap, std::uint64_t start,
-                                            std::uint64_t end, bool& unnamed) {
-  const PaintList& paints = colormap.paints();
-  std::vector<std::uint32_t> owners;
-  std::uint64_t named = 0;
-  RunSweep sweep = colormap.runs();
-  for (std::optional<PaintRun> run = sweep.next(); run && run->start < end; run = sweep.next()) {
-    if (run->end <= start || paints[run->paint].label == kNoLabel) continue;
-    owners.push_back(run->paint);
-    named += std::min(run->end, end) - std::max(run->start, start);
-  }
-  std::sort(owners.begin(), owners.end(), [&](std::uint32_t a, std::uint32_t b) {
-    return paints[a].start != paints[b].start ? paints[a].start < paints[b].start : a < b;
-  });
-  owners.erase(std::unique(owners.begin(), owners.end()), owners.end());
-  std::vector<NamedStructure> structures;
-  structures.reserve(owners.size());
-  for (std::uint32_t owner : owners) {
-    const Paint& paint = paints[owner];
-    structures.push_back({.start = paint.start,
-                          .end = paint.end,
-                          .slot = paintSlotAt(paint, paint.start),
-                          .name = colormap.label(paint.label)});
-  }
-  unnamed = named < end - start;
-  return structures;
-}
-
 void Colormap::Reader::seek(std::uint64_t offset) {
   // Lines come in increasing offsets; anything else sweeps anew.
   if (offset < last_) {

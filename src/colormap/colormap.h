@@ -73,16 +73,6 @@ struct PaintOrder {
   std::vector<std::uint32_t> by_start;
 };
 
-/// A labelled structure that owns bytes of a window: its whole range, the
-/// slot of its first byte, and its label (raw, as the parser recorded it;
-/// it lives as long as the colormap).
-struct NamedStructure {
-  std::uint64_t start = 0;
-  std::uint64_t end = 0;  // exclusive
-  PaletteSlot slot = kNormalAlt;
-  std::string_view name;
-};
-
 /// Builds a short label on the stack (so a parser that keeps no names pays
 /// nothing): `LabelText() << "section " << 14 << ' ' << name`. Text beyond
 /// kCapacity bytes is dropped.
@@ -234,13 +224,6 @@ class Colormap {
   KeptNames kept_ = KeptNames::None;
   bool byteClasses_ = false;
 };
-
-/// The labelled structures that own at least one byte of [start, end) of a
-/// resolved colormap, each once, in order of start; `unnamed` tells whether
-/// some byte of the window is owned by no labelled structure. A structure
-/// that later paints cover wholly owns no byte and is left out.
-std::vector<NamedStructure> namedStructures(const Colormap& colormap, std::uint64_t start,
-                                            std::uint64_t end, bool& unnamed);
 
 /// The class slot of one byte: `normal` for printable ASCII, else `normal_alt`.
 inline PaletteSlot byteClassSlot(std::uint8_t byte) {

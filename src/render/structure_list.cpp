@@ -73,25 +73,24 @@ ListLine runLine(const Structure& first, const Structure& last, std::size_t dept
 
 std::vector<ListLine> listLines(const StructureMap& map, const std::vector<std::uint32_t>& shown) {
   std::vector<ListLine> lines;
-  // The depth of each shown structure: one more than its parent's, when
-  // that is shown too (parents come first in the map).
-  std::vector<std::size_t> depth(map.structures.size(), 0);
+  // The depth of each structure: the number of its shown containers, near
+  // or far (a legend leaves out a segment that its sections cover wholly,
+  // not the segment around that). Parents come first in the map.
   std::vector<bool> is_shown(map.structures.size(), false);
+  for (std::uint32_t index : shown) is_shown[index] = true;
+  std::vector<std::size_t> depth(map.structures.size(), 0);
+  for (const Structure& structure : map.structures) {
+    if (structure.parent == kNoParent) continue;
+    depth[structure.index] = depth[structure.parent] + (is_shown[structure.parent] ? 1 : 0);
+  }
   for (std::size_t i = 0; i < shown.size();) {
     const Structure& first = map.structures[shown[i]];
-    if (first.parent != kNoParent && is_shown[first.parent]) {
-      depth[first.index] = depth[first.parent] + 1;
-    }
     const std::size_t next = i + entriesOnOneLine(map, shown, i);
     const std::size_t drawn = std::min(depth[first.index], kDeepest);
     if (next - i > 1) {
       lines.push_back(runLine(first, map.structures[shown[next - 1]], drawn));
     } else {
       lines.push_back(singleLine(first, drawn));
-    }
-    for (std::size_t k = i; k < next; ++k) {
-      is_shown[shown[k]] = true;
-      depth[shown[k]] = depth[first.index];
     }
     i = next;
   }
@@ -160,7 +159,8 @@ std::string cutInMiddle(std::string_view text, std::size_t width) {
 }
 
 Status writeStructureList(const StructureMap& map, const std::vector<std::uint32_t>& shown,
-                          const Palette& palette, bool color, OutputBuffer& out) {
+                          const Palette& palette, bool color, OutputBuffer& out,
+                          std::string_view note) {
   const std::vector<ListLine> lines = listLines(map, shown);
   std::size_t numbers = 0;
   std::size_t ranges = 0;
@@ -198,7 +198,18 @@ Status writeStructureList(const StructureMap& map, const std::vector<std::uint32
     text += '\n';
     if (Status written = out.append(text); !written) return written;
   }
-  return {};
+  if (note.empty()) return {};
+  text.assign(lines.empty() ? 2 : prefix, ' ');
+  if (color) {
+    const StyleEscape& escape = escapes[kNormalAlt];
+    text.append(escape.bytes.data(), escape.size);
+    text += note;
+    text += kReset;
+  } else {
+    text += note;
+  }
+  text += '\n';
+  return out.append(text);
 }
 
 std::string jsonText(std::string_view bytes) {

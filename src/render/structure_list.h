@@ -47,9 +47,12 @@ std::string cutInMiddle(std::string_view text, std::size_t width);
 /// unnamed entries of one table, next to each other, is one line: "8-38
 /// ... section headers 0-30, 64 bytes each". Labels are escaped
 /// (escapedName), cut in the middle to keep lines within kListWidth, and,
-/// when `color`, painted in the structure's style.
+/// when `color`, painted in the structure's style. A `note` that is not
+/// empty ends the list as one more line: the note alone in the label column
+/// (two spaces in when there are no other lines), in the normal_alt style.
 Status writeStructureList(const StructureMap& map, const std::vector<std::uint32_t>& shown,
-                          const Palette& palette, bool color, OutputBuffer& out);
+                          const Palette& palette, bool color, OutputBuffer& out,
+                          std::string_view note = {});
 
 /// `bytes` as the contents of a JSON string: `"` and `\` escaped, control
 /// bytes (below 0x20, and 0x7f) as \u00XX, valid UTF-8 kept, and every byte

@@ -98,7 +98,8 @@ StructureMap structureMap(const Colormap& colormap) {
                                     .label = std::string(label),
                                     .offset = paint.start,
                                     .size = paint.end - paint.start,
-                                    .slot = paintSlotAt(paint, paint.start)},
+                                    .slot = paintSlotAt(paint, paint.start),
+                                    .paint = p},
                       .order = p});
   }
   std::sort(index.by_range.begin(), index.by_range.end(), [&](std::uint32_t a, std::uint32_t b) {

@@ -27,6 +27,7 @@ struct Structure {
   bool selectable = false;           // whether --section may select it by name
   bool in_file = true;               // false: it occupies no byte of the file (NOBITS)
   PaletteSlot slot = kNormalAlt;     // the slot of its first byte
+  std::uint32_t paint = kNoParent;   // the labelled paint it stands for; none for a bare section
 
   /// The end of its bytes in the file (exclusive); the offset when it has
   /// none there. Never wraps.
