@@ -62,6 +62,15 @@ ListLine singleLine(const Structure& structure, std::size_t depth) {
           .slot = structure.slot};
 }
 
+ListLine stopLine(const MapStop& stop) {
+  return {.number = {},
+          .range = hexText(stop.offset),
+          .size = {},
+          .depth = 0,
+          .label = "walk stopped: " + escapedName(stop.reason),
+          .slot = kNormalAlt};
+}
+
 ListLine runLine(const Structure& first, const Structure& last, std::size_t depth) {
   return {.number = decimalText(first.index) + "-" + decimalText(last.index),
           .range = rangeText(first.offset, last.end()),
@@ -127,6 +136,14 @@ std::string runLabel(const Structure& first, const Structure& last) {
          decimalText(*entryNumber(last)) + ", " + byteCountText(first.size) + " each";
 }
 
+std::vector<MapStop> stopsBefore(const StructureMap& map, std::uint64_t end) {
+  std::vector<MapStop> shown;
+  for (const MapStop& stop : map.stops) {
+    if (stop.offset < end) shown.push_back(stop);
+  }
+  return shown;
+}
+
 std::vector<std::uint32_t> structuresMeeting(const StructureMap& map, std::uint64_t start,
                                              std::uint64_t end) {
   std::vector<std::uint32_t> shown;
@@ -160,8 +177,9 @@ std::string cutInMiddle(std::string_view text, std::size_t width) {
 
 Status writeStructureList(const StructureMap& map, const std::vector<std::uint32_t>& shown,
                           const Palette& palette, bool color, OutputBuffer& out,
-                          std::string_view note) {
-  const std::vector<ListLine> lines = listLines(map, shown);
+                          std::string_view note, const std::vector<MapStop>& stops) {
+  std::vector<ListLine> lines = listLines(map, shown);
+  for (const MapStop& stop : stops) lines.push_back(stopLine(stop));
   std::size_t numbers = 0;
   std::size_t ranges = 0;
   std::size_t sizes = 0;
