@@ -89,10 +89,13 @@ void paintSections(InputCursor& cursor, std::uint16_t count, const NameSource& n
     const Result<ByteSpan> record = cursor.readExact(kSectionHeaderSize);
     if (!record) {
       // Past the end, the stop shows at the table.
-      colormap.addStop(
-          start < names.input.size() ? start : table,
-          LabelText() << "input ends " << (start < names.input.size() ? "inside" : "before")
-                      << " section header " << std::uint64_t{i} << " of " << std::uint64_t{count});
+      if (start < names.input.size()) {
+        colormap.addStop(start, LabelText()
+                                    << "input ends inside section header " << std::uint64_t{i});
+      } else {
+        colormap.addStop(table, LabelText() << "input ends before section header "
+                                            << std::uint64_t{i} << " of " << std::uint64_t{count});
+      }
       return;
     }
     paintSection(start, i, *record, names, colormap);

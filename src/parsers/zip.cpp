@@ -340,7 +340,8 @@ bool walkCentral(InputCursor& cursor, ZipPainter& painter, const Directory& d, s
     if (!header || !startsWith(*header, kCentralMagic)) {
       // A directory of a saturated count runs until something else begins.
       if (k > 0 && !saturated && start < size) {
-        painter.stop(start, header
+        cursor.seek(start);
+        painter.stop(start, !startsWith(cursor.peekUpTo(4), kCentralMagic)
                                 ? LabelText() << "no signature where central directory entry " << k
                                               << " should begin"
                                 : LabelText() << "input ends inside central directory entry " << k);
