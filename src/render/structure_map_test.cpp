@@ -163,7 +163,8 @@ TEST(StructureList, StopsFollowTheStructuresInTheLabelColumn) {
             "0  0x0-0xf  16 bytes  header\n"
             "   0x8                walk stopped: earlier\n");
   // In color, a stop has the normal_alt style.
-  const StyleEscape& style = slotEscapes(defaultPalette())[kNormalAlt];
+  const SlotEscapes escapes = slotEscapes(defaultPalette());
+  const StyleEscape& style = escapes[kNormalAlt];
   const std::string styled = std::string(style.bytes.data(), style.size) + "walk stopped: earlier" +
                              std::string(kReset) + "\n";
   EXPECT_TRUE(legendText(colormap, 0, 0x10, defaultPalette(), true).ends_with(styled));
