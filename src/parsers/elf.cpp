@@ -201,7 +201,7 @@ bool paintTable(const ElfTable& table, const Namer& namer, Colormap& colormap) {
   }
   if (table.count > kMaxTableEntries) {
     colormap.addStop(stopOffset(table, namer, cursor.position()),
-                     LabelText() << "stopped after " << kMaxTableEntries << ' ' << kind << 's');
+                     LabelText() << "after " << kMaxTableEntries << ' ' << kind << 's');
   }
   return true;
 }

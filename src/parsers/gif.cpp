@@ -146,7 +146,7 @@ class GifWalk final : public ForwardWalk {
     // Extensions and images together; the trailer ends the walk anyway.
     if (blocks_ == kMaxBlocks) {
       if (next_ < end) {
-        colormap.addStop(next_, LabelText() << "stopped after " << kMaxBlocks << " blocks");
+        colormap.addStop(next_, LabelText() << "after " << kMaxBlocks << " blocks");
       }
       return stop();
     }

@@ -132,7 +132,7 @@ class GzipWalk final : public ForwardWalk {
                                       Colormap& colormap) {
     if (m_.index == kMaxMembers) {
       if (m_.start < end) {
-        colormap.addStop(m_.start, LabelText() << "stopped after " << kMaxMembers << " members");
+        colormap.addStop(m_.start, LabelText() << "after " << kMaxMembers << " members");
       }
       return stop();
     }

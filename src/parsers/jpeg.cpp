@@ -150,7 +150,7 @@ class JpegWalk {
     while (state_ == State::Markers) {
       if (segments_ == kMaxSegments || (ended && next_ >= end)) {
         if (segments_ == kMaxSegments && next_ < end) {
-          colormap.addStop(next_, LabelText() << "stopped after " << kMaxSegments << " segments");
+          colormap.addStop(next_, LabelText() << "after " << kMaxSegments << " segments");
         }
         state_ = State::Done;
         break;

@@ -35,8 +35,6 @@ struct ThinFile {
   std::uint64_t size = 0;          // of the file or slice
 };
 
-constexpr std::string_view kBoundReason = " load commands and section records";
-
 LabelText& withCommandName(LabelText& label, std::uint32_t cmd) {
   const std::string_view name = loadCommandName(cmd);
   if (!name.empty()) return label << name;
@@ -131,7 +129,7 @@ bool paintSegment(ThinFile& file, InputCursor& cursor, std::uint64_t command, st
   }
   if (k < count) {
     file.painter.stop(cursor.position(), LabelText()
-                                             << "stopped after " << kMaxStructures << kBoundReason);
+                                             << "after " << kMaxStructures << " structures");
     return false;
   }
   return true;
@@ -177,7 +175,7 @@ void paintCommands(ThinFile& file, InputCursor& cursor, std::uint64_t count) {
     command += cmdsize;
   }
   if (i < count) {
-    file.painter.stop(command, LabelText() << "stopped after " << kMaxStructures << kBoundReason);
+    file.painter.stop(command, LabelText() << "after " << kMaxStructures << " structures");
   }
 }
 

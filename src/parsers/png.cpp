@@ -118,7 +118,7 @@ class PngWalk final : public ForwardWalk {
       ++index_;
     }
     if (!done_ && index_ == kMaxChunks && next_ < input.size()) {
-      colormap.addStop(next_, LabelText() << "stopped after " << kMaxChunks << " chunks");
+      colormap.addStop(next_, LabelText() << "after " << kMaxChunks << " chunks");
     }
     // The walk is over: nothing it paints changes any more.
     done_ = true;

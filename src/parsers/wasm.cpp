@@ -197,7 +197,7 @@ class WasmForwardWalk final : public ForwardWalk {
     while (!done_) {
       if (index_ == kMaxSections || (view.ended() && next_ >= view.end())) {
         if (index_ == kMaxSections && next_ < view.end()) {
-          colormap.addStop(next_, LabelText() << "stopped after " << kMaxSections << " sections");
+          colormap.addStop(next_, LabelText() << "after " << kMaxSections << " sections");
         }
         done_ = true;
         break;
@@ -240,7 +240,7 @@ void colorizeWasm(const RandomAccess& input, Colormap& colormap) {
     next = *after;
   }
   if (next < input.size()) {
-    colormap.addStop(next, LabelText() << "stopped after " << kMaxSections << " sections");
+    colormap.addStop(next, LabelText() << "after " << kMaxSections << " sections");
   }
 }
 

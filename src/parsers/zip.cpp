@@ -372,8 +372,8 @@ bool walkCentral(InputCursor& cursor, ZipPainter& painter, const Directory& d, s
     cursor.seek(start + length);
   }
   if (count == kMaxMembers && (saturated || d.entries > kMaxMembers)) {
-    painter.stop(cursor.position(),
-                 LabelText() << "stopped after " << kMaxMembers << " central directory entries");
+    painter.stop(cursor.position(), LabelText()
+                                        << "after " << kMaxMembers << " central directory entries");
   }
   return true;
 }
@@ -411,7 +411,7 @@ void walkForward(InputCursor& cursor, ZipPainter& painter, std::uint64_t size) {
     at = walk.next;
   }
   if (at < size) {
-    painter.stop(at, LabelText() << "stopped after " << kMaxMembers << " local headers");
+    painter.stop(at, LabelText() << "after " << kMaxMembers << " local headers");
   }
 }
 
