@@ -51,6 +51,9 @@ struct ListLine {
   std::size_t depth = 0;
   std::string label;  // escaped
   PaletteSlot slot = kNormalAlt;
+  // The label follows the range at once: a stop's reason is a sentence
+  // that needs the room more than the columns.
+  bool after_range = false;
 };
 
 ListLine singleLine(const Structure& structure, std::size_t depth) {
@@ -68,7 +71,8 @@ ListLine stopLine(const MapStop& stop) {
           .size = {},
           .depth = 0,
           .label = "walk stopped: " + escapedName(stop.reason),
-          .slot = kNormalAlt};
+          .slot = kNormalAlt,
+          .after_range = true};
 }
 
 ListLine runLine(const Structure& first, const Structure& last, std::size_t depth) {
@@ -196,12 +200,17 @@ Status writeStructureList(const StructureMap& map, const std::vector<std::uint32
     text += line.number;
     text += "  ";
     text += line.range;
-    text.append(ranges - line.range.size() + 2 + sizes - line.size.size(), ' ');
-    text += line.size;
-    text += "  ";
-    const std::size_t indent = 2 * line.depth;
-    text.append(indent, ' ');
-    const std::size_t used = prefix + indent;
+    std::size_t used = numbers + 2 + line.range.size() + 2;
+    if (line.after_range) {
+      text += "  ";
+    } else {
+      text.append(ranges - line.range.size() + 2 + sizes - line.size.size(), ' ');
+      text += line.size;
+      text += "  ";
+      const std::size_t indent = 2 * line.depth;
+      text.append(indent, ' ');
+      used = prefix + indent;
+    }
     const std::size_t room =
         used + kNarrowestLabel < kListWidth ? kListWidth - used : kNarrowestLabel;
     const std::string label = cutInMiddle(line.label, room);

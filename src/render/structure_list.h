@@ -51,9 +51,9 @@ std::string cutInMiddle(std::string_view text, std::size_t width);
 /// ... section headers 0-30, 64 bytes each". Labels are escaped
 /// (escapedName), cut in the middle to keep lines within kListWidth, and,
 /// when `color`, painted in the structure's style. Each of `stops` follows
-/// as one line: no number, its offset in the range column, no size, and
-/// "walk stopped: {reason}" in the label column (escaped and cut alike), in
-/// the normal_alt style. A `note` that is not empty ends the list as one
+/// as one line: no number, its offset in the range column, and two spaces
+/// after it "walk stopped: {reason}" (escaped and cut alike), in the
+/// normal_alt style. A `note` that is not empty ends the list as one
 /// more line: the note alone in the label column (two spaces in when there
 /// are no other lines), in the normal_alt style.
 Status writeStructureList(const StructureMap& map, const std::vector<std::uint32_t>& shown,

@@ -30,7 +30,7 @@ TEST(WalkStops, ListShowsTheStopAfterTheStructures) {
             "4  0x21-0x28         8 bytes  chunk 1 IDAT\n"
             "5  0x29-0x13b0    5000 bytes  data of chunk 1 IDAT\n"
             "6  0x13b1-0x13b4     4 bytes  CRC of chunk 1 IDAT\n"
-            "   0x21                       walk stopped: chunk 1 cl...000 bytes, past the end\n");
+            "   0x21  walk stopped: chunk 1 claims 5000 bytes, past the end\n");
   // A window that ends before the stop leaves it out; JSON has no stops.
   const ChildResult window = runLumo({.args = {file, "--list", "--length", "0x21"}});
   EXPECT_EQ(window.out.find("walk stopped"), std::string::npos) << window.out;
@@ -53,7 +53,7 @@ TEST(WalkStops, LegendOfAStreamShowsTheStop) {
       "3  0x1d-0x20       4 bytes  CRC of chunk 0 IHDR\n"
       "4  0x21-0x28       8 bytes  chunk 1 IDAT\n"
       "5  0x29-0x13b0  5000 bytes  data of chunk 1 IDAT\n"
-      "   0x21                     walk stopped: chunk 1 cla...5000 bytes, past the end\n";
+      "   0x21  walk stopped: chunk 1 claims 5000 bytes, past the end\n";
   EXPECT_NE(r.out.find(legend), std::string::npos) << r.out;
   const ChildResult fromFile = runLumo({.args = {file, "--legend", "--no-color"}});
   EXPECT_NE(fromFile.out.find(legend), std::string::npos) << fromFile.out;
