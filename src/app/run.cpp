@@ -120,17 +120,21 @@ RunStatus list(const Args& args, const Options& options) {
   if (!window) return window.error();
   const StructureMap map = structureMap(document->colormap());
   std::vector<std::uint32_t> shown;
+  std::vector<MapStop> stops = map.stops;
   if (options.window.any()) {
-    shown = structuresMeeting(map, window->start, saturatingAdd(window->start, window->length));
+    const std::uint64_t end = saturatingAdd(window->start, window->length);
+    shown = structuresMeeting(map, window->start, end);
+    stops = stopsBefore(map, end);
   } else {
     for (const Structure& structure : map.structures) shown.push_back(structure.index);
   }
   StdoutSink sink;
   OutputBuffer out(sink);
-  const Status written =
-      args.json.value_or(false)
-          ? writeStructureJson(map, shown, out)
-          : writeStructureList(map, shown, options.palette, effectiveOptions(options).color, out);
+  // JSON keeps its schema, an array of structures: the stops are left out.
+  const Status written = args.json.value_or(false)
+                             ? writeStructureJson(map, shown, out)
+                             : writeStructureList(map, shown, options.palette,
+                                                  effectiveOptions(options).color, out, {}, stops);
   if (!written) return writeFailure(written.failure());
   if (Status flushed = out.flush(); !flushed) return writeFailure(flushed.failure());
   return {};

@@ -47,6 +47,12 @@ LabelText& LabelText::operator<<(std::uint64_t number) {
   return *this << std::string_view(digits, static_cast<std::size_t>(end - digits));
 }
 
+LabelText& LabelText::hex(std::uint64_t number) {
+  char digits[24];
+  const char* end = std::to_chars(digits, digits + sizeof digits, number, 16).ptr;
+  return *this << "0x" << std::string_view(digits, static_cast<std::size_t>(end - digits));
+}
+
 std::uint32_t Colormap::addLabel(std::string_view text) {
   return keepsLabels() ? addText(text) : kNoLabel;
 }
@@ -141,6 +147,11 @@ void Colormap::addSection(std::string_view name, std::uint64_t offset, std::uint
   if (!keepsNames()) return;
   sections_.push_back(
       NamedSection{.offset = offset, .size = size, .name = addText(name), .has_bytes = has_bytes});
+}
+
+void Colormap::addStop(std::uint64_t offset, const LabelText& reason) {
+  if (!keepsLabels() || stops_.size() >= kMaxStops) return;
+  stops_.push_back(WalkStop{.offset = offset, .reason = addText(reason.view())});
 }
 
 void Colormap::fill(PaletteSlot slot) {

@@ -73,6 +73,14 @@ struct PaintOrder {
   std::vector<std::uint32_t> by_start;
 };
 
+/// Where a format's walk stopped before the natural end of its structures,
+/// at damage or at a bound on their number: the offset of the structure
+/// where it stopped, and why (a label; names from the input in it are raw).
+struct WalkStop {
+  std::uint64_t offset = 0;
+  std::uint32_t reason = kNoLabel;
+};
+
 /// Builds a short label on the stack (so a parser that keeps no names pays
 /// nothing): `LabelText() << "section " << 14 << ' ' << name`. Text beyond
 /// kCapacity bytes is dropped.
@@ -82,6 +90,8 @@ class LabelText {
   LabelText& operator<<(std::string_view text);
   LabelText& operator<<(char c) { return *this << std::string_view(&c, 1); }
   LabelText& operator<<(std::uint64_t number);
+  /// Appends `number` in hexadecimal: "0x1f".
+  LabelText& hex(std::uint64_t number);
   std::string_view view() const { return {text_, size_}; }
 
  private:
@@ -112,6 +122,8 @@ class LabelText {
 ///     (use LabelText for it); without it names cost nothing. When only the
 ///     sections are kept, labels are dropped: keepsLabels() tells a parser
 ///     it may skip building them.
+///   - addStop(offset, reason) where the walk stops at damage or at a bound
+///     on the number of structures (not where it ends normally).
 /// Labels are short human names: "ELF header", "program header 2 (LOAD)",
 /// "section 14 .text", "PE section .rdata". Names read from the input go in
 /// raw; whoever prints them escapes them (escapedName).
@@ -144,6 +156,14 @@ class Colormap {
   /// Records a selectable section (only when keepsNames()).
   void addSection(std::string_view name, std::uint64_t offset, std::uint64_t size, bool has_bytes);
 
+  /// The most stops kept: a universal Mach-O's slices may each stop.
+  static constexpr std::size_t kMaxStops = 16;
+
+  /// Records that the walk stopped early at `offset` because of `reason`:
+  /// "chunk 7 claims 4294967295 bytes, past the end". Kept only when
+  /// keepsLabels() (the list and the legend read them), the first kMaxStops.
+  void addStop(std::uint64_t offset, const LabelText& reason);
+
   /// Paints every offset.
   void fill(PaletteSlot slot);
 
@@ -169,6 +189,8 @@ class Colormap {
   /// The runs, front to back (after resolve()).
   RunSweep runs() const { return RunSweep(*this); }
   const std::vector<NamedSection>& sections() const { return sections_; }
+  /// The stops, in the order they were recorded.
+  const std::vector<WalkStop>& stops() const { return stops_; }
   /// The text of a label or section name; empty for kNoLabel.
   std::string_view label(std::uint32_t id) const;
 
@@ -219,6 +241,7 @@ class Colormap {
   OpenRow rows_[2];
   PaintOrder order_;
   std::vector<NamedSection> sections_;
+  std::vector<WalkStop> stops_;
   // Every label and name, each as one length byte and its text.
   std::string labels_;
   KeptNames kept_ = KeptNames::None;

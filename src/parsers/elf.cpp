@@ -154,6 +154,13 @@ void paintSection(Colormap& colormap, const ElfTable& table, const Namer& namer,
   colormap.paint(entry.offset, entry.size, slot, label.view());
 }
 
+// Where a stop at `at` in the table shows: there when it lies in the input,
+// else at the table, else at the ELF header that points to the table.
+std::uint64_t stopOffset(const ElfTable& table, const Namer& namer, std::uint64_t at) {
+  const std::uint64_t size = namer.input.size();
+  return at < size ? at : table.offset < size ? table.offset : 0;
+}
+
 // Each entry is painted before it is read, so an entry cut short by the end
 // of the input still shows. Returns false when an entry could not be read
 // whole, which ends the whole parse.
@@ -161,10 +168,21 @@ bool paintTable(const ElfTable& table, const Namer& namer, Colormap& colormap) {
   InputCursor cursor(namer.input);
   cursor.seek(table.offset);
   const std::uint64_t count = std::min(table.count, kMaxTableEntries);
+  const std::string_view kind = table.sections ? "section header" : "program header";
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::uint64_t at = cursor.position();
     const Result<ByteSpan> record = cursor.readExact(table.entry_size);
     if (!record) {
+      if (at < namer.input.size()) {
+        colormap.addStop(at, LabelText()
+                                 << "input ends inside " << kind << ' ' << std::uint64_t{i});
+      } else if (i == 0) {
+        colormap.addStop(0, (LabelText() << kind << " table at ").hex(at) << " lies past the end");
+      } else {
+        colormap.addStop(stopOffset(table, namer, at), LabelText() << "input ends before " << kind
+                                                                   << ' ' << std::uint64_t{i}
+                                                                   << " of " << table.count);
+      }
       if (table.sections) {
         paintSectionEntry(colormap, table, namer, at, i, nullptr);
       } else {
@@ -180,6 +198,10 @@ bool paintTable(const ElfTable& table, const Namer& namer, Colormap& colormap) {
       paintProgramEntry(colormap, table, at, i, &entry);
       if (segmentHasOwnContents(entry)) paintSegment(colormap, table, i, entry);
     }
+  }
+  if (table.count > kMaxTableEntries) {
+    colormap.addStop(stopOffset(table, namer, cursor.position()),
+                     LabelText() << "after " << kMaxTableEntries << ' ' << kind << 's');
   }
   return true;
 }
@@ -235,7 +257,10 @@ void colorizeElf(const RandomAccess& input, Colormap& colormap) {
   colormap.paint(0, class_layout->header_size, kC1, "ELF header");
   InputCursor cursor(input);
   const Result<ByteSpan> header_record = cursor.readExact(class_layout->header_size);
-  if (!header_record) return;
+  if (!header_record) {
+    colormap.addStop(0, LabelText() << "input ends inside the ELF header");
+    return;
+  }
 
   const ElfLayout layout = withByteOrder(*class_layout, (*header_record)[kElfDataOffset]);
   const ElfHeader header =

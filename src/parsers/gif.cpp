@@ -123,9 +123,16 @@ class GifWalk final : public ForwardWalk {
     if (!ended && end < kHeaderSize) return 0;
     cursor.seek(0);
     const Result<ByteSpan> header = cursor.readExact(kHeaderSize);
-    if (!header) return stop();
+    if (!header) {
+      colormap.addStop(0, LabelText() << "input ends inside the header");
+      return stop();
+    }
     const std::uint64_t table = colorTableSize((*header)[10]);
     colormap.paint(kHeaderSize, table, kC1Alt, "global color table");
+    if (ended && kHeaderSize + table > end) {
+      colormap.addStop(0, LabelText()
+                              << "global color table claims " << table << " bytes, past the end");
+    }
     if (colormap.keepsNames() && table > 0)
       colormap.addSection("global color table", kHeaderSize, table, true);
     // A table cut short leaves no block to read after it.
@@ -137,7 +144,12 @@ class GifWalk final : public ForwardWalk {
   std::optional<std::uint64_t> block(InputCursor& cursor, std::uint64_t end, bool ended,
                                      Colormap& colormap) {
     // Extensions and images together; the trailer ends the walk anyway.
-    if (blocks_ == kMaxBlocks) return stop();
+    if (blocks_ == kMaxBlocks) {
+      if (next_ < end) {
+        colormap.addStop(next_, LabelText() << "after " << kMaxBlocks << " blocks");
+      }
+      return stop();
+    }
     if (!ended && next_ >= end) return end;
     if (!ended && end - next_ < kDescriptorSize) return next_;
     const std::uint64_t start = next_;
@@ -152,7 +164,11 @@ class GifWalk final : public ForwardWalk {
     }
     if (kind == kExtensionIntroducer) {
       const Result<ByteSpan> label = cursor.readExact(1);
-      if (!label) return stop();
+      if (!label) {
+        colormap.addStop(start, LabelText() << "input ends inside extension " << counts_.extensions
+                                            << "'s label");
+        return stop();
+      }
       const std::uint8_t name = (*label)[0];
       const std::uint64_t k = counts_.extensions++;
       paintPart(colormap, start, 2, alternatingSlot(kC2, k), "extension ", k, {},
@@ -173,9 +189,17 @@ class GifWalk final : public ForwardWalk {
       phase_ = Phase::SubBlocks;
       return std::nullopt;
     }
-    if (kind != kImageSeparator) return stop();
+    if (kind != kImageSeparator) {
+      colormap.addStop(start, (LabelText() << "byte ").hex(kind)
+                                  << " where a block introducer should be");
+      return stop();
+    }
     const Result<ByteSpan> rest = cursor.readExact(kDescriptorSize - 1);
-    if (!rest) return stop();
+    if (!rest) {
+      colormap.addStop(
+          start, LabelText() << "input ends inside image " << counts_.images << "'s descriptor");
+      return stop();
+    }
     const std::uint64_t width = loadLe16(*rest, 4);
     const std::uint64_t height = loadLe16(*rest, 6);
     const std::uint64_t table = colorTableSize((*rest)[8]);
@@ -187,6 +211,12 @@ class GifWalk final : public ForwardWalk {
     paintPart(colormap, start + kDescriptorSize, table, alternatingSlot(kC4Accent, k),
               "local color table of image ", k);
     const std::uint64_t data = start + kDescriptorSize + table;
+    if (ended && data >= end) {
+      colormap.addStop(start, data > end
+                                  ? LabelText() << "local color table of image " << k << " claims "
+                                                << table << " bytes, past the end"
+                                  : LabelText() << "input ends before the data of image " << k);
+    }
     sub_ = SubBlocks{.start = data,
                      .piece = data,
                      .next = data,
@@ -223,6 +253,10 @@ class GifWalk final : public ForwardWalk {
     for (;;) {
       if (sub_.next >= end) {
         if (ended) {
+          if (sub_.next == end) {
+            colormap.addStop(sub_.start, LabelText()
+                                             << "input ends inside " << sub_.what << sub_.index);
+          }
           // A stream cut short inside the last sub-block: where a file's
           // walk would have stopped, after its size byte.
           finish(colormap, false, sub_.next > end ? sub_.after_size : sub_.next);
@@ -247,6 +281,9 @@ class GifWalk final : public ForwardWalk {
       }
       // A sub-block that the input's end cuts short ends the walk.
       if (ended && (*size)[0] > end - (sub_.next + 1)) {
+        colormap.addStop(sub_.next, LabelText() << "a sub-block of " << sub_.what << sub_.index
+                                                << " claims " << std::uint64_t{(*size)[0]}
+                                                << " bytes, past the end");
         finish(colormap, false, sub_.next + 1);
         return stop();
       }

@@ -149,6 +149,9 @@ class JpegWalk {
   bool markers(InputCursor& cursor, std::uint64_t end, bool ended, Colormap& colormap) {
     while (state_ == State::Markers) {
       if (segments_ == kMaxSegments || (ended && next_ >= end)) {
+        if (segments_ == kMaxSegments && next_ < end) {
+          colormap.addStop(next_, LabelText() << "after " << kMaxSegments << " segments");
+        }
         state_ = State::Done;
         break;
       }
@@ -158,6 +161,10 @@ class JpegWalk {
       cursor.seek(next_);
       const ByteSpan bytes = cursor.peekUpTo(std::min(have, kMarkerLookahead));
       if (bytes.empty() || bytes[0] != kMarkerStart) {
+        if (!bytes.empty()) {
+          colormap.addStop(next_, (LabelText() << "byte ").hex(bytes[0])
+                                      << " where a marker should be");
+        }
         state_ = State::Done;  // not a marker: damage
         break;
       }
@@ -169,10 +176,16 @@ class JpegWalk {
         continue;
       }
       if (bytes.size() < kMarkerSize) {
+        colormap.addStop(next_, LabelText() << "input ends inside a marker");
         state_ = State::Done;  // the input ends in a lone FF
         break;
       }
+      const std::uint64_t at = next_;
       walkMarker(bytes, colormap);
+      if (ended && next_ > end && state_ != State::Done) {
+        colormap.addStop(at, LabelText() << "segment " << segments_ - 1 << " claims "
+                                         << next_ - at - kMarkerSize << " bytes, past the end");
+      }
     }
     return true;
   }
@@ -186,6 +199,8 @@ class JpegWalk {
       return;
     }
     if (code == kStuffed || code == kSoi) {
+      colormap.addStop(next_, code == kSoi ? LabelText() << "a second SOI"
+                                           : LabelText() << "ff 00 where a marker should be");
       state_ = State::Done;  // no marker, or a second start: damage
       return;
     }
@@ -197,11 +212,15 @@ class JpegWalk {
       return;
     }
     if (bytes.size() < kSegmentHeaderSize) {
+      colormap.addStop(next_, LabelText()
+                                  << "input ends inside segment " << m.index << "'s length");
       state_ = State::Done;  // the length is cut short
       return;
     }
     m.length = loadUnsigned(bytes, {2, 2}, ByteOrder::Big);
     if (m.length < 2) {
+      colormap.addStop(
+          next_, LabelText() << "segment " << m.index << " has length " << m.length << ", under 2");
       state_ = State::Done;  // a length must count itself
       return;
     }

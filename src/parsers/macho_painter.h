@@ -62,6 +62,14 @@ class MachOPainter {
     colormap_.addSection(name, base_ + start, inside, has_bytes && inside > 0);
   }
 
+  /// Records that the walk stopped early at `offset` (inside the slice),
+  /// the reason after the slice's title.
+  void stop(std::uint64_t offset, const LabelText& reason) const {
+    if (!colormap_.keepsLabels()) return;
+    LabelText text;
+    colormap_.addStop(base_ + std::min(offset, limit_), text << slice_.label << reason.view());
+  }
+
   /// The names that the sections recorded since `first` also answer to:
   /// `__text` for `__TEXT,__text` when no other of them has that section
   /// name, and in a slice each name after the slice's prefix.

@@ -67,7 +67,8 @@ Status writeLegend(const Colormap& colormap, std::uint64_t start, std::uint64_t 
   bool unnamed = false;
   const std::vector<std::uint32_t> shown = legendStructures(colormap, map, start, end, unnamed);
   if (Status written = out.append("Legend:\n"); !written) return written;
-  return writeStructureList(map, shown, palette, color, out, unnamed ? "no structure" : "");
+  return writeStructureList(map, shown, palette, color, out, unnamed ? "no structure" : "",
+                            stopsBefore(map, end));
 }
 
 std::string legendText(const Colormap& colormap, std::uint64_t start, std::uint64_t end,

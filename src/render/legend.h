@@ -21,10 +21,11 @@ std::vector<std::uint32_t> legendStructures(const Colormap& colormap, const Stru
                                             std::uint64_t start, std::uint64_t end, bool& unnamed);
 
 /// "Legend:\n", then the list lines (writeStructureList) of the structures
-/// whose color shows in [start, end), and a last line "no structure" when
-/// some byte there belongs to none. For plain data, the two byte classes
-/// instead, each "  " then a swatch "####" in its style when `color`, then
-/// its name. Nothing at all, not even the heading, for an empty window.
+/// whose color shows in [start, end), the walk's stops before `end`, and a
+/// last line "no structure" when some byte there belongs to none. For plain
+/// data, the two byte classes instead, each "  " then a swatch "####" in its
+/// style when `color`, then its name. Nothing at all, not even the heading,
+/// for an empty window.
 Status writeLegend(const Colormap& colormap, std::uint64_t start, std::uint64_t end,
                    const Palette& palette, bool color, OutputBuffer& out);
 

@@ -51,6 +51,9 @@ struct ListLine {
   std::size_t depth = 0;
   std::string label;  // escaped
   PaletteSlot slot = kNormalAlt;
+  // The label follows the range at once: a stop's reason is a sentence
+  // that needs the room more than the columns.
+  bool after_range = false;
 };
 
 ListLine singleLine(const Structure& structure, std::size_t depth) {
@@ -60,6 +63,16 @@ ListLine singleLine(const Structure& structure, std::size_t depth) {
           .depth = depth,
           .label = escapedName(structure.label),
           .slot = structure.slot};
+}
+
+ListLine stopLine(const MapStop& stop) {
+  return {.number = {},
+          .range = hexText(stop.offset),
+          .size = {},
+          .depth = 0,
+          .label = "walk stopped: " + escapedName(stop.reason),
+          .slot = kNormalAlt,
+          .after_range = true};
 }
 
 ListLine runLine(const Structure& first, const Structure& last, std::size_t depth) {
@@ -127,6 +140,14 @@ std::string runLabel(const Structure& first, const Structure& last) {
          decimalText(*entryNumber(last)) + ", " + byteCountText(first.size) + " each";
 }
 
+std::vector<MapStop> stopsBefore(const StructureMap& map, std::uint64_t end) {
+  std::vector<MapStop> shown;
+  for (const MapStop& stop : map.stops) {
+    if (stop.offset < end) shown.push_back(stop);
+  }
+  return shown;
+}
+
 std::vector<std::uint32_t> structuresMeeting(const StructureMap& map, std::uint64_t start,
                                              std::uint64_t end) {
   std::vector<std::uint32_t> shown;
@@ -160,8 +181,9 @@ std::string cutInMiddle(std::string_view text, std::size_t width) {
 
 Status writeStructureList(const StructureMap& map, const std::vector<std::uint32_t>& shown,
                           const Palette& palette, bool color, OutputBuffer& out,
-                          std::string_view note) {
-  const std::vector<ListLine> lines = listLines(map, shown);
+                          std::string_view note, const std::vector<MapStop>& stops) {
+  std::vector<ListLine> lines = listLines(map, shown);
+  for (const MapStop& stop : stops) lines.push_back(stopLine(stop));
   std::size_t numbers = 0;
   std::size_t ranges = 0;
   std::size_t sizes = 0;
@@ -178,12 +200,17 @@ Status writeStructureList(const StructureMap& map, const std::vector<std::uint32
     text += line.number;
     text += "  ";
     text += line.range;
-    text.append(ranges - line.range.size() + 2 + sizes - line.size.size(), ' ');
-    text += line.size;
-    text += "  ";
-    const std::size_t indent = 2 * line.depth;
-    text.append(indent, ' ');
-    const std::size_t used = prefix + indent;
+    std::size_t used = numbers + 2 + line.range.size() + 2;
+    if (line.after_range) {
+      text += "  ";
+    } else {
+      text.append(ranges - line.range.size() + 2 + sizes - line.size.size(), ' ');
+      text += line.size;
+      text += "  ";
+      const std::size_t indent = 2 * line.depth;
+      text.append(indent, ' ');
+      used = prefix + indent;
+    }
     const std::size_t room =
         used + kNarrowestLabel < kListWidth ? kListWidth - used : kNarrowestLabel;
     const std::string label = cutInMiddle(line.label, room);
