@@ -14,6 +14,7 @@
 #include "parsers/parsers.h"
 #include "parsers/registry.h"
 #include "render/legend.h"
+#include "render/structure_map.h"
 
 namespace lumo::fuzz {
 namespace {
@@ -221,12 +222,14 @@ void checkNames(ByteSpan input, const Format* forced, const std::vector<std::uin
     FUZZ_CHECK(!name.empty() && name.size() <= 128);
     FUZZ_CHECK(name.find('\0') == std::string_view::npos);
   }
-  const std::vector<LegendEntry> legend = legendEntries(*named, 0, input.size(), input.size());
+  const StructureMap map = structureMap(*named);
+  bool unnamed = false;
+  const std::vector<std::uint32_t> legend = legendStructures(*named, map, 0, input.size(), unnamed);
   // Looked up in a set: a search of the legend for each run is quadratic,
   // and 100k wasm sections would time out.
   std::unordered_set<std::string_view> legendNames;
   legendNames.reserve(legend.size());
-  for (const LegendEntry& entry : legend) legendNames.insert(entry.name);
+  for (std::uint32_t index : legend) legendNames.insert(map.structures[index].label);
   RunSweep sweep(*named);
   for (std::optional<PaintRun> run = sweep.next(); run && run->start < input.size();
        run = sweep.next()) {
@@ -234,7 +237,7 @@ void checkNames(ByteSpan input, const Format* forced, const std::vector<std::uin
     if (label.empty()) continue;
     FUZZ_CHECK(legendNames.contains(label));
   }
-  const std::string text = legendText(legend, defaultPalette(), false);
+  const std::string text = legendText(*named, 0, input.size(), defaultPalette(), false);
   FUZZ_CHECK(std::all_of(text.begin(), text.end(), [](char c) {
     return c == '\n' ||
            (static_cast<unsigned char>(c) >= 0x20 && static_cast<unsigned char>(c) < 0x7f);

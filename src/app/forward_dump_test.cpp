@@ -75,41 +75,34 @@ std::string fileDump(const Format& format, const std::vector<std::uint8_t>& byte
   return sink.text;
 }
 
-TEST(ForwardDump, WasmInAnyPiecesAndBufferMatchesTheWholeColormap) {
-  const std::vector<std::uint8_t> bytes = module();
+// How a stream arrives and what of it is shown.
+struct StreamCase {
+  std::vector<std::size_t> pieces;
+  std::size_t buffer = 0;  // 0: the smallest buffer the dump allows
+  DumpWindow window{};
+};
+
+// Streams `bytes` through the format's forward walk as `c` says and checks
+// the dump against that of the whole input's colormap.
+void expectStreamDumpedAsFile(const Format& format, const std::vector<std::uint8_t>& bytes,
+                              const StreamCase& c) {
+  SCOPED_TRACE(::testing::Message() << "pieces " << c.pieces[0] << " buffer " << c.buffer
+                                    << " window " << c.window.start);
   Options options;
   options.color = true;
-  struct Case {
-    std::vector<std::size_t> pieces;
-    std::size_t buffer;
-    DumpWindow window;
-  };
-  const Case cases[] = {
-      {{1 << 20}, kDumpChunkBytes, {}},
-      {{1}, 0, {}},  // the smallest buffer the dump allows
-      {{7, 139, 3, 4096}, 0, {}},
-      {{16, 17}, 9000, {.start = 5, .length = 70000}},
-      {{4096}, 0, {.start = 20033, .length = 33}},
-      {{333}, 0, {.start = 100000, .length = 1}},
-      {{1000}, 0, {.start = 10 << 20}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "pieces " << c.pieces[0] << " buffer " << c.buffer
-                                      << " window " << c.window.start);
-    PieceStream stream(bytes, c.pieces);
-    std::unique_ptr<ForwardWalk> walk = kWasmFormat.forward();
-    ASSERT_NE(walk, nullptr);
-    StringSink sink;
-    OutputBuffer out(sink);
-    const LineFormatter formatter(effectiveOptions(options), options.palette);
-    const ForwardDumpResult result =
-        writeForwardDump(stream, *walk, formatter, out, c.window, true, c.buffer);
-    ASSERT_TRUE(result.dump.written.ok());
-    ASSERT_TRUE(result.dump.read.ok());
-    ASSERT_TRUE(out.flush().ok());
-    EXPECT_EQ(result.total, bytes.size());
-    EXPECT_TRUE(sink.text == fileDump(kWasmFormat, bytes, options, c.window));
-  }
+  PieceStream stream(bytes, c.pieces);
+  std::unique_ptr<ForwardWalk> walk = format.forward();
+  ASSERT_NE(walk, nullptr);
+  StringSink sink;
+  OutputBuffer out(sink);
+  const LineFormatter formatter(effectiveOptions(options), options.palette);
+  const ForwardDumpResult result =
+      writeForwardDump(stream, *walk, formatter, out, c.window, true, c.buffer);
+  ASSERT_TRUE(result.dump.written.ok());
+  ASSERT_TRUE(result.dump.read.ok());
+  ASSERT_TRUE(out.flush().ok());
+  EXPECT_EQ(result.total, bytes.size());
+  EXPECT_TRUE(sink.text == fileDump(format, bytes, options, c.window));
 }
 
 // A segment whose length field counts `payload` and itself.
@@ -150,41 +143,6 @@ std::vector<std::uint8_t> jpegImage() {
   append(jpeg, "\xff\xff\xd9");
   append(jpeg, std::string(500, 'q'));
   return jpeg;
-}
-
-TEST(ForwardDump, JpegInAnyPiecesAndBufferMatchesTheWholeColormap) {
-  const std::vector<std::uint8_t> bytes = jpegImage();
-  Options options;
-  options.color = true;
-  struct Case {
-    std::vector<std::size_t> pieces;
-    std::size_t buffer;
-    DumpWindow window;
-  };
-  const Case cases[] = {
-      {{1 << 20}, kDumpChunkBytes, {}},
-      {{1}, 0, {}},
-      {{7, 139, 3, 4096}, 0, {}},
-      {{16, 17}, 9000, {.start = 5, .length = 70000}},
-      {{4096}, 0, {.start = 100033, .length = 33}},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << "pieces " << c.pieces[0] << " buffer " << c.buffer
-                                      << " window " << c.window.start);
-    PieceStream stream(bytes, c.pieces);
-    std::unique_ptr<ForwardWalk> walk = kJpegFormat.forward();
-    ASSERT_NE(walk, nullptr);
-    StringSink sink;
-    OutputBuffer out(sink);
-    const LineFormatter formatter(effectiveOptions(options), options.palette);
-    const ForwardDumpResult result =
-        writeForwardDump(stream, *walk, formatter, out, c.window, true, c.buffer);
-    ASSERT_TRUE(result.dump.written.ok());
-    ASSERT_TRUE(result.dump.read.ok());
-    ASSERT_TRUE(out.flush().ok());
-    EXPECT_EQ(result.total, bytes.size());
-    EXPECT_TRUE(sink.text == fileDump(kJpegFormat, bytes, options, c.window));
-  }
 }
 
 std::string le16(std::size_t value) {
@@ -249,51 +207,42 @@ std::vector<std::uint8_t> gif() {
 // any buffer, in any window, and cut short anywhere (a trailer that is the
 // last bytes of whatever arrived).
 TEST(ForwardDump, FormatsInAnyPiecesMatchTheirWholeColormap) {
-  Options options;
-  options.color = true;
   struct Input {
     const char* name;
     const Format& format;
     std::vector<std::uint8_t> bytes;
+    std::vector<std::size_t> cuts;
+    std::vector<StreamCase> windows;  // beside the cases every input gets
   };
+  const std::vector<std::size_t> uncut = {0};
+  const std::vector<std::size_t> cuts = {0, 4, 5003};
   const Input inputs[] = {
-      {"png", kPngFormat, png()},
-      {"gzip", kGzipFormat, gzip()},
-      {"bgzf", kGzipFormat, bgzf()},
-      {"gif", kGifFormat, gif()},
+      {"wasm",
+       kWasmFormat,
+       module(),
+       uncut,
+       {{{4096}, 0, {.start = 20033, .length = 33}},
+        {{333}, 0, {.start = 100000, .length = 1}},
+        {{1000}, 0, {.start = 10 << 20}}}},
+      {"jpeg", kJpegFormat, jpegImage(), uncut, {{{4096}, 0, {.start = 100033, .length = 33}}}},
+      {"png", kPngFormat, png(), cuts, {{{333}, 0, {.start = 60000, .length = 1}}}},
+      {"gzip", kGzipFormat, gzip(), cuts, {{{333}, 0, {.start = 60000, .length = 1}}}},
+      {"bgzf", kGzipFormat, bgzf(), cuts, {{{333}, 0, {.start = 60000, .length = 1}}}},
+      {"gif", kGifFormat, gif(), cuts, {{{333}, 0, {.start = 60000, .length = 1}}}},
   };
-  struct Case {
-    std::vector<std::size_t> pieces;
-    std::size_t buffer;
-    DumpWindow window;
-  };
-  const Case cases[] = {
+  const StreamCase every[] = {
       {{1 << 20}, kDumpChunkBytes, {}},
       {{1}, 0, {}},
       {{7, 139, 3, 4096}, 0, {}},
       {{16, 17}, 9000, {.start = 5, .length = 70000}},
-      {{333}, 0, {.start = 60000, .length = 1}},
   };
   for (const Input& input : inputs) {
-    for (const std::size_t cut : {std::size_t{0}, std::size_t{4}, std::size_t{5003}}) {
+    for (const std::size_t cut : input.cuts) {
+      SCOPED_TRACE(::testing::Message() << input.name << " cut " << cut);
       const std::vector<std::uint8_t> bytes(input.bytes.begin(),
                                             input.bytes.end() - static_cast<std::ptrdiff_t>(cut));
-      for (const Case& c : cases) {
-        SCOPED_TRACE(::testing::Message() << input.name << " cut " << cut << " pieces "
-                                          << c.pieces[0] << " window " << c.window.start);
-        PieceStream stream(bytes, c.pieces);
-        std::unique_ptr<ForwardWalk> walk = input.format.forward();
-        ASSERT_NE(walk, nullptr);
-        StringSink sink;
-        OutputBuffer out(sink);
-        const LineFormatter formatter(effectiveOptions(options), options.palette);
-        const ForwardDumpResult result =
-            writeForwardDump(stream, *walk, formatter, out, c.window, true, c.buffer);
-        ASSERT_TRUE(result.dump.written.ok());
-        ASSERT_TRUE(out.flush().ok());
-        EXPECT_EQ(result.total, bytes.size());
-        EXPECT_TRUE(sink.text == fileDump(input.format, bytes, options, c.window));
-      }
+      for (const StreamCase& c : every) expectStreamDumpedAsFile(input.format, bytes, c);
+      for (const StreamCase& c : input.windows) expectStreamDumpedAsFile(input.format, bytes, c);
     }
   }
 }

@@ -84,9 +84,9 @@ RunStatus writeOutput(Document& document, DumpWindow window, const Options& opti
   const DumpOptions shown = effectiveOptions(options);
   if (shown.legend) {
     const std::uint64_t end = window.start + dumped.size;
-    const std::vector<LegendEntry> entries =
-        legendEntries(document.colormap(), window.start, end, total.value_or(end));
-    if (Status legend = writeLegend(entries, options.palette, shown.color, out); !legend) {
+    if (Status legend =
+            writeLegend(document.colormap(), window.start, end, options.palette, shown.color, out);
+        !legend) {
       return writeFailure(legend.failure());
     }
   }
@@ -120,17 +120,21 @@ RunStatus list(const Args& args, const Options& options) {
   if (!window) return window.error();
   const StructureMap map = structureMap(document->colormap());
   std::vector<std::uint32_t> shown;
+  std::vector<MapStop> stops = map.stops;
   if (options.window.any()) {
-    shown = structuresMeeting(map, window->start, saturatingAdd(window->start, window->length));
+    const std::uint64_t end = saturatingAdd(window->start, window->length);
+    shown = structuresMeeting(map, window->start, end);
+    stops = stopsBefore(map, end);
   } else {
     for (const Structure& structure : map.structures) shown.push_back(structure.index);
   }
   StdoutSink sink;
   OutputBuffer out(sink);
-  const Status written =
-      args.json.value_or(false)
-          ? writeStructureJson(map, shown, out)
-          : writeStructureList(map, shown, options.palette, effectiveOptions(options).color, out);
+  // JSON keeps its schema, an array of structures: the stops are left out.
+  const Status written = args.json.value_or(false)
+                             ? writeStructureJson(map, shown, out)
+                             : writeStructureList(map, shown, options.palette,
+                                                  effectiveOptions(options).color, out, {}, stops);
   if (!written) return writeFailure(written.failure());
   if (Status flushed = out.flush(); !flushed) return writeFailure(flushed.failure());
   return {};

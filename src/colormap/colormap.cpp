@@ -207,6 +207,11 @@ void Colormap::paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot
   replaced = OpenRow{.paint = paints_.size() - 1, .next = index + 1};
 }
 
+void Colormap::addStop(std::uint64_t offset, const LabelText& reason) {
+  if (!keepsLabels() || stops_.size() >= kMaxStops) return;
+  stops_.push_back(WalkStop{.offset = offset, .reason = addText(reason.view())});
+}
+
 void Colormap::fill(PaletteSlot slot) {
   // Everything painted before is hidden for good.
   paints_.clear();
@@ -252,34 +257,6 @@ PaletteSlot Colormap::slotAt(std::uint64_t offset, std::uint8_t byte) const {
     if (offset < run->end) return paintSlotAt(paints_[run->paint], offset);
   }
   return kNormalAlt;
-}
-
-std::vector<NamedStructure> namedStructures(const Colormap& colormap, std::uint64_t start,
-                                            std::uint64_t end, bool& unnamed) {
-  const PaintList& paints = colormap.paints();
-  std::vector<std::uint32_t> owners;
-  std::uint64_t named = 0;
-  RunSweep sweep = colormap.runs();
-  for (std::optional<PaintRun> run = sweep.next(); run && run->start < end; run = sweep.next()) {
-    if (run->end <= start || paints[run->paint].label == kNoLabel) continue;
-    owners.push_back(run->paint);
-    named += std::min(run->end, end) - std::max(run->start, start);
-  }
-  std::sort(owners.begin(), owners.end(), [&](std::uint32_t a, std::uint32_t b) {
-    return paints[a].start != paints[b].start ? paints[a].start < paints[b].start : a < b;
-  });
-  owners.erase(std::unique(owners.begin(), owners.end()), owners.end());
-  std::vector<NamedStructure> structures;
-  structures.reserve(owners.size());
-  for (std::uint32_t owner : owners) {
-    const Paint& paint = paints[owner];
-    structures.push_back({.start = paint.start,
-                          .end = paint.end,
-                          .slot = paintSlotAt(paint, paint.start),
-                          .name = colormap.label(paint.label)});
-  }
-  unnamed = named < end - start;
-  return structures;
 }
 
 void Colormap::Reader::seek(std::uint64_t offset) {

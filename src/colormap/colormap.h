@@ -77,14 +77,12 @@ struct PaintOrder {
   std::vector<std::uint32_t> by_start;
 };
 
-/// A labelled structure that owns bytes of a window: its whole range, the
-/// slot of its first byte, and its label (raw, as the parser recorded it;
-/// it lives as long as the colormap).
-struct NamedStructure {
-  std::uint64_t start = 0;
-  std::uint64_t end = 0;  // exclusive
-  PaletteSlot slot = kNormalAlt;
-  std::string_view name;
+/// Where a format's walk stopped before the natural end of its structures,
+/// at damage or at a bound on their number: the offset of the structure
+/// where it stopped, and why (a label; names from the input in it are raw).
+struct WalkStop {
+  std::uint64_t offset = 0;
+  std::uint32_t reason = kNoLabel;
 };
 
 /// The palette slot of every input byte, without one entry per byte, and,
@@ -112,6 +110,8 @@ struct NamedStructure {
 /// "ELF header", "program header 2 (LOAD)", "section 14 .text", "PE section
 /// .rdata". Names read from the input go in raw; whoever prints them
 /// escapes them (escapedName).
+///   - addStop(offset, reason) where the walk stops at damage or at a bound
+///     on the number of structures (not where it ends normally).
 class Colormap {
  public:
   Colormap() = default;
@@ -153,6 +153,14 @@ class Colormap {
   /// Lets sections()[section]'s structure also answer to `name`.
   void alsoNamed(std::size_t section, std::string_view name);
 
+  /// The most stops kept: a universal Mach-O's slices may each stop.
+  static constexpr std::size_t kMaxStops = 16;
+
+  /// Records that the walk stopped early at `offset` because of `reason`:
+  /// "chunk 7 claims 4294967295 bytes, past the end". Kept only when
+  /// keepsLabels() (the list and the legend read them), the first kMaxStops.
+  void addStop(std::uint64_t offset, const LabelText& reason);
+
   /// Paints every offset.
   void fill(PaletteSlot slot);
 
@@ -179,6 +187,8 @@ class Colormap {
   RunSweep runs() const { return RunSweep(*this); }
   /// Every name of a selectable structure, in the order recorded.
   const std::vector<NamedSection>& sections() const { return sections_; }
+  /// The stops, in the order they were recorded.
+  const std::vector<WalkStop>& stops() const { return stops_; }
   /// The text of a label or section name; empty for kNoLabel.
   std::string_view label(std::uint32_t id) const;
   /// The label of the structure that a name of sections() selects; kNoLabel
@@ -240,6 +250,7 @@ class Colormap {
   OpenRow rows_[2];
   PaintOrder order_;
   std::vector<NamedSection> sections_;
+  std::vector<WalkStop> stops_;
   // Every label and name, each as one length byte and its text; a label
   // then its kind's place in the text (two bytes) and its index (eight); a
   // section's name, when labels are kept, its structure's label (four).
@@ -247,13 +258,6 @@ class Colormap {
   KeptNames kept_ = KeptNames::None;
   bool byteClasses_ = false;
 };
-
-/// The labelled structures that own at least one byte of [start, end) of a
-/// resolved colormap, each once, in order of start; `unnamed` tells whether
-/// some byte of the window is owned by no labelled structure. A structure
-/// that later paints cover wholly owns no byte and is left out.
-std::vector<NamedStructure> namedStructures(const Colormap& colormap, std::uint64_t start,
-                                            std::uint64_t end, bool& unnamed);
 
 /// The class slot of one byte: `normal` for printable ASCII, else `normal_alt`.
 inline PaletteSlot byteClassSlot(std::uint8_t byte) {

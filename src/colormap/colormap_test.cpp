@@ -231,6 +231,21 @@ TEST(ColormapTest, LabelTextIsCappedAndCountsInDecimal) {
   text << "section " << std::uint64_t{65535} << ' ' << std::string(400, 'n');
   EXPECT_EQ(text.view().size(), LabelText::kCapacity);
   EXPECT_EQ(text.view().substr(0, 15), "section 65535 n");
+  EXPECT_EQ(LabelText().hex(0).view(), "0x0");
+  EXPECT_EQ((LabelText() << "byte ").hex(UINT64_MAX).view(), "byte 0xffffffffffffffff");
+}
+
+// A walk stops at most once, but a universal Mach-O's slices each may: the
+// stops kept are bounded, and only the list and the legend (labels) keep any.
+TEST(ColormapTest, StopsAreKeptWithLabelsOnlyAndBounded) {
+  Colormap labelled(KeptNames::All);
+  for (std::uint64_t k = 0; k < 100; ++k) labelled.addStop(k, LabelText() << "stop " << k);
+  ASSERT_EQ(labelled.stops().size(), Colormap::kMaxStops);
+  EXPECT_EQ(labelled.stops().back().offset, Colormap::kMaxStops - 1);
+  EXPECT_EQ(labelled.label(labelled.stops().back().reason), "stop 15");
+  Colormap sections(KeptNames::Sections);
+  sections.addStop(0, LabelText() << "stop");
+  EXPECT_TRUE(sections.stops().empty());
 }
 
 }  // namespace

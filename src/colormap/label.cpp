@@ -20,6 +20,12 @@ LabelText& LabelText::operator<<(std::uint64_t number) {
   return *this << std::string_view(digits, static_cast<std::size_t>(end - digits));
 }
 
+LabelText& LabelText::hex(std::uint64_t number) {
+  char digits[24];
+  const char* end = std::to_chars(digits, digits + sizeof digits, number, 16).ptr;
+  return *this << "0x" << std::string_view(digits, static_cast<std::size_t>(end - digits));
+}
+
 ComposedLabel composeLabel(const Label& label) {
   ComposedLabel composed;
   LabelText& text = composed.text;

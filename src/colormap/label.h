@@ -17,6 +17,8 @@ class LabelText {
   LabelText& operator<<(std::string_view text);
   LabelText& operator<<(char c) { return *this << std::string_view(&c, 1); }
   LabelText& operator<<(std::uint64_t number);
+  /// Appends `number` in hexadecimal: "0x1f".
+  LabelText& hex(std::uint64_t number);
   std::string_view view() const { return {text_, size_}; }
   std::size_t size() const { return size_; }
 

@@ -53,6 +53,15 @@ class Painter {
     return inner;
   }
 
+  /// Records that the walk stopped early at `start` (in this painter's
+  /// range), the reason after the prefix; only when labels are kept.
+  void stop(std::uint64_t start, const LabelText& reason) const {
+    if (!colormap_->keepsLabels()) return;
+    LabelText text;
+    colormap_->addStop(base_ + std::min(start, limit_),
+                       text << prefix_.label.view() << reason.view());
+  }
+
   /// Paints every offset (the background, before anything else).
   void fill(PaletteSlot slot) const { colormap_->fill(slot); }
 

@@ -94,6 +94,7 @@ class Namer {
   Namer(const RandomAccess& input, const ElfLayout& layout, const ElfHeader& header)
       : input_(input), layout_(layout), header_(header) {}
   std::string_view name(std::uint32_t at, NameStorage& storage);
+  const RandomAccess& input() const { return input_; }
 
  private:
   const RandomAccess& input_;
@@ -152,6 +153,13 @@ void paintSection(const Painter& painter, const ElfTable& table, Namer& namer, s
   }
 }
 
+// Where a stop at `at` in the table shows: there when it lies in the input,
+// else at the table, else at the ELF header that points to the table.
+std::uint64_t stopOffset(const ElfTable& table, const Namer& namer, std::uint64_t at) {
+  const std::uint64_t size = namer.input().size();
+  return at < size ? at : table.offset < size ? table.offset : 0;
+}
+
 // Each entry is painted before it is read, so an entry cut short by the end
 // of the input still shows. Returns false when an entry could not be read
 // whole, which ends the whole parse.
@@ -160,10 +168,20 @@ bool paintTable(const ElfTable& table, const RandomAccess& input, Namer& namer,
   InputCursor cursor(input);
   cursor.seek(table.offset);
   const std::uint64_t count = std::min(table.count, kMaxTableEntries);
+  const std::string_view kind = table.sections ? "section header" : "program header";
   for (std::uint32_t i = 0; i < count; ++i) {
     const std::uint64_t at = cursor.position();
     const Result<ByteSpan> record = cursor.readExact(table.entry_size);
     if (!record) {
+      if (at < namer.input().size()) {
+        painter.stop(at, LabelText() << "input ends inside " << kind << ' ' << std::uint64_t{i});
+      } else if (i == 0) {
+        painter.stop(0, (LabelText() << kind << " table at ").hex(at) << " lies past the end");
+      } else {
+        painter.stop(stopOffset(table, namer, at), LabelText() << "input ends before " << kind
+                                                               << ' ' << std::uint64_t{i} << " of "
+                                                               << table.count);
+      }
       if (table.sections) {
         paintSectionEntry(painter, table, namer, at, i, nullptr);
       } else {
@@ -179,6 +197,10 @@ bool paintTable(const ElfTable& table, const RandomAccess& input, Namer& namer,
       paintProgramEntry(painter, table, at, i, &entry);
       if (segmentHasOwnContents(entry)) paintSegment(painter, table, i, entry);
     }
+  }
+  if (table.count > kMaxTableEntries) {
+    painter.stop(stopOffset(table, namer, cursor.position()),
+                 LabelText() << "after " << kMaxTableEntries << ' ' << kind << 's');
   }
   return true;
 }
@@ -240,7 +262,10 @@ void colorizeElf(const RandomAccess& input, Colormap& colormap) {
   painter.paint(0, class_layout->header_size, kC1, titled("ELF header"));
   InputCursor cursor(input);
   const Result<ByteSpan> header_record = cursor.readExact(class_layout->header_size);
-  if (!header_record) return;
+  if (!header_record) {
+    painter.stop(0, LabelText() << "input ends inside the ELF header");
+    return;
+  }
 
   const ElfLayout layout = withByteOrder(*class_layout, (*header_record)[kElfDataOffset]);
   const ElfHeader header =

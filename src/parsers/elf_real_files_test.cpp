@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -156,6 +157,53 @@ TEST_P(ElfRealFileTest, ColorsMatchTheStructureReadelfReports) {
   EXPECT_EQ(actual.substr(0, report.header_size), std::string(report.header_size, '1'));
 
   EXPECT_EQ(describeMismatch(actual, expectedFromReport(report, bytes->size())), "") << *path;
+}
+
+// Cut at or inside the section header table that readelf places, the walk
+// stops there and says so.
+TEST_P(ElfRealFileTest, CutFilesStopAtTheSectionHeadersReadelfPlaces) {
+  const RealElf& file = GetParam();
+  const std::optional<std::string> path = firstExisting(file.candidates);
+  if (!path) GTEST_SKIP() << "no " << file.name << " here; install the package " << file.package;
+  const std::optional<std::string> output = commandOutput("readelf -h -W " + *path);
+  if (!output) GTEST_SKIP() << "readelf (binutils) could not be run";
+  const std::optional<Bytes> bytes = readWholeFile(*path);
+  ASSERT_TRUE(bytes.has_value()) << *path;
+  const ReadelfReport report = parseReadelf(*output);
+  ASSERT_GT(report.shnum, 2u);
+  ASSERT_EQ(report.shoff + report.shnum * report.shentsize, bytes->size()) << "table not last";
+  const std::uint64_t half = report.shnum / 2;
+  const std::uint64_t entry = report.shoff + half * report.shentsize;
+  const auto hex = [](std::uint64_t n) {
+    std::ostringstream text;
+    text << "0x" << std::hex << n;
+    return text.str();
+  };
+  struct Cut {
+    std::uint64_t size;
+    std::uint64_t offset;
+    std::string reason;
+  };
+  for (const Cut& cut : std::vector<Cut>{
+           {report.shoff, 0, "section header table at " + hex(report.shoff) + " lies past the end"},
+           {entry, report.shoff,
+            "input ends before section header " + std::to_string(half) + " of " +
+                std::to_string(report.shnum)},
+           {entry + report.shentsize / 2, entry,
+            "input ends inside section header " + std::to_string(half)},
+       }) {
+    SCOPED_TRACE(cut.size);
+    const Bytes part(bytes->begin(), bytes->begin() + static_cast<std::ptrdiff_t>(cut.size));
+    const Result<Colormap> colormap = buildColormap(part, nullptr, true);
+    ASSERT_TRUE(colormap.ok());
+    ASSERT_EQ(colormap->stops().size(), 1u);
+    EXPECT_EQ(colormap->stops()[0].offset, cut.offset);
+    EXPECT_EQ(colormap->label(colormap->stops()[0].reason), cut.reason);
+  }
+  // The whole file records none.
+  const Result<Colormap> whole = buildColormap(*bytes, nullptr, true);
+  ASSERT_TRUE(whole.ok());
+  EXPECT_TRUE(whole->stops().empty());
 }
 
 INSTANTIATE_TEST_SUITE_P(

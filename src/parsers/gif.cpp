@@ -112,12 +112,19 @@ class GifWalk final : public ForwardWalk {
     if (!ended && end < kHeaderSize) return 0;
     cursor.seek(0);
     const Result<ByteSpan> header = cursor.readExact(kHeaderSize);
-    if (!header) return stop();
+    if (!header) {
+      painter.stop(0, LabelText() << "input ends inside the header");
+      return stop();
+    }
     const std::uint64_t table = colorTableSize((*header)[10]);
     painter.paintSelectable(kHeaderSize, table, kC1Alt, [&](Label& label) {
       label.kind = "global color table";
       if (table > 0) label.select = label.kind;
     });
+    if (ended && kHeaderSize + table > end) {
+      painter.stop(0,
+                   LabelText() << "global color table claims " << table << " bytes, past the end");
+    }
     // A table cut short leaves no block to read after it.
     next_ = kHeaderSize + table;
     phase_ = Phase::Blocks;
@@ -127,7 +134,12 @@ class GifWalk final : public ForwardWalk {
   std::optional<std::uint64_t> block(InputCursor& cursor, std::uint64_t end, bool ended,
                                      const Painter& painter) {
     // Extensions and images together; the trailer ends the walk anyway.
-    if (blocks_ == kMaxBlocks) return stop();
+    if (blocks_ == kMaxBlocks) {
+      if (next_ < end) {
+        painter.stop(next_, LabelText() << "after " << kMaxBlocks << " blocks");
+      }
+      return stop();
+    }
     if (!ended && next_ >= end) return end;
     if (!ended && end - next_ < kDescriptorSize) return next_;
     const std::uint64_t start = next_;
@@ -142,7 +154,11 @@ class GifWalk final : public ForwardWalk {
     }
     if (kind == kExtensionIntroducer) {
       const Result<ByteSpan> label = cursor.readExact(1);
-      if (!label) return stop();
+      if (!label) {
+        painter.stop(start, LabelText() << "input ends inside extension " << counts_.extensions
+                                        << "'s label");
+        return stop();
+      }
       const std::uint8_t name = (*label)[0];
       const std::uint64_t k = counts_.extensions++;
       painter.paint(start, 2, alternatingSlot(kC2, k),
@@ -163,9 +179,17 @@ class GifWalk final : public ForwardWalk {
       phase_ = Phase::SubBlocks;
       return std::nullopt;
     }
-    if (kind != kImageSeparator) return stop();
+    if (kind != kImageSeparator) {
+      painter.stop(start, (LabelText() << "byte ").hex(kind)
+                              << " where a block introducer should be");
+      return stop();
+    }
     const Result<ByteSpan> rest = cursor.readExact(kDescriptorSize - 1);
-    if (!rest) return stop();
+    if (!rest) {
+      painter.stop(start, LabelText()
+                              << "input ends inside image " << counts_.images << "'s descriptor");
+      return stop();
+    }
     const std::uint64_t width = loadLe16(*rest, 4);
     const std::uint64_t height = loadLe16(*rest, 6);
     const std::uint64_t table = colorTableSize((*rest)[8]);
@@ -179,6 +203,11 @@ class GifWalk final : public ForwardWalk {
     painter.paint(start + kDescriptorSize, table, alternatingSlot(kC4Accent, k),
                   numbered("local color table of image", k));
     const std::uint64_t data = start + kDescriptorSize + table;
+    if (ended && data >= end) {
+      painter.stop(start, data > end ? LabelText() << "local color table of image " << k
+                                                   << " claims " << table << " bytes, past the end"
+                                     : LabelText() << "input ends before the data of image " << k);
+    }
     sub_ = SubBlocks{.start = data,
                      .piece = data,
                      .next = data,
@@ -215,6 +244,10 @@ class GifWalk final : public ForwardWalk {
     for (;;) {
       if (sub_.next >= end) {
         if (ended) {
+          if (sub_.next == end) {
+            painter.stop(sub_.start, LabelText()
+                                         << "input ends inside " << sub_.what << ' ' << sub_.index);
+          }
           // A stream cut short inside the last sub-block: where a file's
           // walk would have stopped, after its size byte.
           finish(painter, false, sub_.next > end ? sub_.after_size : sub_.next);
@@ -239,6 +272,9 @@ class GifWalk final : public ForwardWalk {
       }
       // A sub-block that the input's end cuts short ends the walk.
       if (ended && (*size)[0] > end - (sub_.next + 1)) {
+        painter.stop(sub_.next, LabelText() << "a sub-block of " << sub_.what << ' ' << sub_.index
+                                            << " claims " << std::uint64_t{(*size)[0]}
+                                            << " bytes, past the end");
         finish(painter, false, sub_.next + 1);
         return stop();
       }

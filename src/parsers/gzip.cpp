@@ -130,12 +130,23 @@ class GzipWalk final : public ForwardWalk {
   // it goes on (in another phase, or done).
   std::optional<std::uint64_t> header(InputCursor& cursor, std::uint64_t end, bool ended,
                                       const Painter& painter) {
-    if (m_.index == kMaxMembers) return stop();
+    if (m_.index == kMaxMembers) {
+      if (m_.start < end) {
+        painter.stop(m_.start, LabelText() << "after " << kMaxMembers << " members");
+      }
+      return stop();
+    }
     if (!ended && m_.start >= end) return end;
     if (!ended && end - m_.start < kHeaderSize) return m_.start;
     cursor.seek(m_.start);
     const Result<ByteSpan> header = cursor.readExact(kHeaderSize);
     if (!header || (*header)[0] != 0x1f || (*header)[1] != 0x8b || (*header)[2] != 8) {
+      if (m_.start < end) {
+        painter.stop(
+            m_.start,
+            header ? LabelText() << "no gzip header where member " << m_.index << " should begin"
+                   : LabelText() << "input ends inside member " << m_.index << "'s header");
+      }
       return stop();
     }
     m_.flags = (*header)[3];
@@ -150,11 +161,19 @@ class GzipWalk final : public ForwardWalk {
     if (!ended && end - at_ < 2) return at_;
     cursor.seek(at_);
     const Result<ByteSpan> xlen = cursor.readExact(2);
-    if (!xlen) return stop();
+    if (!xlen) {
+      painter.stop(m_.start, LabelText() << "input ends inside member " << m_.index
+                                         << "'s extra field length");
+      return stop();
+    }
     const std::uint16_t length = loadLe16(*xlen, 0);
     const std::uint64_t extra_end = cursor.position() + length;
     if (!ended && end < extra_end) return at_;
-    if (extra_end > end) return stop();
+    if (extra_end > end) {
+      painter.stop(at_, LabelText() << "extra field of member " << m_.index << " claims "
+                                    << std::uint64_t{length} << " bytes, past the end");
+      return stop();
+    }
     painter.paint(at_, 2 + length, alternatingSlot(kC2Accent, m_.index),
                   memberPart("extra field in gzip member", m_));
     m_.block_size = bgzfBlockSize(cursor, length);
@@ -170,7 +189,11 @@ class GzipWalk final : public ForwardWalk {
     while (text_.length < kMaxTextScan) {
       const std::uint64_t at = text_.start + text_.length;
       if (at >= end) {
-        if (ended) return stop();
+        if (ended) {
+          painter.stop(m_.start, LabelText() << "input ends inside the " << textKind()
+                                             << " of member " << m_.index);
+          return stop();
+        }
         return text_.start;
       }
       cursor.seek(at);
@@ -191,8 +214,13 @@ class GzipWalk final : public ForwardWalk {
       }
       text_.length += bytes.size();
     }
+    painter.stop(text_.start, LabelText()
+                                  << "no NUL in the first " << kMaxTextScan << " bytes of the "
+                                  << textKind() << " of member " << m_.index);
     return stop();
   }
+
+  std::string_view textKind() const { return phase_ == Phase::Name ? "name" : "comment"; }
 
   void paintText(const Painter& painter) {
     const PaletteSlot slot = alternatingSlot(kC2Accent, m_.index);
@@ -209,7 +237,11 @@ class GzipWalk final : public ForwardWalk {
     if (!ended && end - at_ < kHeaderCrcSize) return at_;
     painter.paint(at_, kHeaderCrcSize, alternatingSlot(kC2, m_.index),
                   memberPart("header CRC of gzip member", m_));
-    if (at_ > end || end - at_ < kHeaderCrcSize) return stop();
+    if (at_ > end || end - at_ < kHeaderCrcSize) {
+      painter.stop(m_.start, LabelText()
+                                 << "input ends inside member " << m_.index << "'s header CRC");
+      return stop();
+    }
     at_ += kHeaderCrcSize;
     return next(Phase::HeaderCrc);
   }
@@ -255,6 +287,10 @@ class GzipWalk final : public ForwardWalk {
     painter.paint(trailer, member_end - trailer, header_slot,
                   memberPart("trailer of gzip member", m_));
     if (!sized) return stop();
+    if (member_end > end) {
+      painter.stop(m_.start, LabelText() << "member " << m_.index << " claims " << *m_.block_size
+                                         << " bytes, past the end");
+    }
     // The next member, if any: a header that the input cuts short ends the walk.
     m_ = GzipMember{.index = m_.index + 1, .start = member_end, .flags = 0, .block_size = {}};
     name_.reset();

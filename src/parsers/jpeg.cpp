@@ -151,6 +151,9 @@ class JpegWalk {
   bool markers(InputCursor& cursor, std::uint64_t end, bool ended, const Painter& painter) {
     while (state_ == State::Markers) {
       if (segments_ == kMaxSegments || (ended && next_ >= end)) {
+        if (segments_ == kMaxSegments && next_ < end) {
+          painter.stop(next_, LabelText() << "after " << kMaxSegments << " segments");
+        }
         state_ = State::Done;
         break;
       }
@@ -160,6 +163,10 @@ class JpegWalk {
       cursor.seek(next_);
       const ByteSpan bytes = cursor.peekUpTo(std::min(have, kMarkerLookahead));
       if (bytes.empty() || bytes[0] != kMarkerStart) {
+        if (!bytes.empty()) {
+          painter.stop(next_, (LabelText() << "byte ").hex(bytes[0])
+                                  << " where a marker should be");
+        }
         state_ = State::Done;  // not a marker: damage
         break;
       }
@@ -171,10 +178,16 @@ class JpegWalk {
         continue;
       }
       if (bytes.size() < kMarkerSize) {
+        painter.stop(next_, LabelText() << "input ends inside a marker");
         state_ = State::Done;  // the input ends in a lone FF
         break;
       }
+      const std::uint64_t at = next_;
       walkMarker(bytes, painter);
+      if (ended && next_ > end && state_ != State::Done) {
+        painter.stop(at, LabelText() << "segment " << segments_ - 1 << " claims "
+                                     << next_ - at - kMarkerSize << " bytes, past the end");
+      }
     }
     return true;
   }
@@ -188,6 +201,8 @@ class JpegWalk {
       return;
     }
     if (code == kStuffed || code == kSoi) {
+      painter.stop(next_, code == kSoi ? LabelText() << "a second SOI"
+                                       : LabelText() << "ff 00 where a marker should be");
       state_ = State::Done;  // no marker, or a second start: damage
       return;
     }
@@ -199,11 +214,14 @@ class JpegWalk {
       return;
     }
     if (bytes.size() < kSegmentHeaderSize) {
+      painter.stop(next_, LabelText() << "input ends inside segment " << m.index << "'s length");
       state_ = State::Done;  // the length is cut short
       return;
     }
     m.length = loadUnsigned(bytes, {2, 2}, ByteOrder::Big);
     if (m.length < 2) {
+      painter.stop(
+          next_, LabelText() << "segment " << m.index << " has length " << m.length << ", under 2");
       state_ = State::Done;  // a length must count itself
       return;
     }

@@ -35,6 +35,7 @@ struct ThinFile {
   const Painter& painter;
   std::uint64_t& structures_left;  // shared by all slices
   std::uint64_t sections = 0;      // counted across all segments, for the alternation
+  std::uint64_t size = 0;          // of the file or slice
 };
 
 // The command's LC_ name, or "cmd N" built in `room`.
@@ -128,7 +129,8 @@ bool paintSegment(ThinFile& file, InputCursor& cursor, std::uint64_t command, st
   paintSegmentRange(file.painter, segment, index);
   const std::uint64_t room = (cmdsize - layout.command_size) / layout.section_size;
   const std::uint64_t count = std::min<std::uint64_t>(segment.nsects, room);
-  for (std::uint64_t k = 0; k < count && file.structures_left > 0; ++k, ++file.sections) {
+  std::uint64_t k = 0;
+  for (; k < count && file.structures_left > 0; ++k, ++file.sections) {
     --file.structures_left;
     const std::uint64_t at = cursor.position();
     const Result<ByteSpan> entry = cursor.readExact(layout.section_size);
@@ -141,6 +143,11 @@ bool paintSegment(ThinFile& file, InputCursor& cursor, std::uint64_t command, st
     paintSectionRecord(file.painter, at, layout.section_size, file.sections, &section);
     paintSectionContents(file.painter, section, file.sections);
   }
+  if (k < count) {
+    file.painter.stop(cursor.position(), LabelText()
+                                             << "after " << kMaxStructures << " structures");
+    return false;
+  }
   return true;
 }
 
@@ -149,22 +156,42 @@ bool paintSegment(ThinFile& file, InputCursor& cursor, std::uint64_t command, st
 void paintCommands(ThinFile& file, InputCursor& cursor, std::uint64_t count) {
   const MachOKind& kind = file.kind;
   std::uint64_t command = kind.header_size;
-  for (std::uint64_t i = 0; i < count && file.structures_left > 0; ++i) {
+  std::uint64_t i = 0;
+  for (; i < count && file.structures_left > 0; ++i) {
     --file.structures_left;
     cursor.seek(command);
     const Result<ByteSpan> head = cursor.readExact(kLoadCommandHeadSize);
-    if (!head) return;
+    if (!head) {
+      // Past the end, the command before claimed too much and said so.
+      if (command < file.size) {
+        file.painter.stop(command, LabelText() << "input ends inside load command " << i);
+      }
+      return;
+    }
     const std::uint64_t cmdsize = loadUnsigned(*head, kCmdsize, kind.order);
     // With a size like these the next command cannot be found.
-    if (cmdsize < kLoadCommandHeadSize || cmdsize % kCommandAlignment != 0) return;
+    if (cmdsize < kLoadCommandHeadSize || cmdsize % kCommandAlignment != 0) {
+      file.painter.stop(
+          command,
+          LabelText() << "load command " << i << " has size " << cmdsize
+                      << (cmdsize < kLoadCommandHeadSize ? ", under 8" : ", not a multiple of 4"));
+      return;
+    }
     const auto cmd = static_cast<std::uint32_t>(loadUnsigned(*head, kCmd, kind.order));
     paintCommand(file.painter, command, cmdsize, i, cmd);
+    if (command + cmdsize > file.size) {
+      file.painter.stop(command, LabelText() << "load command " << i << " claims " << cmdsize
+                                             << " bytes, past the end");
+    }
     if (const std::optional<SegmentLayout> layout = segmentLayoutOf(cmd)) {
       if (!paintSegment(file, cursor, command, cmdsize, i, *layout)) return;
     }
     // The command's head was read, so `command` lies inside the input and
     // the 32-bit size cannot make the sum wrap.
     command += cmdsize;
+  }
+  if (i < count) {
+    file.painter.stop(command, LabelText() << "after " << kMaxStructures << " structures");
   }
 }
 
@@ -178,13 +205,20 @@ void paintThin(const RandomAccess& input, const Painter& painter, std::uint64_t&
   painter.paint(0, kind->header_size, kC1, titled("Mach-O header"));
   InputCursor cursor(input);
   const Result<ByteSpan> header = cursor.readExact(kind->header_size);
-  if (!header) return;
+  if (!header) {
+    painter.stop(0, LabelText() << "input ends inside the Mach-O header");
+    return;
+  }
   // Each command takes at least its head: no more of them fit than that.
   const std::uint64_t fit = (input.size() - kind->header_size) / kLoadCommandHeadSize;
   const std::uint64_t count = std::min(loadUnsigned(*header, kNcmds, kind->order), fit);
 
   const std::size_t first_section = painter.sectionCount();
-  ThinFile file{.kind = *kind, .painter = painter, .structures_left = structures_left};
+  ThinFile file{.kind = *kind,
+                .painter = painter,
+                .structures_left = structures_left,
+                .sections = 0,
+                .size = input.size()};
   paintCommands(file, cursor, count);
   addOtherNames(painter, first_section);
 }
@@ -252,6 +286,7 @@ void paintUniversal(const RandomAccess& input, const FatKind& fat, const Painter
     const Result<ByteSpan> arch = cursor.readExact(fat.arch_size);
     if (!arch) {
       whole.paint(at, fat.arch_size, kC1);  // the record that comes up short still shows
+      whole.stop(at, LabelText() << "input ends inside slice record " << i);
       return;
     }
     slices[i] = sliceOf(*arch, fat, input.size());

@@ -113,10 +113,20 @@ void paintSection(std::uint64_t start, std::uint16_t i, ByteSpan record, const N
 // Reading comes before painting here: an entry cut short stays unpainted.
 void paintSections(InputCursor& cursor, std::uint16_t count, const NameSource& names,
                    const Painter& painter) {
+  const std::uint64_t table = cursor.position();
   for (std::uint16_t i = 0; i < count; ++i) {
     const std::uint64_t start = cursor.position();
     const Result<ByteSpan> record = cursor.readExact(kSectionHeaderSize);
-    if (!record) return;
+    if (!record) {
+      // Past the end, the stop shows at the table.
+      if (start < names.input.size()) {
+        painter.stop(start, LabelText() << "input ends inside section header " << std::uint64_t{i});
+      } else {
+        painter.stop(table, LabelText() << "input ends before section header " << std::uint64_t{i}
+                                        << " of " << std::uint64_t{count});
+      }
+      return;
+    }
     paintSection(start, i, *record, names, painter);
   }
 }
@@ -128,7 +138,10 @@ void colorizePe(const RandomAccess& input, Colormap& colormap) {
   painter.fill(kNormalAlt);
   InputCursor cursor(input);
   const Result<ByteSpan> dos_header = cursor.readExact(kDosHeaderSize);
-  if (!dos_header) return;
+  if (!dos_header) {
+    painter.stop(0, LabelText() << "input ends inside the DOS header");
+    return;
+  }
   paintDosHeader(painter);
 
   // A 32-bit offset: every sum below stays far from wrapping.
@@ -138,11 +151,22 @@ void colorizePe(const RandomAccess& input, Colormap& colormap) {
   painter.paint(lfanew + kSignatureSize, kCoffRecordSize - kSignatureSize, kC2,
                 titled("COFF file header"));
   const Result<ByteSpan> coff = cursor.readExact(kCoffRecordSize);
-  if (!coff) return;
+  if (!coff) {
+    painter.stop(lfanew < input.size() ? lfanew : kLfanewOffset,
+                 lfanew < input.size()
+                     ? LabelText() << "input ends inside the PE header"
+                     : (LabelText() << "e_lfanew ").hex(lfanew) << " points past the end");
+    return;
+  }
   const std::uint16_t section_count = loadLe16(*coff, kNumberOfSectionsOffset);
   const std::uint16_t optional_size = loadLe16(*coff, kSizeOfOptionalHeaderOffset);
 
-  if (!cursor.skip(optional_size)) return;
+  if (!cursor.skip(optional_size)) {
+    painter.stop(lfanew + kSignatureSize, LabelText() << "optional header claims "
+                                                      << std::uint64_t{optional_size}
+                                                      << " bytes, past the end");
+    return;
+  }
   paintOptionalHeader(lfanew + kCoffRecordSize, optional_size, painter);
   const NameSource names{.input = input,
                          .string_table = coffStringTableAt(coff->subspan(kSignatureSize))};

@@ -86,9 +86,18 @@ class PngWalk final : public ForwardWalk {
       PngChunk c{.index = index_, .start = next_};
       cursor.seek(next_);
       const Result<ByteSpan> header = cursor.readExact(kChunkHeaderSize);
-      if (!header) break;
+      if (!header) {
+        if (next_ < input.size()) {
+          painter.stop(next_, LabelText() << "input ends inside chunk " << index_ << "'s header");
+        }
+        break;
+      }
       c.length = static_cast<std::uint32_t>(loadUnsigned(*header, {0, 4}, ByteOrder::Big));
-      if (c.length > kMaxChunkLength) break;
+      if (c.length > kMaxChunkLength) {
+        painter.stop(next_, LabelText() << "chunk " << index_ << " claims "
+                                        << std::uint64_t{c.length} << " bytes, 2^31 or more");
+        break;
+      }
       for (std::size_t k = 0; k < c.type.size(); ++k) {
         c.type[k] = static_cast<char>((*header)[4 + k]);
       }
@@ -96,7 +105,14 @@ class PngWalk final : public ForwardWalk {
       if (typeOf(c) == "IEND") break;
       // The start lies inside the input and the length has 31 bits: no wrap.
       next_ = c.start + kChunkHeaderSize + c.length + kCrcSize;
+      if (next_ > input.size()) {
+        painter.stop(c.start, LabelText() << "chunk " << index_ << " claims "
+                                          << std::uint64_t{c.length} << " bytes, past the end");
+      }
       ++index_;
+    }
+    if (!done_ && index_ == kMaxChunks && next_ < input.size()) {
+      painter.stop(next_, LabelText() << "after " << kMaxChunks << " chunks");
     }
     // The walk is over: nothing it paints changes any more.
     done_ = true;

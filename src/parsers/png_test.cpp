@@ -152,6 +152,39 @@ TEST_F(PngRealFileTest, ChunksAndSectionsMatchWhatPngcheckReports) {
   EXPECT_EQ(parseChunks(*made).size(), 9u);
 }
 
+// Cut inside each chunk's data, a PNG stops its walk at that chunk, whose
+// length pngcheck gives when it reports the end of the file there.
+TEST_F(PngRealFileTest, CutFilesStopWherePngcheckFindsTheEnd) {
+  const std::optional<std::string> whole =
+      commandOutput(*pngcheck_ + " -v \"" + files_.path("text.png") + "\" | cat");
+  const std::optional<Bytes> bytes = readWholeFile(files_.path("text.png"));
+  ASSERT_TRUE(whole.has_value() && bytes.has_value());
+  std::size_t checked = 0;
+  for (const ChunkReport& chunk : parseChunks(*whole)) {
+    if (chunk.length < 2) continue;
+    const std::uint64_t cut = chunk.type_offset + 4 + chunk.length / 2;
+    SCOPED_TRACE(chunk.type + " cut at " + std::to_string(cut));
+    const Bytes part(bytes->begin(), bytes->begin() + static_cast<std::ptrdiff_t>(cut));
+    files_.write("cut.png", std::string_view(reinterpret_cast<const char*>(part.data()), cut));
+    const std::optional<std::string> report =
+        commandOutput(*pngcheck_ + " -v \"" + files_.path("cut.png") + "\" | cat");
+    ASSERT_TRUE(report.has_value());
+    ASSERT_NE(report->find("EOF while reading data"), std::string::npos) << *report;
+    const std::vector<ChunkReport> chunks = parseChunks(*report);
+    ASSERT_FALSE(chunks.empty());
+    const ChunkReport& last = chunks.back();
+    const Result<Colormap> colormap = buildColormap(part, nullptr, true);
+    ASSERT_TRUE(colormap.ok());
+    ASSERT_EQ(colormap->stops().size(), 1u);
+    EXPECT_EQ(colormap->stops()[0].offset, last.type_offset - 4);
+    EXPECT_EQ(colormap->label(colormap->stops()[0].reason),
+              "chunk " + std::to_string(chunks.size() - 1) + " claims " +
+                  std::to_string(last.length) + " bytes, past the end");
+    ++checked;
+  }
+  EXPECT_GE(checked, 5u);
+}
+
 Bytes pngSignature() { return {0x89, 'P', 'N', 'G', '\r', '\n', 0x1a, '\n'}; }
 
 // A chunk with a big-endian length that need not match its data.

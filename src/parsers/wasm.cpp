@@ -128,9 +128,11 @@ void paintCustomSection(InputCursor& cursor, const Painter& painter, const WasmS
 }
 
 // Walks the section at `start` and returns where the next one begins;
-// nothing when the section is damaged and the walk must stop.
+// nothing when the section is damaged and the walk must stop. `end` is the
+// end of the input, once it is known.
 std::optional<std::uint64_t> walkSection(InputCursor& cursor, const Painter& painter,
-                                         std::uint64_t index, std::uint64_t start) {
+                                         std::uint64_t index, std::uint64_t start,
+                                         std::uint64_t end) {
   // The id byte and the size, read at once.
   cursor.seek(start);
   WasmSection s{.index = index, .start = start};
@@ -138,7 +140,14 @@ std::optional<std::uint64_t> walkSection(InputCursor& cursor, const Painter& pai
   if (header.empty()) return std::nullopt;
   s.id = header[0];
   const std::optional<Leb32> size = decodeLeb32(header.subspan(1));
-  if (!size) return std::nullopt;
+  if (!size) {
+    // Five bytes hold any valid size: with fewer, the input ended inside it.
+    painter.stop(start, header.size() <= kMaxLeb32Bytes
+                            ? LabelText() << "input ends inside section " << index << "'s size"
+                            : LabelText()
+                                  << "section " << index << " has a size of more than 32 bits");
+    return std::nullopt;
+  }
   s.contents = s.start + 1 + size->length;
   s.size = size->value;
   paintHeader(painter, s);
@@ -149,6 +158,10 @@ std::optional<std::uint64_t> walkSection(InputCursor& cursor, const Painter& pai
     paintContents(painter, s);
   }
   // `contents` lies inside the input and the size has 32 bits: no wrap.
+  if (s.contents + s.size > end) {
+    painter.stop(start, LabelText() << "section " << index << " claims " << s.size
+                                    << " bytes, past the end");
+  }
   return s.contents + s.size;
 }
 
@@ -175,13 +188,17 @@ class WasmForwardWalk final : public ForwardWalk {
     InputCursor cursor(view);
     while (!done_) {
       if (index_ == kMaxSections || (view.ended() && next_ >= view.end())) {
+        if (index_ == kMaxSections && next_ < view.end()) {
+          painter.stop(next_, LabelText() << "after " << kMaxSections << " sections");
+        }
         done_ = true;
         break;
       }
       // A section that began past the bytes in memory waits for them.
       if (next_ >= view.end()) return view.end();
       if (!view.ended() && view.end() - next_ < kSectionLookahead) return next_;
-      const std::optional<std::uint64_t> after = walkSection(cursor, painter, index_, next_);
+      const std::optional<std::uint64_t> after =
+          walkSection(cursor, painter, index_, next_, view.size());
       if (!after) {
         done_ = true;
         break;
@@ -210,9 +227,13 @@ void colorizeWasm(const RandomAccess& input, Colormap& colormap) {
   // stops after kMaxSections, so that its paints stay few.
   std::uint64_t next = kPreambleSize;
   for (std::uint64_t index = 0; index < kMaxSections && next < input.size(); ++index) {
-    const std::optional<std::uint64_t> after = walkSection(cursor, painter, index, next);
+    const std::optional<std::uint64_t> after =
+        walkSection(cursor, painter, index, next, input.size());
     if (!after) return;
     next = *after;
+  }
+  if (next < input.size()) {
+    painter.stop(next, LabelText() << "after " << kMaxSections << " sections");
   }
 }
 

@@ -292,7 +292,17 @@ bool walkCentral(InputCursor& cursor, const Painter& painter, const Directory& d
   for (std::uint64_t k = 0; k < count; ++k) {
     const std::uint64_t start = cursor.position();
     const Result<ByteSpan> header = cursor.readExact(kCentralSize);
-    if (!header || !startsWith(*header, kCentralMagic)) return k > 0;
+    if (!header || !startsWith(*header, kCentralMagic)) {
+      // A directory of a saturated count runs until something else begins.
+      if (k > 0 && !saturated && start < size) {
+        cursor.seek(start);
+        painter.stop(start, !startsWith(cursor.peekUpTo(4), kCentralMagic)
+                                ? LabelText() << "no signature where central directory entry " << k
+                                              << " should begin"
+                                : LabelText() << "input ends inside central directory entry " << k);
+      }
+      return k > 0;
+    }
     const std::uint64_t csize32 = load(*header, kCentral.compressed);
     const std::uint64_t usize32 = load(*header, kCentral.uncompressed);
     const std::uint64_t name_length = load(*header, kCentral.name_length);
@@ -306,12 +316,20 @@ bool walkCentral(InputCursor& cursor, const Painter& painter, const Directory& d
     applyZip64Extra(cursor, extra_length, usize32 == kMax32, csize32 == kMax32, local32 == kMax32,
                     member);
     const std::uint64_t length = kCentralSize + name_length + extra_length + comment_length;
+    if (start + length > size) {
+      painter.stop(start, LabelText() << "central directory entry " << k << " claims " << length
+                                      << " bytes, past the end");
+    }
     painter.paintNamedEntry(start, kCentralSize, name_length, extra_length + comment_length, kC4,
                             kC4Accent, member.index,
                             memberPart("central directory entry", member.index, name),
                             memberPart("name in central directory entry", member.index, name));
     members.push_back(member);
     cursor.seek(start + length);
+  }
+  if (count == kMaxMembers && (saturated || d.entries > kMaxMembers)) {
+    painter.stop(cursor.position(), LabelText()
+                                        << "after " << kMaxMembers << " central directory entries");
   }
   return true;
 }
@@ -322,8 +340,34 @@ void walkForward(InputCursor& cursor, const Painter& painter, std::uint64_t size
   std::uint64_t at = 0;
   for (std::uint32_t k = 0; k < kMaxMembers && at < size; ++k) {
     const LocalWalk walk = paintLocal(cursor, painter, Member{.local = at, .index = k}, false);
-    if (!walk.found || !walk.sizes_known) return;
+    if (!walk.found) {
+      // The central directory or the end record ends the members.
+      cursor.seek(at);
+      const ByteSpan head = cursor.peekUpTo(4);
+      const bool ends = startsWith(head, kCentralMagic) || startsWith(head, kEndMagic) ||
+                        startsWith(head, kZip64EndMagic);
+      if (!ends && size - at < kLocalSize) {
+        painter.stop(
+            at, LabelText() << "input ends inside the local header of member " << std::uint64_t{k});
+      } else if (!ends && !startsWith(head, kLocalMagic)) {
+        painter.stop(at, LabelText() << "no local header where member " << std::uint64_t{k}
+                                     << " should begin");
+      }
+      return;
+    }
+    if (!walk.sizes_known) {
+      painter.stop(at, LabelText() << "member " << std::uint64_t{k}
+                                   << " gives its sizes only after its data");
+      return;
+    }
+    if (walk.next > size) {
+      painter.stop(at, LabelText() << "member " << std::uint64_t{k} << " claims " << walk.next - at
+                                   << " bytes, past the end");
+    }
     at = walk.next;
+  }
+  if (at < size) {
+    painter.stop(at, LabelText() << "after " << kMaxMembers << " local headers");
   }
 }
 

@@ -11,9 +11,11 @@
 #include <string>
 #include <vector>
 
+#include "config/palette.h"
 #include "parsers/real_file_support.h"
 #include "parsers/registry.h"
 #include "render/legend.h"
+#include "render/structure_map.h"
 
 namespace lumo {
 namespace {
@@ -112,10 +114,12 @@ void PrintTo(const RealFile& file, std::ostream* out) { *out << file.name; }
 
 class NamedRealFileTest : public ::testing::TestWithParam<RealFile> {};
 
-std::optional<LegendEntry> findEntry(const std::vector<LegendEntry>& entries,
-                                     const std::string& name) {
-  for (const LegendEntry& entry : entries) {
-    if (entry.name == name) return entry;
+// The structure of the legend labelled `label`.
+std::optional<Structure> findEntry(const StructureMap& map,
+                                   const std::vector<std::uint32_t>& legend,
+                                   const std::string& label) {
+  for (std::uint32_t index : legend) {
+    if (map.structures[index].label == label) return map.structures[index];
   }
   return std::nullopt;
 }
@@ -142,7 +146,10 @@ TEST_P(NamedRealFileTest, SectionsAndLegendMatchTheTools) {
 
   Result<Colormap> colormap = buildColormap(ByteSpan(*input), nullptr, true);
   ASSERT_TRUE(colormap.ok());
-  const std::vector<LegendEntry> legend = legendEntries(*colormap, 0, input->size(), input->size());
+  const StructureMap map = structureMap(*colormap);
+  bool unnamed = false;
+  const std::vector<std::uint32_t> legend =
+      legendStructures(*colormap, map, 0, input->size(), unnamed);
 
   // Every section the tool lists can be selected, with its place and size.
   for (const ToolSection& section : expected) {
@@ -162,10 +169,13 @@ TEST_P(NamedRealFileTest, SectionsAndLegendMatchTheTools) {
     const std::string label = file.pe
                                   ? "PE section " + section.name
                                   : "section " + std::to_string(section.index) + " " + section.name;
-    const std::optional<LegendEntry> entry = findEntry(legend, label);
+    const std::optional<Structure> entry = findEntry(map, legend, label);
     ASSERT_TRUE(entry) << label;
-    EXPECT_EQ(entry->start, section.offset);
-    EXPECT_EQ(entry->end, std::min<std::uint64_t>(section.offset + section.size, input->size()));
+    EXPECT_EQ(entry->offset, section.offset);
+    EXPECT_EQ(entry->end(), section.offset + section.size);
+    // Its number selects it.
+    EXPECT_EQ(structuresNamed(map, *colormap, std::to_string(entry->index)),
+              std::vector<std::uint32_t>{entry->index});
   }
   EXPECT_EQ(colormap->sections().size(), expected.size());
 
@@ -178,14 +188,14 @@ TEST_P(NamedRealFileTest, SectionsAndLegendMatchTheTools) {
     SCOPED_TRACE(segment.type);
     // The program header entry itself always shows: nothing paints over it.
     const std::string header = "program header " + std::to_string(i) + " (" + segment.type + ")";
-    ASSERT_TRUE(findEntry(legend, header)) << header;
+    ASSERT_TRUE(findEntry(map, legend, header)) << header;
     // A segment's contents show unless sections cover them wholly; then
     // they are not listed at all.
     const std::string contents =
         "segment " + std::to_string(i) + " (" + segment.type + ", " + segment.flags + ")";
-    if (std::optional<LegendEntry> entry = findEntry(legend, contents)) {
-      EXPECT_EQ(entry->start, segment.offset);
-      EXPECT_EQ(entry->end, segment.offset + segment.size);
+    if (std::optional<Structure> entry = findEntry(map, legend, contents)) {
+      EXPECT_EQ(entry->offset, segment.offset);
+      EXPECT_EQ(entry->end(), segment.offset + segment.size);
     }
   }
 }
@@ -199,6 +209,54 @@ INSTANTIATE_TEST_SUITE_P(
                       RealFile{"Pe32Plus", "/usr/lib/systemd/boot/efi/systemd-bootx64.efi", true},
                       RealFile{"Pe32", "/usr/lib/SYSLINUX.EFI/efi32/syslinux.efi", true}),
     [](const ::testing::TestParamInfo<RealFile>& param_info) { return param_info.param.name; });
+
+}  // namespace
+}  // namespace lumo
+
+namespace lumo {
+namespace {
+
+using namespace lumo::testing;
+
+struct CompactFile {
+  const char* name;
+  std::vector<std::string> paths;  // the first that exists
+  std::size_t most_lines;          // heading and "no structure" included
+};
+
+void PrintTo(const CompactFile& file, std::ostream* out) { *out << file.name; }
+
+class CompactLegendTest : public ::testing::TestWithParam<CompactFile> {};
+
+// The legend of a whole real file fits 80 columns and stays short: tables
+// take one line each, so its length follows the sections, not the entries.
+TEST_P(CompactLegendTest, FitsEightyColumnsAndStaysShort) {
+  const std::optional<std::string> path = firstExisting(GetParam().paths);
+  if (!path) GTEST_SKIP() << GetParam().name << " is not installed";
+  const std::optional<Bytes> input = readWholeFile(*path);
+  ASSERT_TRUE(input);
+  Result<Colormap> colormap = buildColormap(ByteSpan(*input), nullptr, true);
+  ASSERT_TRUE(colormap.ok());
+  const std::string text = legendText(*colormap, 0, input->size(), defaultPalette(), false);
+  const std::vector<std::string> lines = splitLines(text);
+  ASSERT_FALSE(lines.empty());
+  EXPECT_EQ(lines.front(), "Legend:");
+  EXPECT_LE(lines.size(), GetParam().most_lines);
+  for (const std::string& line : lines) EXPECT_LE(line.size(), 80U) << line;
+  // Every table of entries is one line, and no entry has a line of its own.
+  for (const char* entry : {"section header ", "program header "}) {
+    EXPECT_EQ(text.find(entry), std::string::npos) << entry;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Files, CompactLegendTest,
+    ::testing::Values(CompactFile{"Ls", {"/bin/ls", "/usr/bin/ls"}, 45},
+                      CompactFile{
+                          "Libc", {"/lib/x86_64-linux-gnu/libc.so.6", "/usr/lib/libc.so.6"}, 90},
+                      CompactFile{"Libstdcxx", {"/usr/lib/x86_64-linux-gnu/libstdc++.so.6"}, 90},
+                      CompactFile{"Elf32Libc", {"/usr/lib32/libc.so.6"}, 90}),
+    [](const ::testing::TestParamInfo<CompactFile>& param_info) { return param_info.param.name; });
 
 }  // namespace
 }  // namespace lumo

@@ -51,6 +51,9 @@ struct ListLine {
   std::size_t depth = 0;
   std::string label;  // escaped
   PaletteSlot slot = kNormalAlt;
+  // The label follows the range at once: a stop's reason is a sentence
+  // that needs the room more than the columns.
+  bool after_range = false;
 };
 
 ListLine singleLine(const Structure& structure, std::size_t depth) {
@@ -60,6 +63,16 @@ ListLine singleLine(const Structure& structure, std::size_t depth) {
           .depth = depth,
           .label = escapedName(structure.label),
           .slot = structure.slot};
+}
+
+ListLine stopLine(const MapStop& stop) {
+  return {.number = {},
+          .range = hexText(stop.offset),
+          .size = {},
+          .depth = 0,
+          .label = "walk stopped: " + escapedName(stop.reason),
+          .slot = kNormalAlt,
+          .after_range = true};
 }
 
 ListLine runLine(const Structure& first, const Structure& last, std::size_t depth) {
@@ -73,25 +86,24 @@ ListLine runLine(const Structure& first, const Structure& last, std::size_t dept
 
 std::vector<ListLine> listLines(const StructureMap& map, const std::vector<std::uint32_t>& shown) {
   std::vector<ListLine> lines;
-  // The depth of each shown structure: one more than its parent's, when
-  // that is shown too (parents come first in the map).
-  std::vector<std::size_t> depth(map.structures.size(), 0);
+  // The depth of each structure: the number of its shown containers, near
+  // or far (a legend leaves out a segment that its sections cover wholly,
+  // not the segment around that). Parents come first in the map.
   std::vector<bool> is_shown(map.structures.size(), false);
+  for (std::uint32_t index : shown) is_shown[index] = true;
+  std::vector<std::size_t> depth(map.structures.size(), 0);
+  for (const Structure& structure : map.structures) {
+    if (structure.parent == kNoParent) continue;
+    depth[structure.index] = depth[structure.parent] + (is_shown[structure.parent] ? 1 : 0);
+  }
   for (std::size_t i = 0; i < shown.size();) {
     const Structure& first = map.structures[shown[i]];
-    if (first.parent != kNoParent && is_shown[first.parent]) {
-      depth[first.index] = depth[first.parent] + 1;
-    }
     const std::size_t next = i + entriesOnOneLine(map, shown, i);
     const std::size_t drawn = std::min(depth[first.index], kDeepest);
     if (next - i > 1) {
       lines.push_back(runLine(first, map.structures[shown[next - 1]], drawn));
     } else {
       lines.push_back(singleLine(first, drawn));
-    }
-    for (std::size_t k = i; k < next; ++k) {
-      is_shown[shown[k]] = true;
-      depth[shown[k]] = depth[first.index];
     }
     i = next;
   }
@@ -128,6 +140,14 @@ std::string runLabel(const Structure& first, const Structure& last) {
          decimalText(*entryNumber(last)) + ", " + byteCountText(first.size) + " each";
 }
 
+std::vector<MapStop> stopsBefore(const StructureMap& map, std::uint64_t end) {
+  std::vector<MapStop> shown;
+  for (const MapStop& stop : map.stops) {
+    if (stop.offset < end) shown.push_back(stop);
+  }
+  return shown;
+}
+
 std::vector<std::uint32_t> structuresMeeting(const StructureMap& map, std::uint64_t start,
                                              std::uint64_t end) {
   std::vector<std::uint32_t> shown;
@@ -160,8 +180,10 @@ std::string cutInMiddle(std::string_view text, std::size_t width) {
 }
 
 Status writeStructureList(const StructureMap& map, const std::vector<std::uint32_t>& shown,
-                          const Palette& palette, bool color, OutputBuffer& out) {
-  const std::vector<ListLine> lines = listLines(map, shown);
+                          const Palette& palette, bool color, OutputBuffer& out,
+                          std::string_view note, const std::vector<MapStop>& stops) {
+  std::vector<ListLine> lines = listLines(map, shown);
+  for (const MapStop& stop : stops) lines.push_back(stopLine(stop));
   std::size_t numbers = 0;
   std::size_t ranges = 0;
   std::size_t sizes = 0;
@@ -178,12 +200,17 @@ Status writeStructureList(const StructureMap& map, const std::vector<std::uint32
     text += line.number;
     text += "  ";
     text += line.range;
-    text.append(ranges - line.range.size() + 2 + sizes - line.size.size(), ' ');
-    text += line.size;
-    text += "  ";
-    const std::size_t indent = 2 * line.depth;
-    text.append(indent, ' ');
-    const std::size_t used = prefix + indent;
+    std::size_t used = numbers + 2 + line.range.size() + 2;
+    if (line.after_range) {
+      text += "  ";
+    } else {
+      text.append(ranges - line.range.size() + 2 + sizes - line.size.size(), ' ');
+      text += line.size;
+      text += "  ";
+      const std::size_t indent = 2 * line.depth;
+      text.append(indent, ' ');
+      used = prefix + indent;
+    }
     const std::size_t room =
         used + kNarrowestLabel < kListWidth ? kListWidth - used : kNarrowestLabel;
     const std::string label = cutInMiddle(line.label, room);
@@ -198,7 +225,18 @@ Status writeStructureList(const StructureMap& map, const std::vector<std::uint32
     text += '\n';
     if (Status written = out.append(text); !written) return written;
   }
-  return {};
+  if (note.empty()) return {};
+  text.assign(lines.empty() ? 2 : prefix, ' ');
+  if (color) {
+    const StyleEscape& escape = escapes[kNormalAlt];
+    text.append(escape.bytes.data(), escape.size);
+    text += note;
+    text += kReset;
+  } else {
+    text += note;
+  }
+  text += '\n';
+  return out.append(text);
 }
 
 std::string jsonText(std::string_view bytes) {

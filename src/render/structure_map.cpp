@@ -51,7 +51,8 @@ StructureMap structureMap(const Colormap& colormap) {
                                     .label = std::string(label),
                                     .offset = paint.start,
                                     .size = paint.end - paint.start,
-                                    .slot = paintSlotAt(paint, paint.start)},
+                                    .slot = paintSlotAt(paint, paint.start),
+                                    .paint = p},
                       .order = p});
   }
   std::sort(draft_of.begin(), draft_of.end());
@@ -135,6 +136,11 @@ StructureMap structureMap(const Colormap& colormap) {
   }
   map.of_section.reserve(sections.size());
   for (std::uint32_t draft : section_draft) map.of_section.push_back(number_of[draft]);
+  for (const WalkStop& stop : colormap.stops()) {
+    map.stops.push_back({.offset = stop.offset, .reason = colormap.label(stop.reason)});
+  }
+  std::stable_sort(map.stops.begin(), map.stops.end(),
+                   [](const MapStop& a, const MapStop& b) { return a.offset < b.offset; });
   return map;
 }
 

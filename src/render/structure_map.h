@@ -27,18 +27,27 @@ struct Structure {
   bool selectable = false;           // whether --section may select it by name
   bool in_file = true;               // false: it occupies no byte of the file (NOBITS)
   PaletteSlot slot = kNormalAlt;     // the slot of its first byte
+  std::uint32_t paint = kNoParent;   // the labelled paint it stands for; none for a bare section
 
   /// The end of its bytes in the file (exclusive); the offset when it has
   /// none there. Never wraps.
   std::uint64_t end() const;
 };
 
+/// Where the format's walk stopped early, and why (raw, as recorded; it
+/// lives as long as the colormap).
+struct MapStop {
+  std::uint64_t offset{};
+  std::string_view reason{};
+};
+
 /// Every structure of a colormap that keeps names, in order of offset, a
-/// container before what it contains, and for every recorded section the
-/// number of its structure.
+/// container before what it contains, for every recorded section the number
+/// of its structure, and the walk's stops in order of offset.
 struct StructureMap {
   std::vector<Structure> structures;
   std::vector<std::uint32_t> of_section;  // parallel to Colormap::sections()
+  std::vector<MapStop> stops;
 };
 
 /// The map of a resolved colormap. This is where labels are read: each

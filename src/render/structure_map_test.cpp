@@ -6,7 +6,10 @@
 #include <vector>
 
 #include "colormap/painter.h"
+#include "config/palette.h"
+#include "render/legend.h"
 #include "render/structure_list.h"
+#include "render/style_escape.h"
 
 namespace lumo {
 namespace {
@@ -172,6 +175,45 @@ TEST(StructureList, CutInMiddleKeepsHeadTailAndEscapes) {
     EXPECT_EQ(cut, c.cut);
     EXPECT_LE(cut.size(), c.width);
   }
+}
+
+// A walk's stops: after the structures and before the note, the offset in
+// the range column and the reason right after it, escaped and cut like a
+// label; only those before the window's end.
+TEST(StructureList, StopsFollowTheStructuresAfterTheirOffset) {
+  Colormap colormap(true);
+  colormap.paint(0, 16, kC1, "header");
+  colormap.paint(16, 0x100, kC2, "chunk 0 data");
+  colormap.addStop(0x110, LabelText() << "chunk 1 \x1b[2J" << std::string(40, 'n')
+                                      << " claims 4294967295 bytes, past the end");
+  colormap.addStop(0x8, LabelText() << "earlier");
+  colormap.resolve();
+  const StructureMap map = structureMap(colormap);
+
+  StringSink sink;
+  OutputBuffer out(sink);
+  ASSERT_TRUE(writeStructureList(map, {0, 1}, defaultPalette(), false, out, "no structure",
+                                 stopsBefore(map, 0x200)));
+  ASSERT_TRUE(out.flush());
+  EXPECT_EQ(sink.text,
+            "0  0x0-0xf      16 bytes  header\n"
+            "1  0x10-0x10f  256 bytes  chunk 0 data\n"
+            "   0x8  walk stopped: earlier\n"
+            "   0x110  walk stopped: chunk 1 \\x1b[2Jnnnnn...ms 4294967295 bytes, past the end\n"
+            "                          no structure\n");
+
+  // The window ends where the later stop is: it is not shown.
+  EXPECT_EQ(stopsBefore(map, 0x110).size(), 1u);
+  EXPECT_EQ(legendText(colormap, 0, 0x10, defaultPalette(), false),
+            "Legend:\n"
+            "0  0x0-0xf  16 bytes  header\n"
+            "   0x8  walk stopped: earlier\n");
+  // In color, a stop has the normal_alt style.
+  const SlotEscapes escapes = slotEscapes(defaultPalette());
+  const StyleEscape& style = escapes[kNormalAlt];
+  const std::string styled = std::string(style.bytes.data(), style.size) + "walk stopped: earlier" +
+                             std::string(kReset) + "\n";
+  EXPECT_TRUE(legendText(colormap, 0, 0x10, defaultPalette(), true).ends_with(styled));
 }
 
 TEST(StructureList, JsonTextEscapesControlAndInvalidBytes) {
