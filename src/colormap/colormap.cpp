@@ -183,6 +183,19 @@ void Colormap::paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot
   }
   // A row starts with an even entry, so its k-th entry alternates as k does.
   if (!rowable || index % 2 != 0) {
+    // A labelled entry with a head is one structure: one paint of one
+    // stride, whose head has its own slot.
+    if (label != nullptr && keepsLabels() && head.size > 0 && exact_end && length <= 0xff &&
+        head.size < length) {
+      push(Paint{.start = start,
+                 .end = end,
+                 .label = addLabel(label),
+                 .slot = alternatingSlot(base, index),
+                 .stride = static_cast<std::uint8_t>(length),
+                 .head = head.size,
+                 .head_slot = alternatingSlot(head.base, index)});
+      return;
+    }
     if (head.size > 0) {
       paint(start, std::min<std::uint64_t>(head.size, length), alternatingSlot(head.base, index),
             head_label);

@@ -30,8 +30,9 @@ enum class KeptNames : std::uint8_t { None, Sections, All };
 /// A paint with a `stride` is a row of table entries of `stride` bytes each,
 /// starting with an even-numbered entry: the k-th entry of the row has
 /// alternatingSlot(slot, k), and its first `head` bytes (a PE section's
-/// name) alternatingSlot(head_slot, k). Rows only form while labels are not
-/// kept (a labelled entry is a paint of its own), so a row never needs one.
+/// name) alternatingSlot(head_slot, k). Rows of several entries only form
+/// while labels are not kept; a labelled entry with a head is a row of its
+/// own, with its label.
 struct Paint {
   std::uint64_t start = 0;
   std::uint64_t end = 0;
