@@ -20,6 +20,12 @@ std::uint64_t endOf(std::uint64_t start, std::uint64_t length) {
   return saturatingAdd(start, length);
 }
 
+// A label that is its kind alone.
+const Label& kindOnly(std::string_view kind, Label& label) {
+  label.kind = kind;
+  return label;
+}
+
 // More stretches of paints in order than this are sorted instead of merged.
 constexpr std::size_t kMaxStretches = 64;
 
@@ -32,29 +38,17 @@ PaletteSlot paintSlotAt(const Paint& paint, std::uint64_t offset) {
   return alternatingSlot(base, into / paint.stride);
 }
 
-LabelText& LabelText::operator<<(std::string_view text) {
-  const std::size_t copied = std::min(text.size(), kCapacity - size_);
-  // An empty view may have no storage at all, which memcpy must not see.
-  if (copied == 0) return *this;
-  std::memcpy(text_ + size_, text.data(), copied);
-  size_ += copied;
-  return *this;
-}
-
-LabelText& LabelText::operator<<(std::uint64_t number) {
-  char digits[24];
-  const char* end = std::to_chars(digits, digits + sizeof digits, number).ptr;
-  return *this << std::string_view(digits, static_cast<std::size_t>(end - digits));
-}
-
-LabelText& LabelText::hex(std::uint64_t number) {
-  char digits[24];
-  const char* end = std::to_chars(digits, digits + sizeof digits, number, 16).ptr;
-  return *this << "0x" << std::string_view(digits, static_cast<std::size_t>(end - digits));
-}
-
-std::uint32_t Colormap::addLabel(std::string_view text) {
-  return keepsLabels() ? addText(text) : kNoLabel;
+std::uint32_t Colormap::addLabel(const Label* label) {
+  if (label == nullptr || !keepsLabels()) return kNoLabel;
+  const ComposedLabel composed = composeLabel(*label);
+  if (composed.text.size() == 0) return kNoLabel;
+  const std::uint32_t id = addText(composed.text.view());
+  labels_.push_back(static_cast<char>(composed.kind_start));
+  labels_.push_back(static_cast<char>(composed.kind_size));
+  char index[8];
+  std::memcpy(index, &label->index, sizeof index);
+  labels_.append(index, sizeof index);
+  return id;
 }
 
 std::uint32_t Colormap::addText(std::string_view text) {
@@ -71,6 +65,59 @@ std::string_view Colormap::label(std::uint32_t id) const {
   return std::string_view(labels_).substr(id + 1, length);
 }
 
+std::string_view Colormap::labelKind(std::uint32_t id) const {
+  const std::string_view text = label(id);
+  if (text.empty()) return {};
+  const std::size_t fields = id + 1 + text.size();
+  const auto start = static_cast<std::uint8_t>(labels_[fields]);
+  const auto size = static_cast<std::uint8_t>(labels_[fields + 1]);
+  return text.substr(start, size);
+}
+
+std::uint64_t Colormap::labelIndex(std::uint32_t id) const {
+  const std::string_view text = label(id);
+  if (text.empty()) return kNoIndex;
+  std::uint64_t index = kNoIndex;
+  std::memcpy(&index, labels_.data() + id + 1 + text.size() + 2, sizeof index);
+  return index;
+}
+
+void Colormap::listSection(const Label* label, std::uint32_t id, std::uint64_t offset,
+                           std::uint64_t size, bool has_bytes) {
+  if (label == nullptr || label->select.empty() || !keepsNames()) return;
+  sections_.push_back(NamedSection{
+      .offset = offset, .size = size, .name = addName(label->select, id), .has_bytes = has_bytes});
+}
+
+std::uint32_t Colormap::addName(std::string_view name, std::uint32_t label) {
+  const std::uint32_t id = addText(name);
+  if (keepsLabels()) {
+    char bytes[4];
+    std::memcpy(bytes, &label, sizeof bytes);
+    labels_.append(bytes, sizeof bytes);
+  }
+  return id;
+}
+
+std::uint32_t Colormap::sectionLabel(const NamedSection& section) const {
+  if (!keepsLabels()) return kNoLabel;
+  const std::string_view name = label(section.name);
+  std::uint32_t id = kNoLabel;
+  std::memcpy(&id, labels_.data() + section.name + 1 + name.size(), sizeof id);
+  return id;
+}
+
+void Colormap::alsoNamed(std::size_t section, std::string_view name) {
+  NamedSection named = sections_[section];
+  named.name = addName(name, sectionLabel(named));
+  sections_.push_back(named);
+}
+
+void Colormap::mark(std::uint64_t offset, std::uint64_t size, bool has_bytes, const Label& label) {
+  if (label.select.empty() || !keepsNames()) return;
+  listSection(&label, addLabel(&label), offset, size, has_bytes);
+}
+
 void Colormap::push(const Paint& paint) {
   paints_.push_back(paint);
   for (OpenRow& row : rows_) {
@@ -81,16 +128,34 @@ void Colormap::push(const Paint& paint) {
 }
 
 void Colormap::paint(std::uint64_t start, std::uint64_t length, PaletteSlot slot,
-                     std::string_view label) {
+                     const Label* label) {
+  // An unselectable structure without bytes is no structure at all.
+  if (length == 0 && (label == nullptr || label->select.empty())) return;
+  const std::uint32_t id = addLabel(label);
+  listSection(label, id, start, length, length > 0);
   if (length == 0) return;
-  push(Paint{.start = start,
-             .end = endOf(start, length),
-             .label = label.empty() ? kNoLabel : addLabel(label),
-             .slot = slot});
+  push(Paint{.start = start, .end = endOf(start, length), .label = id, .slot = slot});
+}
+
+void Colormap::paint(std::uint64_t start, std::uint64_t length, PaletteSlot slot,
+                     std::string_view label) {
+  if (label.empty() || !keepsLabels()) return paint(start, length, slot, nullptr);
+  Label text;
+  paint(start, length, slot, &kindOnly(label, text));
 }
 
 void Colormap::paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot base,
-                          std::uint32_t index, std::string_view label, EntryHead head) {
+                          std::uint64_t index, std::string_view label, EntryHead head) {
+  if (!keepsLabels()) return paintEntry(start, length, base, index, nullptr, head, nullptr);
+  Label text;
+  Label head_text;
+  paintEntry(start, length, base, index, label.empty() ? nullptr : &kindOnly(label, text), head,
+             head.label.empty() ? nullptr : &kindOnly(head.label, head_text));
+}
+
+void Colormap::paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot base,
+                          std::uint64_t index, const Label* label, EntryHead head,
+                          const Label* head_label) {
   if (length == 0) return;
   const std::optional<std::uint64_t> exact_end = checkedAdd(start, length);
   const std::uint64_t end = exact_end.value_or(kEnd);
@@ -118,9 +183,22 @@ void Colormap::paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot
   }
   // A row starts with an even entry, so its k-th entry alternates as k does.
   if (!rowable || index % 2 != 0) {
+    // A labelled entry with a head is one structure: one paint of one
+    // stride, whose head has its own slot.
+    if (label != nullptr && keepsLabels() && head.size > 0 && exact_end && length <= 0xff &&
+        head.size < length) {
+      push(Paint{.start = start,
+                 .end = end,
+                 .label = addLabel(label),
+                 .slot = alternatingSlot(base, index),
+                 .stride = static_cast<std::uint8_t>(length),
+                 .head = head.size,
+                 .head_slot = alternatingSlot(head.base, index)});
+      return;
+    }
     if (head.size > 0) {
       paint(start, std::min<std::uint64_t>(head.size, length), alternatingSlot(head.base, index),
-            head.label);
+            head_label);
     }
     if (length > head.size) {
       paint(saturatingAdd(start, head.size), length - head.size, alternatingSlot(base, index),
@@ -139,14 +217,7 @@ void Colormap::paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot
                       : rows_[1].paint == SIZE_MAX      ? rows_[1]
                       : rows_[0].paint < rows_[1].paint ? rows_[0]
                                                         : rows_[1];
-  replaced = OpenRow{.paint = paints_.size() - 1, .next = std::uint32_t{index} + 1};
-}
-
-void Colormap::addSection(std::string_view name, std::uint64_t offset, std::uint64_t size,
-                          bool has_bytes) {
-  if (!keepsNames()) return;
-  sections_.push_back(
-      NamedSection{.offset = offset, .size = size, .name = addText(name), .has_bytes = has_bytes});
+  replaced = OpenRow{.paint = paints_.size() - 1, .next = index + 1};
 }
 
 void Colormap::addStop(std::uint64_t offset, const LabelText& reason) {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "colormap/block_list.h"
+#include "colormap/label.h"
 #include "colormap/run_sweep.h"
 #include "core/palette_slot.h"
 
@@ -29,8 +30,9 @@ enum class KeptNames : std::uint8_t { None, Sections, All };
 /// A paint with a `stride` is a row of table entries of `stride` bytes each,
 /// starting with an even-numbered entry: the k-th entry of the row has
 /// alternatingSlot(slot, k), and its first `head` bytes (a PE section's
-/// name) alternatingSlot(head_slot, k). Rows only form while labels are not
-/// kept (a labelled entry is a paint of its own), so a row never needs one.
+/// name) alternatingSlot(head_slot, k). Rows of several entries only form
+/// while labels are not kept; a labelled entry with a head is a row of its
+/// own, with its label.
 struct Paint {
   std::uint64_t start = 0;
   std::uint64_t end = 0;
@@ -42,7 +44,8 @@ struct Paint {
 };
 
 /// The first bytes of a table entry painted apart from the rest: `size`
-/// bytes with the alternating slots of `base`, named `label`.
+/// bytes with the alternating slots of `base`, named `label` (or by the
+/// structured label given beside it).
 struct EntryHead {
   std::uint8_t size = 0;
   PaletteSlot base = kNormalAlt;
@@ -56,8 +59,10 @@ using PaintList = BlockList<Paint>;
 /// The slot that `paint` gives the byte at `offset` (inside the paint).
 PaletteSlot paintSlotAt(const Paint& paint, std::uint64_t offset);
 
-/// A structure that `--section` can select by name. `has_bytes` is false for
-/// sections that occupy nothing in the file (SHT_NOBITS, or size 0).
+/// A name that `--section` selects a structure by: one for each label with a
+/// `select` name, and one more for each other name of it. `has_bytes` is
+/// false for structures that occupy nothing in the file (SHT_NOBITS, or size
+/// 0). Colormap::sectionLabel() gives the structure's label.
 struct NamedSection {
   std::uint64_t offset = 0;
   std::uint64_t size = 0;
@@ -81,24 +86,6 @@ struct WalkStop {
   std::uint32_t reason = kNoLabel;
 };
 
-/// Builds a short label on the stack (so a parser that keeps no names pays
-/// nothing): `LabelText() << "section " << 14 << ' ' << name`. Text beyond
-/// kCapacity bytes is dropped.
-class LabelText {
- public:
-  static constexpr std::size_t kCapacity = 255;
-  LabelText& operator<<(std::string_view text);
-  LabelText& operator<<(char c) { return *this << std::string_view(&c, 1); }
-  LabelText& operator<<(std::uint64_t number);
-  /// Appends `number` in hexadecimal: "0x1f".
-  LabelText& hex(std::uint64_t number);
-  std::string_view view() const { return {text_, size_}; }
-
- private:
-  char text_[kCapacity] = {};
-  std::size_t size_ = 0;
-};
-
 /// The palette slot of every input byte, without one entry per byte, and,
 /// when asked for, what each painted stretch is.
 ///
@@ -108,25 +95,24 @@ class LabelText {
 /// is stored at all. Neither form depends on the input's length, so the
 /// input can be streamed.
 ///
-/// For parser authors, the whole interface is:
+/// Parsers paint through a Painter (colormap/painter.h), which builds each
+/// label only when names are kept. What is recorded here:
 ///   - paint(start, length, slot, label) for one structure (a header, a
-///     segment's contents); the label is only read when keepsNames();
+///     segment's contents);
 ///   - paintEntry(start, length, base, index, label, head) for entry `index`
 ///     of a table whose entries alternate between `base` and the same slot
 ///     of the next group (alternatingSlot); `head` paints the entry's first
 ///     bytes apart (PE: the section name);
-///   - addSection(name, offset, size, has_bytes) for every structure that
-///     `--section NAME` may select, including those with no bytes in the
-///     file (SHT_NOBITS, size 0): record them with has_bytes false;
-///   - keepsNames(): build label text and names only when this is true
-///     (use LabelText for it); without it names cost nothing. When only the
-///     sections are kept, labels are dropped: keepsLabels() tells a parser
-///     it may skip building them.
+///   - mark(offset, size, has_bytes, label) for a structure that `--section`
+///     may select but that is not painted (SHT_NOBITS, size 0);
+///   - a label with a `select` name is selectable: sections() lists it by
+///     that name (and by the other names alsoNamed() gives it).
+/// Labels are structured (colormap/label.h), their text short human names:
+/// "ELF header", "program header 2 (LOAD)", "section 14 .text", "PE section
+/// .rdata". Names read from the input go in raw; whoever prints them
+/// escapes them (escapedName).
 ///   - addStop(offset, reason) where the walk stops at damage or at a bound
 ///     on the number of structures (not where it ends normally).
-/// Labels are short human names: "ELF header", "program header 2 (LOAD)",
-/// "section 14 .text", "PE section .rdata". Names read from the input go in
-/// raw; whoever prints them escapes them (escapedName).
 class Colormap {
  public:
   Colormap() = default;
@@ -142,7 +128,11 @@ class Colormap {
   /// Records a paint of [start, start + length). The sum never wraps: a
   /// region that reaches past 2^64 simply reaches past the end. Regions past
   /// the end of the input are harmless: those offsets are never looked up.
+  /// A label is kept when keepsLabels(); a selectable one is listed in
+  /// sections() when keepsNames(), without bytes when `length` is 0.
   /// May throw std::bad_alloc; buildColormap turns that into OutOfMemory.
+  void paint(std::uint64_t start, std::uint64_t length, PaletteSlot slot, const Label* label);
+  /// The same with a label that is its kind alone ("ELF header").
   void paint(std::uint64_t start, std::uint64_t length, PaletteSlot slot,
              std::string_view label = {});
 
@@ -150,11 +140,19 @@ class Colormap {
   /// Without names, the adjacent entries of one table share one paint, also
   /// when other paints come between them, as long as those lie outside the
   /// entries (so the order of painting still decides nothing).
-  void paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot base, std::uint32_t index,
+  void paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot base, std::uint64_t index,
+                  const Label* label, EntryHead head = {}, const Label* head_label = nullptr);
+  /// The same with labels that are their kinds alone.
+  void paintEntry(std::uint64_t start, std::uint64_t length, PaletteSlot base, std::uint64_t index,
                   std::string_view label = {}, EntryHead head = {});
 
-  /// Records a selectable section (only when keepsNames()).
-  void addSection(std::string_view name, std::uint64_t offset, std::uint64_t size, bool has_bytes);
+  /// Records a selectable structure that no paint stands for: [offset,
+  /// offset + size), which occupies bytes of the file only if `has_bytes`
+  /// (only when keepsNames() and the label has a `select` name).
+  void mark(std::uint64_t offset, std::uint64_t size, bool has_bytes, const Label& label);
+
+  /// Lets sections()[section]'s structure also answer to `name`.
+  void alsoNamed(std::size_t section, std::string_view name);
 
   /// The most stops kept: a universal Mach-O's slices may each stop.
   static constexpr std::size_t kMaxStops = 16;
@@ -188,11 +186,18 @@ class Colormap {
   const PaintOrder& order() const { return order_; }
   /// The runs, front to back (after resolve()).
   RunSweep runs() const { return RunSweep(*this); }
+  /// Every name of a selectable structure, in the order recorded.
   const std::vector<NamedSection>& sections() const { return sections_; }
   /// The stops, in the order they were recorded.
   const std::vector<WalkStop>& stops() const { return stops_; }
   /// The text of a label or section name; empty for kNoLabel.
   std::string_view label(std::uint32_t id) const;
+  /// The label of the structure that a name of sections() selects; kNoLabel
+  /// when labels are not kept.
+  std::uint32_t sectionLabel(const NamedSection& section) const;
+  /// A label's kind ("program header") and index (kNoIndex: none).
+  std::string_view labelKind(std::uint32_t id) const;
+  std::uint64_t labelIndex(std::uint32_t id) const;
 
   /// The slot of the byte at `offset`, whose value is `byte`. Sweeps from
   /// the start: for checks; the dump reads through a Reader.
@@ -223,15 +228,20 @@ class Colormap {
   };
 
  private:
-  std::uint32_t addLabel(std::string_view text);
+  std::uint32_t addLabel(const Label* label);
   std::uint32_t addText(std::string_view text);
+  // A section's name, followed by its structure's label when labels are kept.
+  std::uint32_t addName(std::string_view name, std::uint32_t label);
+  // Lists `label` in sections() when it has a select name.
+  void listSection(const Label* label, std::uint32_t id, std::uint64_t offset, std::uint64_t size,
+                   bool has_bytes);
   void push(const Paint& paint);
 
   // A row of entries that may still grow, and the hull of the paints made
   // after its last entry: a new entry outside that hull may join the row.
   struct OpenRow {
     std::size_t paint = SIZE_MAX;
-    std::uint32_t next = 0;  // the number the row's next entry must have
+    std::uint64_t next = 0;  // the number the row's next entry must have
     std::uint64_t after_start = UINT64_MAX;
     std::uint64_t after_end = 0;
   };
@@ -242,7 +252,9 @@ class Colormap {
   PaintOrder order_;
   std::vector<NamedSection> sections_;
   std::vector<WalkStop> stops_;
-  // Every label and name, each as one length byte and its text.
+  // Every label and name, each as one length byte and its text; a label
+  // then its kind's place in the text (two bytes) and its index (eight); a
+  // section's name, when labels are kept, its structure's label (four).
   std::string labels_;
   KeptNames kept_ = KeptNames::None;
   bool byteClasses_ = false;

@@ -192,7 +192,7 @@ TEST(ColormapTest, LabelsAndSectionsAreKeptOnlyWhenAskedFor) {
   for (bool keepNames : {false, true}) {
     Colormap colormap(keepNames);
     colormap.paint(0, 4, kC1, "QOI magic");
-    colormap.addSection(".bss", 100, 0, false);
+    testing::markSection(colormap, ".bss", 100, 0, false);
     ASSERT_EQ(colormap.paints().size(), 1u);
     EXPECT_EQ(colormap.label(colormap.paints()[0].label), keepNames ? "QOI magic" : "");
     ASSERT_EQ(colormap.sections().size(), keepNames ? 1u : 0u);
@@ -212,8 +212,8 @@ TEST(ColormapTest, SectionsAloneKeepNoLabelsAndEntriesStillShareAPaint) {
                         EntryHead{.size = 30, .base = kC2, .label = "head"});
   }
   colormap.paint(0, 4, kC1, "magic");
-  colormap.addSection("m7", 100, 0, false);
-  colormap.addSection("m8", 200, 5, true);
+  testing::markSection(colormap, "m7", 100, 0, false);
+  testing::markSection(colormap, "m8", 200, 5, true);
   EXPECT_EQ(colormap.paints().size(), 2u);
   for (const Paint& paint : colormap.paints()) EXPECT_EQ(paint.label, kNoLabel);
   ASSERT_EQ(colormap.sections().size(), 2u);

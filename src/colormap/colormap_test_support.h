@@ -23,6 +23,17 @@ inline char slotChar(std::uint8_t slot) {
   return slot < kChars.size() ? kChars[slot] : '?';
 }
 
+/// A selectable section that no paint stands for, as a parser records one
+/// without bytes in the file (SHT_NOBITS) or apart from its paints.
+inline void markSection(Colormap& colormap, std::string_view name, std::uint64_t offset,
+                        std::uint64_t size, bool has_bytes) {
+  Label label;
+  label.kind = "section";
+  label.name = name;
+  label.select = name;
+  colormap.mark(offset, size, has_bytes, label);
+}
+
 /// The colormap of `bytes` as a mask, one letter per input byte.
 inline std::string maskOf(const Colormap& colormap, ByteSpan bytes) {
   std::vector<std::uint8_t> slots(bytes.size());

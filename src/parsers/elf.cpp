@@ -2,6 +2,7 @@
 #include <optional>
 
 #include "colormap/alternating_slot.h"
+#include "colormap/painter.h"
 #include "core/checked_add.h"
 #include "parsers/elf_layout.h"
 #include "parsers/input_cursor.h"
@@ -49,10 +50,11 @@ std::string_view segmentTypeName(std::uint32_t type) {
   }
 }
 
-LabelText& withSegmentType(LabelText& text, std::uint32_t type) {
+// The segment type's name, or "type N" built in `room`.
+std::string_view segmentType(std::uint32_t type, LabelText& room) {
   const std::string_view name = segmentTypeName(type);
-  if (!name.empty()) return text << name;
-  return text << "type " << std::uint64_t{type};
+  if (!name.empty()) return name;
+  return (room << "type " << std::uint64_t{type}).view();
 }
 
 // The section-header string table, where section names live.
@@ -84,88 +86,86 @@ struct ElfTable {
   bool sections = false;
 };
 
-// What a table walk needs to name what it paints (used only when the
-// colormap keeps names).
-struct Namer {
-  const RandomAccess& input;
-  StringTable strings;
+// What a table walk needs to name what it paints. The string table is
+// found on the first name asked for, so a run without names reads nothing
+// for them.
+class Namer {
+ public:
+  Namer(const RandomAccess& input, const ElfLayout& layout, const ElfHeader& header)
+      : input_(input), layout_(layout), header_(header) {}
+  std::string_view name(std::uint32_t at, NameStorage& storage);
+  const RandomAccess& input() const { return input_; }
+
+ private:
+  const RandomAccess& input_;
+  const ElfLayout& layout_;
+  const ElfHeader& header_;
+  std::optional<StringTable> strings_;
 };
 
-void paintProgramEntry(Colormap& colormap, const ElfTable& table, std::uint64_t at, std::uint32_t i,
-                       const ElfEntry* entry) {
-  if (!colormap.keepsNames()) {
-    colormap.paintEntry(at, table.entry_size, table.entry_slot, i);
-    return;
-  }
-  LabelText label;
-  label << "program header " << std::uint64_t{i};
-  if (entry != nullptr) withSegmentType(label << " (", entry->type) << ')';
-  colormap.paintEntry(at, table.entry_size, table.entry_slot, i, label.view());
+void paintProgramEntry(const Painter& painter, const ElfTable& table, std::uint64_t at,
+                       std::uint32_t i, const ElfEntry* entry) {
+  painter.paintEntry(at, table.entry_size, table.entry_slot, i, [&](Label& label) {
+    label.kind = "program header";
+    label.index = i;
+    if (entry != nullptr) label.detail = segmentType(entry->type, label.scratch[0]);
+  });
 }
 
-void paintSegment(Colormap& colormap, const ElfTable& table, std::uint32_t i,
+void paintSegment(const Painter& painter, const ElfTable& table, std::uint32_t i,
                   const ElfEntry& entry) {
-  const PaletteSlot slot = alternatingSlot(table.contents_slot, i);
-  if (!colormap.keepsNames()) {
-    colormap.paint(entry.offset, entry.size, slot);
-    return;
-  }
-  LabelText label;
-  withSegmentType(label << "segment " << std::uint64_t{i} << " (", entry.type) << ", ";
-  label << ((entry.flags & 4) != 0 ? 'r' : '-') << ((entry.flags & 2) != 0 ? 'w' : '-')
-        << ((entry.flags & 1) != 0 ? 'x' : '-') << ')';
-  colormap.paint(entry.offset, entry.size, slot, label.view());
+  painter.paint(
+      entry.offset, entry.size, alternatingSlot(table.contents_slot, i), [&](Label& label) {
+        label.kind = "segment";
+        label.index = i;
+        LabelText& detail = label.scratch[0];
+        detail << segmentType(entry.type, label.scratch[1]) << ", ";
+        detail << ((entry.flags & 4) != 0 ? 'r' : '-') << ((entry.flags & 2) != 0 ? 'w' : '-')
+               << ((entry.flags & 1) != 0 ? 'x' : '-');
+        label.detail = detail.view();
+      });
 }
 
-void paintSectionEntry(Colormap& colormap, const ElfTable& table, const Namer& namer,
+void paintSectionEntry(const Painter& painter, const ElfTable& table, Namer& namer,
                        std::uint64_t at, std::uint32_t i, const ElfEntry* entry) {
-  if (!colormap.keepsNames()) {
-    colormap.paintEntry(at, table.entry_size, table.entry_slot, i);
-    return;
-  }
-  NameStorage storage{};
-  LabelText label;
-  label << "section header " << std::uint64_t{i};
-  if (entry != nullptr) {
-    const std::string_view name = nameInTable(namer.input, namer.strings, entry->name, storage);
-    if (!name.empty()) label << ' ' << name;
-  }
-  colormap.paintEntry(at, table.entry_size, table.entry_slot, i, label.view());
+  painter.paintEntry(at, table.entry_size, table.entry_slot, i, [&](Label& label) {
+    label.kind = "section header";
+    label.index = i;
+    if (entry != nullptr) label.name = namer.name(entry->name, label.storage);
+  });
 }
 
-void paintSection(Colormap& colormap, const ElfTable& table, const Namer& namer, std::uint32_t i,
+// Section 0 and sections without a name are no choice for --section.
+void paintSection(const Painter& painter, const ElfTable& table, Namer& namer, std::uint32_t i,
                   const ElfEntry& entry) {
-  const PaletteSlot slot = alternatingSlot(table.contents_slot, i);
-  const bool painted = sectionHasFileContents(entry);
-  if (!colormap.keepsNames()) {
-    if (painted) colormap.paint(entry.offset, entry.size, slot);
-    return;
+  const auto describe = [&](Label& label) {
+    label.kind = "section";
+    label.index = i;
+    label.name = namer.name(entry.name, label.storage);
+    if (i != 0) label.select = label.name;
+  };
+  if (sectionHasFileContents(entry)) {
+    painter.paintSelectable(entry.offset, entry.size, alternatingSlot(table.contents_slot, i),
+                            describe);
+  } else {
+    painter.mark(entry.offset, entry.size,
+                 entry.type != kShtNobits && entry.type != kShtNull && entry.size > 0, describe);
   }
-  NameStorage storage{};
-  const std::string_view name = nameInTable(namer.input, namer.strings, entry.name, storage);
-  if (i != 0 && !name.empty()) {
-    colormap.addSection(name, entry.offset, entry.size,
-                        entry.type != kShtNobits && entry.type != kShtNull && entry.size > 0);
-  }
-  if (!painted) return;
-  LabelText label;
-  label << "section " << std::uint64_t{i};
-  if (!name.empty()) label << ' ' << name;
-  colormap.paint(entry.offset, entry.size, slot, label.view());
 }
 
 // Where a stop at `at` in the table shows: there when it lies in the input,
 // else at the table, else at the ELF header that points to the table.
 std::uint64_t stopOffset(const ElfTable& table, const Namer& namer, std::uint64_t at) {
-  const std::uint64_t size = namer.input.size();
+  const std::uint64_t size = namer.input().size();
   return at < size ? at : table.offset < size ? table.offset : 0;
 }
 
 // Each entry is painted before it is read, so an entry cut short by the end
 // of the input still shows. Returns false when an entry could not be read
 // whole, which ends the whole parse.
-bool paintTable(const ElfTable& table, const Namer& namer, Colormap& colormap) {
-  InputCursor cursor(namer.input);
+bool paintTable(const ElfTable& table, const RandomAccess& input, Namer& namer,
+                const Painter& painter) {
+  InputCursor cursor(input);
   cursor.seek(table.offset);
   const std::uint64_t count = std::min(table.count, kMaxTableEntries);
   const std::string_view kind = table.sections ? "section header" : "program header";
@@ -173,35 +173,34 @@ bool paintTable(const ElfTable& table, const Namer& namer, Colormap& colormap) {
     const std::uint64_t at = cursor.position();
     const Result<ByteSpan> record = cursor.readExact(table.entry_size);
     if (!record) {
-      if (at < namer.input.size()) {
-        colormap.addStop(at, LabelText()
-                                 << "input ends inside " << kind << ' ' << std::uint64_t{i});
+      if (at < namer.input().size()) {
+        painter.stop(at, LabelText() << "input ends inside " << kind << ' ' << std::uint64_t{i});
       } else if (i == 0) {
-        colormap.addStop(0, (LabelText() << kind << " table at ").hex(at) << " lies past the end");
+        painter.stop(0, (LabelText() << kind << " table at ").hex(at) << " lies past the end");
       } else {
-        colormap.addStop(stopOffset(table, namer, at), LabelText() << "input ends before " << kind
-                                                                   << ' ' << std::uint64_t{i}
-                                                                   << " of " << table.count);
+        painter.stop(stopOffset(table, namer, at), LabelText() << "input ends before " << kind
+                                                               << ' ' << std::uint64_t{i} << " of "
+                                                               << table.count);
       }
       if (table.sections) {
-        paintSectionEntry(colormap, table, namer, at, i, nullptr);
+        paintSectionEntry(painter, table, namer, at, i, nullptr);
       } else {
-        paintProgramEntry(colormap, table, at, i, nullptr);
+        paintProgramEntry(painter, table, at, i, nullptr);
       }
       return false;
     }
     const ElfEntry entry = table.decode(*record);
     if (table.sections) {
-      paintSectionEntry(colormap, table, namer, at, i, &entry);
-      paintSection(colormap, table, namer, i, entry);
+      paintSectionEntry(painter, table, namer, at, i, &entry);
+      paintSection(painter, table, namer, i, entry);
     } else {
-      paintProgramEntry(colormap, table, at, i, &entry);
-      if (segmentHasOwnContents(entry)) paintSegment(colormap, table, i, entry);
+      paintProgramEntry(painter, table, at, i, &entry);
+      if (segmentHasOwnContents(entry)) paintSegment(painter, table, i, entry);
     }
   }
   if (table.count > kMaxTableEntries) {
-    colormap.addStop(stopOffset(table, namer, cursor.position()),
-                     LabelText() << "after " << kMaxTableEntries << ' ' << kind << 's');
+    painter.stop(stopOffset(table, namer, cursor.position()),
+                 LabelText() << "after " << kMaxTableEntries << ' ' << kind << 's');
   }
   return true;
 }
@@ -244,29 +243,34 @@ ElfHeader withExtendedNumbering(const ElfLayout& layout, ElfHeader header,
   return header;
 }
 
+std::string_view Namer::name(std::uint32_t at, NameStorage& storage) {
+  if (!strings_) strings_ = findStrings(layout_, header_, input_);
+  return nameInTable(input_, *strings_, at, storage);
+}
+
 }  // namespace
 
 void colorizeElf(const RandomAccess& input, Colormap& colormap) {
-  colormap.fill(kNormalAlt);
+  const Painter painter(colormap);
+  painter.fill(kNormalAlt);
   std::uint8_t elf_class = 0;
   if (input.readAt(kElfClassOffset, &elf_class, 1) != 1) return;
   const std::optional<ElfLayout> class_layout = elfLayoutForClass(elf_class);
   if (!class_layout) return;
 
   // The header shows even when the input ends inside it.
-  colormap.paint(0, class_layout->header_size, kC1, "ELF header");
+  painter.paint(0, class_layout->header_size, kC1, titled("ELF header"));
   InputCursor cursor(input);
   const Result<ByteSpan> header_record = cursor.readExact(class_layout->header_size);
   if (!header_record) {
-    colormap.addStop(0, LabelText() << "input ends inside the ELF header");
+    painter.stop(0, LabelText() << "input ends inside the ELF header");
     return;
   }
 
   const ElfLayout layout = withByteOrder(*class_layout, (*header_record)[kElfDataOffset]);
   const ElfHeader header =
       withExtendedNumbering(layout, decodeElfHeader(layout, *header_record), input);
-  Namer namer{input, {}};
-  if (colormap.keepsNames()) namer.strings = findStrings(layout, header, input);
+  Namer namer(input, layout, header);
 
   const ElfTable program_headers = {.offset = header.phoff,
                                     .count = header.phnum,
@@ -274,7 +278,7 @@ void colorizeElf(const RandomAccess& input, Colormap& colormap) {
                                     .entry_slot = kC2,
                                     .contents_slot = kC2Alt,
                                     .decode = entryDecoders(layout).program};
-  if (!paintTable(program_headers, namer, colormap)) return;
+  if (!paintTable(program_headers, input, namer, painter)) return;
 
   const ElfTable section_headers = {.offset = header.shoff,
                                     .count = header.shnum,
@@ -283,7 +287,7 @@ void colorizeElf(const RandomAccess& input, Colormap& colormap) {
                                     .contents_slot = kC4Alt,
                                     .decode = entryDecoders(layout).section,
                                     .sections = true};
-  paintTable(section_headers, namer, colormap);
+  paintTable(section_headers, input, namer, painter);
 }
 
 const Format kElfFormat{

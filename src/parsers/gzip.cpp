@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "colormap/alternating_slot.h"
+#include "colormap/painter.h"
 #include "parsers/byte_order.h"
 #include "parsers/forward_walk.h"
 #include "parsers/input_cursor.h"
@@ -70,18 +71,16 @@ std::optional<std::uint64_t> bgzfBlockSize(InputCursor& cursor, std::uint64_t le
   return std::nullopt;
 }
 
-// The one place where a paint is made with or without its label.
-void paintPart(Colormap& colormap, std::uint64_t start, std::uint64_t length, PaletteSlot slot,
-               const GzipMember& m, std::string_view what, std::string_view after = {},
-               std::string_view detail = {}) {
-  if (!colormap.keepsNames()) {
-    colormap.paint(start, length, slot);
-    return;
-  }
-  LabelText label;
-  label << what << m.index << after;
-  if (!detail.empty()) label << " (" << detail << ')';
-  colormap.paint(start, length, slot, label.view());
+// "gzip member 0 header", "name in gzip member 0 (a.txt)": `kind`, the
+// member's number, then `part` and the detail in parentheses, if any.
+auto memberPart(std::string_view kind, const GzipMember& m, std::string_view part = {},
+                std::string_view detail = {}) {
+  return [kind, index = m.index, part, detail](Label& label) {
+    label.kind = kind;
+    label.index = index;
+    label.part = part;
+    label.detail = detail;
+  };
 }
 
 // A header field waits whole in memory: the extra field (2 + 65535 bytes),
@@ -103,20 +102,21 @@ class GzipWalk final : public ForwardWalk {
   // Walks on over the bytes before `end` (all of them: `ended`); returns
   // the offset before which every byte is painted for good.
   std::uint64_t step(const RandomAccess& input, std::uint64_t end, bool ended, Colormap& colormap) {
+    const Painter painter(colormap);
     if (!started_) {
-      colormap.fill(kNormalAlt);
+      painter.fill(kNormalAlt);
       started_ = true;
     }
     InputCursor cursor(input);
     for (;;) {
       std::optional<std::uint64_t> wait;
       switch (phase_) {
-        case Phase::Header: wait = header(cursor, end, ended, colormap); break;
-        case Phase::Extra: wait = extra(cursor, end, ended, colormap); break;
+        case Phase::Header: wait = header(cursor, end, ended, painter); break;
+        case Phase::Extra: wait = extra(cursor, end, ended, painter); break;
         case Phase::Name:
-        case Phase::Comment: wait = text(cursor, end, ended, colormap); break;
-        case Phase::HeaderCrc: wait = headerCrc(end, ended, colormap); break;
-        case Phase::Data: wait = data(end, ended, colormap); break;
+        case Phase::Comment: wait = text(cursor, end, ended, painter); break;
+        case Phase::HeaderCrc: wait = headerCrc(end, ended, painter); break;
+        case Phase::Data: wait = data(end, ended, painter); break;
         case Phase::Done: return std::numeric_limits<std::uint64_t>::max();
       }
       if (wait) return *wait;
@@ -129,10 +129,10 @@ class GzipWalk final : public ForwardWalk {
   // Each step returns where the walk waits for more bytes, or nothing when
   // it goes on (in another phase, or done).
   std::optional<std::uint64_t> header(InputCursor& cursor, std::uint64_t end, bool ended,
-                                      Colormap& colormap) {
+                                      const Painter& painter) {
     if (m_.index == kMaxMembers) {
       if (m_.start < end) {
-        colormap.addStop(m_.start, LabelText() << "after " << kMaxMembers << " members");
+        painter.stop(m_.start, LabelText() << "after " << kMaxMembers << " members");
       }
       return stop();
     }
@@ -142,7 +142,7 @@ class GzipWalk final : public ForwardWalk {
     const Result<ByteSpan> header = cursor.readExact(kHeaderSize);
     if (!header || (*header)[0] != 0x1f || (*header)[1] != 0x8b || (*header)[2] != 8) {
       if (m_.start < end) {
-        colormap.addStop(
+        painter.stop(
             m_.start,
             header ? LabelText() << "no gzip header where member " << m_.index << " should begin"
                    : LabelText() << "input ends inside member " << m_.index << "'s header");
@@ -150,32 +150,32 @@ class GzipWalk final : public ForwardWalk {
       return stop();
     }
     m_.flags = (*header)[3];
-    paintPart(colormap, m_.start, kHeaderSize, alternatingSlot(kC2, m_.index), m_, "gzip member ",
-              " header");
+    painter.paint(m_.start, kHeaderSize, alternatingSlot(kC2, m_.index),
+                  memberPart("gzip member", m_, "header"));
     at_ = m_.start + kHeaderSize;
     return next(Phase::Header);
   }
 
   std::optional<std::uint64_t> extra(InputCursor& cursor, std::uint64_t end, bool ended,
-                                     Colormap& colormap) {
+                                     const Painter& painter) {
     if (!ended && end - at_ < 2) return at_;
     cursor.seek(at_);
     const Result<ByteSpan> xlen = cursor.readExact(2);
     if (!xlen) {
-      colormap.addStop(m_.start, LabelText() << "input ends inside member " << m_.index
-                                             << "'s extra field length");
+      painter.stop(m_.start, LabelText() << "input ends inside member " << m_.index
+                                         << "'s extra field length");
       return stop();
     }
     const std::uint16_t length = loadLe16(*xlen, 0);
     const std::uint64_t extra_end = cursor.position() + length;
     if (!ended && end < extra_end) return at_;
     if (extra_end > end) {
-      colormap.addStop(at_, LabelText() << "extra field of member " << m_.index << " claims "
-                                        << std::uint64_t{length} << " bytes, past the end");
+      painter.stop(at_, LabelText() << "extra field of member " << m_.index << " claims "
+                                    << std::uint64_t{length} << " bytes, past the end");
       return stop();
     }
-    paintPart(colormap, at_, 2 + length, alternatingSlot(kC2Accent, m_.index), m_,
-              "extra field in gzip member ");
+    painter.paint(at_, 2 + length, alternatingSlot(kC2Accent, m_.index),
+                  memberPart("extra field in gzip member", m_));
     m_.block_size = bgzfBlockSize(cursor, length);
     at_ = extra_end;
     return next(Phase::Extra);
@@ -185,13 +185,13 @@ class GzipWalk final : public ForwardWalk {
   // stopped; a field with no NUL within kMaxTextScan bytes, or before the
   // end, ends the walk.
   std::optional<std::uint64_t> text(InputCursor& cursor, std::uint64_t end, bool ended,
-                                    Colormap& colormap) {
+                                    const Painter& painter) {
     while (text_.length < kMaxTextScan) {
       const std::uint64_t at = text_.start + text_.length;
       if (at >= end) {
         if (ended) {
-          colormap.addStop(m_.start, LabelText() << "input ends inside the " << textKind()
-                                                 << " of member " << m_.index);
+          painter.stop(m_.start, LabelText() << "input ends inside the " << textKind()
+                                             << " of member " << m_.index);
           return stop();
         }
         return text_.start;
@@ -206,7 +206,7 @@ class GzipWalk final : public ForwardWalk {
       for (std::size_t k = 0; k < bytes.size(); ++k) {
         if (bytes[k] == 0) {
           text_.length += k + 1;
-          paintText(colormap);
+          paintText(painter);
           at_ = text_.start + text_.length;
           return next(phase_);
         }
@@ -214,32 +214,32 @@ class GzipWalk final : public ForwardWalk {
       }
       text_.length += bytes.size();
     }
-    colormap.addStop(text_.start, LabelText()
-                                      << "no NUL in the first " << kMaxTextScan << " bytes of the "
-                                      << textKind() << " of member " << m_.index);
+    painter.stop(text_.start, LabelText()
+                                  << "no NUL in the first " << kMaxTextScan << " bytes of the "
+                                  << textKind() << " of member " << m_.index);
     return stop();
   }
 
   std::string_view textKind() const { return phase_ == Phase::Name ? "name" : "comment"; }
 
-  void paintText(Colormap& colormap) {
+  void paintText(const Painter& painter) {
     const PaletteSlot slot = alternatingSlot(kC2Accent, m_.index);
     if (phase_ == Phase::Name) {
-      paintPart(colormap, text_.start, text_.length, slot, m_, "name in gzip member ", {},
-                text_.view());
+      painter.paint(text_.start, text_.length, slot,
+                    memberPart("name in gzip member", m_, {}, text_.view()));
       name_ = text_;
     } else {
-      paintPart(colormap, text_.start, text_.length, slot, m_, "comment in gzip member ");
+      painter.paint(text_.start, text_.length, slot, memberPart("comment in gzip member", m_));
     }
   }
 
-  std::optional<std::uint64_t> headerCrc(std::uint64_t end, bool ended, Colormap& colormap) {
+  std::optional<std::uint64_t> headerCrc(std::uint64_t end, bool ended, const Painter& painter) {
     if (!ended && end - at_ < kHeaderCrcSize) return at_;
-    paintPart(colormap, at_, kHeaderCrcSize, alternatingSlot(kC2, m_.index), m_,
-              "header CRC of gzip member ");
+    painter.paint(at_, kHeaderCrcSize, alternatingSlot(kC2, m_.index),
+                  memberPart("header CRC of gzip member", m_));
     if (at_ > end || end - at_ < kHeaderCrcSize) {
-      colormap.addStop(m_.start, LabelText()
-                                     << "input ends inside member " << m_.index << "'s header CRC");
+      painter.stop(m_.start, LabelText()
+                                 << "input ends inside member " << m_.index << "'s header CRC");
       return stop();
     }
     at_ += kHeaderCrcSize;
@@ -248,7 +248,7 @@ class GzipWalk final : public ForwardWalk {
 
   // Only a BGZF block says where it ends; any other member runs to the end
   // of the input, with its trailer in the last eight bytes.
-  std::optional<std::uint64_t> data(std::uint64_t end, bool ended, Colormap& colormap) {
+  std::optional<std::uint64_t> data(std::uint64_t end, bool ended, const Painter& painter) {
     const std::uint64_t data = at_;
     const PaletteSlot data_slot = alternatingSlot(kC2Alt, m_.index);
     const PaletteSlot header_slot = alternatingSlot(kC2, m_.index);
@@ -256,7 +256,7 @@ class GzipWalk final : public ForwardWalk {
     if (!sized && !ended) {
       // Its end is not known yet: everything up to it is data, and the
       // trailer is painted over the last bytes once they are known.
-      if (!data_painted_) colormap.paint(data, UINT64_MAX, data_slot);
+      if (!data_painted_) painter.paint(data, UINT64_MAX, data_slot);
       data_painted_ = true;
       return end;
     }
@@ -264,18 +264,32 @@ class GzipWalk final : public ForwardWalk {
     // 65536 bytes: no wrap.
     const std::uint64_t member_end = sized ? m_.start + *m_.block_size : end;
     const std::uint64_t trailer = member_end - std::min(member_end - data, kTrailerSize);
+    // The data is selectable by the member's name, when it can be given on
+    // a command line (no NUL byte).
+    const auto select = [&](Label& label) {
+      if (name_ && name_->view().find('\0') == std::string_view::npos) {
+        label.select = name_->view();
+      }
+    };
+    const auto describe = memberPart("data of gzip member", m_);
     if (!data_painted_) {
-      paintPart(colormap, data, trailer - data, data_slot, m_, "data of gzip member ");
+      painter.paintSelectable(data, trailer - data, data_slot, [&](Label& label) {
+        describe(label);
+        select(label);
+      });
+    } else {
+      painter.mark(data, trailer - data, trailer > data, [&](Label& label) {
+        select(label);
+        label.kind = "section";
+        label.name = label.select;
+      });
     }
-    paintPart(colormap, trailer, member_end - trailer, header_slot, m_, "trailer of gzip member ");
-    if (name_ && colormap.keepsNames() && !name_->view().empty() &&
-        name_->view().find('\0') == std::string_view::npos) {
-      colormap.addSection(name_->view(), data, trailer - data, trailer > data);
-    }
+    painter.paint(trailer, member_end - trailer, header_slot,
+                  memberPart("trailer of gzip member", m_));
     if (!sized) return stop();
     if (member_end > end) {
-      colormap.addStop(m_.start, LabelText() << "member " << m_.index << " claims "
-                                             << *m_.block_size << " bytes, past the end");
+      painter.stop(m_.start, LabelText() << "member " << m_.index << " claims " << *m_.block_size
+                                         << " bytes, past the end");
     }
     // The next member, if any: a header that the input cuts short ends the walk.
     m_ = GzipMember{.index = m_.index + 1, .start = member_end, .flags = 0, .block_size = {}};

@@ -8,6 +8,7 @@
 #include <string_view>
 
 #include "colormap/alternating_slot.h"
+#include "colormap/painter.h"
 #include "parsers/byte_order.h"
 #include "parsers/forward_walk.h"
 #include "parsers/input_cursor.h"
@@ -128,15 +129,16 @@ class JpegWalk {
   std::uint64_t advance(const RandomAccess& input, std::uint64_t end, bool ended,
                         Colormap& colormap) {
     InputCursor cursor(input);
+    const Painter painter(colormap);
     if (state_ == State::Start) {
-      colormap.fill(kNormalAlt);
-      colormap.paint(0, kMarkerSize, kC1, "SOI");
+      painter.fill(kNormalAlt);
+      painter.paint(0, kMarkerSize, kC1, titled("SOI"));
       state_ = State::Markers;
       next_ = kMarkerSize;
     }
     while (state_ != State::Done) {
-      const bool more = state_ == State::Markers ? markers(cursor, end, ended, colormap)
-                                                 : scan(cursor, end, ended, colormap);
+      const bool more = state_ == State::Markers ? markers(cursor, end, ended, painter)
+                                                 : scan(cursor, end, ended, painter);
       if (!more) return std::min(next_, end);
     }
     return std::numeric_limits<std::uint64_t>::max();
@@ -146,11 +148,11 @@ class JpegWalk {
   enum class State : std::uint8_t { Start, Markers, Scan, Done };
 
   // Walks markers from next_; false when it waits for more bytes.
-  bool markers(InputCursor& cursor, std::uint64_t end, bool ended, Colormap& colormap) {
+  bool markers(InputCursor& cursor, std::uint64_t end, bool ended, const Painter& painter) {
     while (state_ == State::Markers) {
       if (segments_ == kMaxSegments || (ended && next_ >= end)) {
         if (segments_ == kMaxSegments && next_ < end) {
-          colormap.addStop(next_, LabelText() << "after " << kMaxSegments << " segments");
+          painter.stop(next_, LabelText() << "after " << kMaxSegments << " segments");
         }
         state_ = State::Done;
         break;
@@ -162,8 +164,8 @@ class JpegWalk {
       const ByteSpan bytes = cursor.peekUpTo(std::min(have, kMarkerLookahead));
       if (bytes.empty() || bytes[0] != kMarkerStart) {
         if (!bytes.empty()) {
-          colormap.addStop(next_, (LabelText() << "byte ").hex(bytes[0])
-                                      << " where a marker should be");
+          painter.stop(next_, (LabelText() << "byte ").hex(bytes[0])
+                                  << " where a marker should be");
         }
         state_ = State::Done;  // not a marker: damage
         break;
@@ -176,55 +178,54 @@ class JpegWalk {
         continue;
       }
       if (bytes.size() < kMarkerSize) {
-        colormap.addStop(next_, LabelText() << "input ends inside a marker");
+        painter.stop(next_, LabelText() << "input ends inside a marker");
         state_ = State::Done;  // the input ends in a lone FF
         break;
       }
       const std::uint64_t at = next_;
-      walkMarker(bytes, colormap);
+      walkMarker(bytes, painter);
       if (ended && next_ > end && state_ != State::Done) {
-        colormap.addStop(at, LabelText() << "segment " << segments_ - 1 << " claims "
-                                         << next_ - at - kMarkerSize << " bytes, past the end");
+        painter.stop(at, LabelText() << "segment " << segments_ - 1 << " claims "
+                                     << next_ - at - kMarkerSize << " bytes, past the end");
       }
     }
     return true;
   }
 
   // Paints the marker whose first bytes (at next_) are `bytes`.
-  void walkMarker(ByteSpan bytes, Colormap& colormap) {
+  void walkMarker(ByteSpan bytes, const Painter& painter) {
     const std::uint8_t code = bytes[1];
     if (code == kEoi) {
-      colormap.paint(next_, kMarkerSize, kC1, "EOI");
+      painter.paint(next_, kMarkerSize, kC1, titled("EOI"));
       state_ = State::Done;
       return;
     }
     if (code == kStuffed || code == kSoi) {
-      colormap.addStop(next_, code == kSoi ? LabelText() << "a second SOI"
-                                           : LabelText() << "ff 00 where a marker should be");
+      painter.stop(next_, code == kSoi ? LabelText() << "a second SOI"
+                                       : LabelText() << "ff 00 where a marker should be");
       state_ = State::Done;  // no marker, or a second start: damage
       return;
     }
     JpegMarker m{.index = segments_, .start = next_, .code = code};
     if (isStandalone(code)) {
-      paintMarker(colormap, m, {});
+      paintMarker(painter, m, {});
       next_ += kMarkerSize;
       ++segments_;
       return;
     }
     if (bytes.size() < kSegmentHeaderSize) {
-      colormap.addStop(next_, LabelText()
-                                  << "input ends inside segment " << m.index << "'s length");
+      painter.stop(next_, LabelText() << "input ends inside segment " << m.index << "'s length");
       state_ = State::Done;  // the length is cut short
       return;
     }
     m.length = loadUnsigned(bytes, {2, 2}, ByteOrder::Big);
     if (m.length < 2) {
-      colormap.addStop(
+      painter.stop(
           next_, LabelText() << "segment " << m.index << " has length " << m.length << ", under 2");
       state_ = State::Done;  // a length must count itself
       return;
     }
-    paintMarker(colormap, m, bytes.subspan(kSegmentHeaderSize));
+    paintMarker(painter, m, bytes.subspan(kSegmentHeaderSize));
     ++segments_;
     // The length has 16 bits and next_ lies inside the input: no wrap.
     next_ += kMarkerSize + m.length;
@@ -237,43 +238,39 @@ class JpegWalk {
   // The marker's paints and, for a segment with a length, its payload as a
   // section (a marker that several segments have is ambiguous, and each is
   // reachable by its number). `payload` holds the payload's first bytes in memory.
-  void paintMarker(Colormap& colormap, const JpegMarker& m, ByteSpan payload) {
-    const PaletteSlot header_slot = alternatingSlot(kC2, m.index);
+  void paintMarker(const Painter& painter, const JpegMarker& m, ByteSpan payload) {
     const std::uint64_t header = m.length == 0 ? kMarkerSize : kSegmentHeaderSize;
     const std::uint64_t size = m.length == 0 ? 0 : m.length - 2;
     const std::uint64_t data = m.start + header;
-    if (!colormap.keepsNames()) {
-      colormap.paint(m.start, header, header_slot);
-      colormap.paint(data, size, alternatingSlot(kC2Alt, m.index));
-      return;
-    }
-    LabelText kind;
-    appendMarkerName(kind, m.code);
-    LabelText name;
-    name << "segment " << m.index << ' ';
-    if (kind.view().empty()) {
-      constexpr std::string_view kHex = "0123456789abcdef";
-      name << "marker 0x" << kHex[m.code >> 4] << kHex[m.code & 0xf];
-    } else {
-      name << kind.view();
-    }
-    if (m.code >= 0xe0 && m.code <= 0xef) {
-      const std::string_view id =
-          identifierOf(payload.subspan(0, std::min<std::size_t>(payload.size(), size)));
-      if (!id.empty()) name << " (" << id << ')';
-    }
-    colormap.paint(m.start, header, header_slot, name.view());
-    LabelText payload_label;
-    payload_label << "payload of " << name.view();
-    colormap.paint(data, size, alternatingSlot(kC2Alt, m.index), payload_label.view());
-    if (m.length != 0 && !kind.view().empty()) {
-      colormap.addSection(kind.view(), data, size, size > 0);
-    }
+    // "segment 1 APP1 (Exif)", its payload selectable by the marker's name.
+    const auto describe = [&](Label& label) {
+      label.index = m.index;
+      appendMarkerName(label.scratch[0], m.code);
+      label.name = label.scratch[0].view();
+      if (label.name.empty()) {
+        constexpr std::string_view kHex = "0123456789abcdef";
+        label.name =
+            (label.scratch[1] << "marker 0x" << kHex[m.code >> 4] << kHex[m.code & 0xf]).view();
+      }
+      if (m.code >= 0xe0 && m.code <= 0xef) {
+        label.detail =
+            identifierOf(payload.subspan(0, std::min<std::size_t>(payload.size(), size)));
+      }
+    };
+    painter.paint(m.start, header, alternatingSlot(kC2, m.index), [&](Label& label) {
+      describe(label);
+      label.kind = "segment";
+    });
+    painter.paintSelectable(data, size, alternatingSlot(kC2Alt, m.index), [&](Label& label) {
+      describe(label);
+      label.kind = "payload of segment";
+      if (m.length != 0) label.select = label.scratch[0].view();
+    });
   }
 
   // Scans entropy-coded data from scanned_ for the marker that ends it;
   // false when it waits for more bytes. Each byte is looked at once.
-  bool scan(InputCursor& cursor, std::uint64_t end, bool ended, Colormap& colormap) {
+  bool scan(InputCursor& cursor, std::uint64_t end, bool ended, const Painter& painter) {
     while (scanned_ < end) {
       cursor.seek(scanned_);
       const ByteSpan bytes = cursor.peekInto(std::span(piece_).first(
@@ -281,7 +278,7 @@ class JpegWalk {
       if (bytes.empty()) break;
       const ScanPiece piece = scanPiece(bytes);
       if (piece.marker) {
-        endScan(colormap, scanned_ + piece.at);
+        endScan(painter, scanned_ + piece.at);
         return true;
       }
       if (piece.at == 0) break;  // a lone FF whose next byte is not here yet
@@ -290,40 +287,53 @@ class JpegWalk {
     if (ended) {
       // The input ends inside the scan: what is there is its data (none
       // when the SOS segment itself runs past the end).
-      endScan(colormap, std::max(end, scanned_));
+      endScan(painter, std::max(end, scanned_));
       state_ = State::Done;
       return true;
     }
     // Painted as it passes, so that a stream holds no more than it shows.
-    paintScan(colormap, scanned_);
+    paintScan(painter, scanned_);
     pieceStart_ = scanned_;
     next_ = scanned_;
     return false;
   }
 
-  void endScan(Colormap& colormap, std::uint64_t marker) {
-    paintScan(colormap, marker);
-    if (colormap.keepsNames()) {
-      LabelText name;
-      name << "scan " << scans_;
-      colormap.addSection(name.view(), scanStart_, marker - scanStart_, marker > scanStart_);
+  // The scan's data is selectable as "scan N": its paint when that is the
+  // whole scan, else marked apart.
+  void endScan(const Painter& painter, std::uint64_t marker) {
+    const auto select = [&](Label& label) {
+      label.select = (label.scratch[0] << "scan " << scans_).view();
+    };
+    if (pieceStart_ == scanStart_) {
+      painter.paintSelectable(pieceStart_, marker - pieceStart_, alternatingSlot(kC4Alt, scans_),
+                              [&](Label& label) {
+                                describeScan(label);
+                                select(label);
+                              });
+    } else {
+      paintScan(painter, marker);
+      painter.mark(scanStart_, marker - scanStart_, marker > scanStart_, [&](Label& label) {
+        select(label);
+        label.kind = "section";
+        label.name = label.select;
+      });
     }
     ++scans_;
     next_ = marker;
     state_ = State::Markers;
   }
 
+  // "scan 0 data"
+  void describeScan(Label& label) const {
+    label.kind = "scan";
+    label.index = scans_;
+    label.part = "data";
+  }
+
   // Paints the scan's data from pieceStart_ to `until` (or the end).
-  void paintScan(Colormap& colormap, std::uint64_t until) {
-    const std::uint64_t length = until - pieceStart_;
-    const PaletteSlot slot = alternatingSlot(kC4Alt, scans_);
-    if (!colormap.keepsNames()) {
-      colormap.paint(pieceStart_, length, slot);
-      return;
-    }
-    LabelText label;
-    label << "scan " << scans_ << " data";
-    colormap.paint(pieceStart_, length, slot, label.view());
+  void paintScan(const Painter& painter, std::uint64_t until) {
+    painter.paint(pieceStart_, until - pieceStart_, alternatingSlot(kC4Alt, scans_),
+                  [&](Label& label) { describeScan(label); });
   }
 
   State state_ = State::Start;

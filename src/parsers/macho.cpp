@@ -1,12 +1,15 @@
 #include <algorithm>
 #include <array>
 #include <limits>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "colormap/alternating_slot.h"
+#include "colormap/painter.h"
 #include "parsers/input_cursor.h"
 #include "parsers/macho_layout.h"
 #include "parsers/macho_names.h"
-#include "parsers/macho_painter.h"
 #include "parsers/parsers.h"
 #include "parsers/slice_access.h"
 
@@ -29,75 +32,88 @@ constexpr std::uint64_t kMaxStructures = 65536;
 
 struct ThinFile {
   const MachOKind& kind;
-  const MachOPainter& painter;
+  const Painter& painter;
   std::uint64_t& structures_left;  // shared by all slices
   std::uint64_t sections = 0;      // counted across all segments, for the alternation
   std::uint64_t size = 0;          // of the file or slice
 };
 
-LabelText& withCommandName(LabelText& label, std::uint32_t cmd) {
+// The command's LC_ name, or "cmd N" built in `room`.
+std::string_view commandName(std::uint32_t cmd, LabelText& room) {
   const std::string_view name = loadCommandName(cmd);
-  if (!name.empty()) return label << name;
-  return label << "cmd " << std::uint64_t{cmd};
+  if (!name.empty()) return name;
+  return (room << "cmd " << std::uint64_t{cmd}).view();
 }
 
-void paintCommand(const MachOPainter& painter, std::uint64_t at, std::uint64_t cmdsize,
+void paintCommand(const Painter& painter, std::uint64_t at, std::uint64_t cmdsize,
                   std::uint64_t index, std::uint32_t cmd) {
-  if (!painter.keepsNames()) {
-    painter.paintEntry(at, cmdsize, kC2, index);
-    return;
-  }
-  LabelText label;
-  withCommandName(label << "load command " << index << " (", cmd) << ')';
-  painter.paintEntry(at, cmdsize, kC2, index, label.view());
+  painter.paintEntry(at, cmdsize, kC2, index, [&](Label& label) {
+    label.kind = "load command";
+    label.index = index;
+    label.detail = commandName(cmd, label.scratch[0]);
+  });
 }
 
-void paintSegmentRange(const MachOPainter& painter, const MachOSegment& segment,
-                       std::uint64_t index) {
+void paintSegmentRange(const Painter& painter, const MachOSegment& segment, std::uint64_t index) {
   // A segment at offset 0 (usually __TEXT) holds the header and the load
   // commands; painting it would hide them.
   if (segment.fileoff == 0) return;
-  const PaletteSlot slot = alternatingSlot(kC2Alt, index);
-  if (!painter.keepsNames()) {
-    painter.paint(segment.fileoff, segment.filesize, slot);
-    return;
-  }
-  LabelText label;
-  label << "segment";
-  // An unnamed segment ends its label without a trailing space.
-  if (!segment.segname.view().empty()) label << " " << segment.segname.view();
-  painter.paint(segment.fileoff, segment.filesize, slot, label.view());
+  painter.paint(segment.fileoff, segment.filesize, alternatingSlot(kC2Alt, index),
+                [&](Label& label) {
+                  label.kind = "segment";
+                  label.name = segment.segname.view();
+                });
 }
 
-void paintSectionContents(const MachOPainter& painter, const MachOSection& section,
+// "__TEXT,__text", built in `room`.
+std::string_view sectionName(const MachOSection& section, LabelText& room) {
+  return (room << section.segname.view() << ',' << section.sectname.view()).view();
+}
+
+void paintSectionContents(const Painter& painter, const MachOSection& section,
                           std::uint64_t index) {
-  const PaletteSlot slot = alternatingSlot(kC4Alt, index);
-  if (!painter.keepsNames()) {
-    if (!section.zerofill) painter.paint(section.offset, section.size, slot);
-    return;
+  const auto describe = [&](Label& label) {
+    label.kind = "section";
+    label.name = sectionName(section, label.scratch[0]);
+    label.select = label.name;
+  };
+  if (section.zerofill) {
+    painter.mark(section.offset, section.size, false, describe);
+  } else {
+    painter.paintSelectable(section.offset, section.size, alternatingSlot(kC4Alt, index), describe);
   }
-  LabelText name;
-  name << section.segname.view() << ',' << section.sectname.view();
-  painter.addSection(name.view(), section.offset, section.size,
-                     !section.zerofill && section.size > 0);
-  if (section.zerofill) return;
-  LabelText label;
-  label << "section " << name.view();
-  painter.paint(section.offset, section.size, slot, label.view());
 }
 
-void paintSectionRecord(const MachOPainter& painter, std::uint64_t at, std::uint64_t size,
+void paintSectionRecord(const Painter& painter, std::uint64_t at, std::uint64_t size,
                         std::uint64_t index, const MachOSection* section) {
-  if (!painter.keepsNames()) {
-    painter.paintEntry(at, size, kC4, index);
-    return;
+  painter.paintEntry(at, size, kC4, index, [&](Label& label) {
+    label.kind = "section header";
+    label.index = index;
+    if (section != nullptr) label.name = sectionName(*section, label.scratch[0]);
+  });
+}
+
+// The names that the sections recorded since `first` also answer to:
+// `__text` for `__TEXT,__text` when no other of them has that section name,
+// and in a slice each name after the slice's prefix.
+void addOtherNames(const Painter& painter, std::size_t first) {
+  const std::size_t end = painter.sectionCount();
+  // Copies: recording a name may move the text that a view points into.
+  std::vector<std::pair<std::string, std::size_t>> short_names;
+  for (std::size_t k = first; k < end; ++k) {
+    const std::string_view name = painter.sectionName(k);
+    const std::size_t comma = name.find(',');
+    if (comma != std::string_view::npos && comma + 1 < name.size())
+      short_names.emplace_back(name.substr(comma + 1), k);
   }
-  LabelText label;
-  label << "section header " << index;
-  if (section != nullptr) {
-    label << ' ' << section->segname.view() << ',' << section->sectname.view();
+  std::sort(short_names.begin(), short_names.end());
+  for (std::size_t i = 0; i < short_names.size(); ++i) {
+    const bool unique =
+        (i == 0 || short_names[i - 1].first != short_names[i].first) &&
+        (i + 1 == short_names.size() || short_names[i + 1].first != short_names[i].first);
+    if (unique) painter.alsoName(short_names[i].second, short_names[i].first);
   }
-  painter.paintEntry(at, size, kC4, index, label.view());
+  painter.prefixNamesSince(first);
 }
 
 // The segment's file range, then each section record and its contents. The
@@ -180,14 +196,13 @@ void paintCommands(ThinFile& file, InputCursor& cursor, std::uint64_t count) {
 }
 
 // A thin file, or one slice: the header, then each load command.
-void paintThin(const RandomAccess& input, const MachOPainter& painter,
-               std::uint64_t& structures_left) {
+void paintThin(const RandomAccess& input, const Painter& painter, std::uint64_t& structures_left) {
   std::array<std::uint8_t, 4> magic{};
   if (input.readAt(0, magic.data(), magic.size()) != magic.size()) return;
   const std::optional<MachOKind> kind = machOKindOf(magic);
   if (!kind) return;  // a slice that is no Mach-O file stays as it is
 
-  painter.paint(0, kind->header_size, kC1, "Mach-O header");
+  painter.paint(0, kind->header_size, kC1, titled("Mach-O header"));
   InputCursor cursor(input);
   const Result<ByteSpan> header = cursor.readExact(kind->header_size);
   if (!header) {
@@ -205,7 +220,7 @@ void paintThin(const RandomAccess& input, const MachOPainter& painter,
                 .sections = 0,
                 .size = input.size()};
   paintCommands(file, cursor, count);
-  if (painter.keepsNames()) painter.addOtherNames(first_section);
+  addOtherNames(painter, first_section);
 }
 
 // A slice's bytes (cut at the end of the input) and its architecture.
@@ -226,16 +241,11 @@ Slice sliceOf(ByteSpan record, const FatKind& fat, std::uint64_t input_size) {
       .cpusubtype = static_cast<std::uint32_t>(loadUnsigned(record, kCpuSubtype, ByteOrder::Big))};
 }
 
-// "slice 1 (arm64)"
-LabelText& withSliceTitle(LabelText& label, std::uint64_t index, const Slice& slice) {
-  label << "slice " << index << " (";
+// "arm64", or "cputype N" built in `room`.
+std::string_view architecture(const Slice& slice, LabelText& room) {
   const std::string_view name = cpuTypeName(slice.cputype, slice.cpusubtype);
-  if (name.empty()) {
-    label << "cputype " << std::uint64_t{slice.cputype};
-  } else {
-    label << name;
-  }
-  return label << ')';
+  if (!name.empty()) return name;
+  return (room << "cputype " << std::uint64_t{slice.cputype}).view();
 }
 
 // Whether an earlier slice has the very same bytes: those are walked once,
@@ -249,24 +259,21 @@ bool walkedBefore(const std::array<Slice, kMaxFatArchs>& slices, std::uint64_t i
 }
 
 // One slice as the thin file it is, its labels and names after its own.
-void paintSlice(const RandomAccess& input, Colormap& colormap, std::uint64_t index,
+void paintSlice(const RandomAccess& input, const Painter& whole, std::uint64_t index,
                 const Slice& slice, std::uint64_t& structures_left) {
-  LabelText label, name;
-  if (colormap.keepsNames()) {
-    withSliceTitle(label, index, slice) << ": ";
-    name << "slice " << index << ':';
-  }
   const SliceAccess access(input, slice.offset, slice.size);
-  paintThin(access,
-            MachOPainter(colormap, slice.offset, access.size(), {label.view(), name.view()}),
-            structures_left);
+  const Painter painter = whole.within(slice.offset, access.size(), [&](LabelPrefix& prefix) {
+    LabelText room;
+    prefix.label << "slice " << index << " (" << architecture(slice, room) << "): ";
+    prefix.name << "slice " << index << ':';
+  });
+  paintThin(access, painter, structures_left);
 }
 
 // The fat header and its records first, then each slice as the file it is.
 // Slices are only ever thin: none is looked into for another universal file.
-void paintUniversal(const RandomAccess& input, const FatKind& fat, Colormap& colormap) {
-  const MachOPainter whole(colormap, 0, kNoLimit);
-  whole.paint(0, kFatHeaderSize, kC1, "universal header");
+void paintUniversal(const RandomAccess& input, const FatKind& fat, const Painter& whole) {
+  whole.paint(0, kFatHeaderSize, kC1, titled("universal header"));
   InputCursor cursor(input);
   const Result<ByteSpan> header = cursor.readExact(kFatHeaderSize);
   if (!header) return;
@@ -283,28 +290,32 @@ void paintUniversal(const RandomAccess& input, const FatKind& fat, Colormap& col
       return;
     }
     slices[i] = sliceOf(*arch, fat, input.size());
-    LabelText label;
-    if (whole.keepsNames()) withSliceTitle(label, i, slices[i]);
-    whole.paint(at, fat.arch_size, kC1, label.view());
+    whole.paint(at, fat.arch_size, kC1, [&](Label& label) {
+      label.kind = "slice";
+      label.index = i;
+      label.detail = architecture(slices[i], label.scratch[0]);
+    });
   }
   std::uint64_t structures_left = kMaxStructures;
   for (std::uint64_t i = 0; i < count; ++i) {
-    if (!walkedBefore(slices, i)) paintSlice(input, colormap, i, slices[i], structures_left);
+    if (!walkedBefore(slices, i)) paintSlice(input, whole, i, slices[i], structures_left);
   }
 }
 
 }  // namespace
 
 void colorizeMachO(const RandomAccess& input, Colormap& colormap) {
-  colormap.fill(kNormalAlt);
+  // Clipped at the top of the range: no size from the file reaches past it.
+  const Painter painter = Painter(colormap).within(0, kNoLimit, [](LabelPrefix&) {});
+  painter.fill(kNormalAlt);
   std::array<std::uint8_t, kFatHeaderSize> start{};
   const std::size_t got = input.readAt(0, start.data(), start.size());
   if (const std::optional<FatKind> fat = fatKindOf(ByteSpan(start.data(), got))) {
-    paintUniversal(input, *fat, colormap);
+    paintUniversal(input, *fat, painter);
     return;
   }
   std::uint64_t structures_left = kMaxStructures;
-  paintThin(input, MachOPainter(colormap, 0, kNoLimit), structures_left);
+  paintThin(input, painter, structures_left);
 }
 
 const Format kMachOFormat{

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "colormap/alternating_slot.h"
+#include "colormap/painter.h"
 #include "parsers/byte_order.h"
 #include "parsers/input_cursor.h"
 #include "parsers/parsers.h"
@@ -26,17 +27,21 @@ constexpr std::uint8_t kSectionNameSize = 8;
 constexpr std::size_t kSizeOfRawDataOffset = 16;
 constexpr std::size_t kPointerToRawDataOffset = 20;
 
-void paintDosHeader(Colormap& colormap) {
-  colormap.paint(0, 2, kC1Accent, "DOS header e_magic");
-  colormap.paint(2, kLfanewOffset - 2, kC1, "DOS header");
-  colormap.paint(kLfanewOffset, 4, kC1Accent, "DOS header e_lfanew");
+void paintDosHeader(const Painter& painter) {
+  painter.paint(0, 2, kC1Accent, titled("DOS header e_magic"));
+  painter.paint(2, kLfanewOffset - 2, kC1, titled("DOS header"));
+  painter.paint(kLfanewOffset, 4, kC1Accent, titled("DOS header e_lfanew"));
 }
 
-void paintOptionalHeader(std::uint64_t start, std::uint16_t size, Colormap& colormap) {
-  colormap.paint(start, size, kC3, "PE optional header");
+void paintOptionalHeader(std::uint64_t start, std::uint16_t size, const Painter& painter) {
+  painter.paint(start, size, kC3, titled("PE optional header"));
   if (size > kOptionalHeaderSplit) {
-    colormap.paint(start + kOptionalHeaderSplit, size - kOptionalHeaderSplit, kC3Alt,
-                   "PE optional header from byte 216");
+    // The part is numbered by the byte it starts at.
+    painter.paint(start + kOptionalHeaderSplit, size - kOptionalHeaderSplit, kC3Alt,
+                  [](Label& label) {
+                    label.kind = "PE optional header from byte";
+                    label.index = kOptionalHeaderSplit;
+                  });
   }
 }
 
@@ -54,35 +59,60 @@ struct NameSource {
   std::optional<std::uint64_t> string_table;
 };
 
+// A section's name, read on first use: the field, or the long name that
+// "/N" in it stands for.
+class SectionName {
+ public:
+  SectionName(const NameSource& names, ByteSpan record) : names_(names), record_(record) {}
+  std::string_view get() {
+    if (!read_) {
+      read_ = true;
+      field_ = sectionName(record_);
+      if (names_.string_table) {
+        long_name_ = longSectionName(names_.input, *names_.string_table, field_);
+      }
+    }
+    return long_name_ ? std::string_view(*long_name_) : field_;
+  }
+
+ private:
+  const NameSource& names_;
+  ByteSpan record_;
+  bool read_ = false;
+  std::string_view field_;
+  std::optional<std::string> long_name_;
+};
+
 void paintSection(std::uint64_t start, std::uint16_t i, ByteSpan record, const NameSource& names,
-                  Colormap& colormap) {
+                  const Painter& painter) {
   const std::uint64_t offset = loadLe32(record, kPointerToRawDataOffset);
   const std::uint64_t size = loadLe32(record, kSizeOfRawDataOffset);
-  if (!colormap.keepsNames()) {
-    colormap.paintEntry(start, kSectionHeaderSize, kC4, i, {},
-                        {.size = kSectionNameSize, .base = kC4Accent});
-    colormap.paint(offset, size, alternatingSlot(kC4Alt, i));
-    return;
-  }
-  // A name longer than the field is "/N", N its offset in the string table.
-  std::optional<std::string> long_name;
-  const std::string_view field = sectionName(record);
-  if (names.string_table) long_name = longSectionName(names.input, *names.string_table, field);
-  const std::string_view name = long_name ? std::string_view(*long_name) : field;
-  const auto number = std::uint64_t{i};
-  LabelText head;
-  head << "section header " << number << " name";
-  colormap.paintEntry(start, kSectionHeaderSize, kC4, i,
-                      (LabelText() << "section header " << number << ' ' << name).view(),
-                      {.size = kSectionNameSize, .base = kC4Accent, .label = head.view()});
-  colormap.paint(offset, size, alternatingSlot(kC4Alt, i),
-                 (LabelText() << "PE section " << name).view());
-  if (!name.empty()) colormap.addSection(name, offset, size, size > 0);
+  SectionName name(names, record);
+  painter.paintEntry(
+      start, kSectionHeaderSize, kC4, i,
+      [&](Label& label) {
+        label.kind = "section header";
+        label.index = i;
+        label.name = name.get();
+        label.form = NameForm::Spaced;
+      },
+      {.size = kSectionNameSize, .base = kC4Accent},
+      [&](Label& label) {
+        label.kind = "section header";
+        label.index = i;
+        label.part = "name";
+      });
+  painter.paintSelectable(offset, size, alternatingSlot(kC4Alt, i), [&](Label& label) {
+    label.kind = "PE section";
+    label.name = name.get();
+    label.form = NameForm::Spaced;
+    label.select = label.name;
+  });
 }
 
 // Reading comes before painting here: an entry cut short stays unpainted.
 void paintSections(InputCursor& cursor, std::uint16_t count, const NameSource& names,
-                   Colormap& colormap) {
+                   const Painter& painter) {
   const std::uint64_t table = cursor.position();
   for (std::uint16_t i = 0; i < count; ++i) {
     const std::uint64_t start = cursor.position();
@@ -90,57 +120,57 @@ void paintSections(InputCursor& cursor, std::uint16_t count, const NameSource& n
     if (!record) {
       // Past the end, the stop shows at the table.
       if (start < names.input.size()) {
-        colormap.addStop(start, LabelText()
-                                    << "input ends inside section header " << std::uint64_t{i});
+        painter.stop(start, LabelText() << "input ends inside section header " << std::uint64_t{i});
       } else {
-        colormap.addStop(table, LabelText() << "input ends before section header "
-                                            << std::uint64_t{i} << " of " << std::uint64_t{count});
+        painter.stop(table, LabelText() << "input ends before section header " << std::uint64_t{i}
+                                        << " of " << std::uint64_t{count});
       }
       return;
     }
-    paintSection(start, i, *record, names, colormap);
+    paintSection(start, i, *record, names, painter);
   }
 }
 
 }  // namespace
 
 void colorizePe(const RandomAccess& input, Colormap& colormap) {
-  colormap.fill(kNormalAlt);
+  const Painter painter(colormap);
+  painter.fill(kNormalAlt);
   InputCursor cursor(input);
   const Result<ByteSpan> dos_header = cursor.readExact(kDosHeaderSize);
   if (!dos_header) {
-    colormap.addStop(0, LabelText() << "input ends inside the DOS header");
+    painter.stop(0, LabelText() << "input ends inside the DOS header");
     return;
   }
-  paintDosHeader(colormap);
+  paintDosHeader(painter);
 
   // A 32-bit offset: every sum below stays far from wrapping.
   const std::uint64_t lfanew = loadLe32(*dos_header, kLfanewOffset);
   cursor.seek(lfanew);
-  colormap.paint(lfanew, kSignatureSize, kC2Accent, "PE signature");
-  colormap.paint(lfanew + kSignatureSize, kCoffRecordSize - kSignatureSize, kC2,
-                 "COFF file header");
+  painter.paint(lfanew, kSignatureSize, kC2Accent, titled("PE signature"));
+  painter.paint(lfanew + kSignatureSize, kCoffRecordSize - kSignatureSize, kC2,
+                titled("COFF file header"));
   const Result<ByteSpan> coff = cursor.readExact(kCoffRecordSize);
   if (!coff) {
-    colormap.addStop(lfanew < input.size() ? lfanew : kLfanewOffset,
-                     lfanew < input.size()
-                         ? LabelText() << "input ends inside the PE header"
-                         : (LabelText() << "e_lfanew ").hex(lfanew) << " points past the end");
+    painter.stop(lfanew < input.size() ? lfanew : kLfanewOffset,
+                 lfanew < input.size()
+                     ? LabelText() << "input ends inside the PE header"
+                     : (LabelText() << "e_lfanew ").hex(lfanew) << " points past the end");
     return;
   }
   const std::uint16_t section_count = loadLe16(*coff, kNumberOfSectionsOffset);
   const std::uint16_t optional_size = loadLe16(*coff, kSizeOfOptionalHeaderOffset);
 
   if (!cursor.skip(optional_size)) {
-    colormap.addStop(lfanew + kSignatureSize, LabelText() << "optional header claims "
-                                                          << std::uint64_t{optional_size}
-                                                          << " bytes, past the end");
+    painter.stop(lfanew + kSignatureSize, LabelText() << "optional header claims "
+                                                      << std::uint64_t{optional_size}
+                                                      << " bytes, past the end");
     return;
   }
-  paintOptionalHeader(lfanew + kCoffRecordSize, optional_size, colormap);
+  paintOptionalHeader(lfanew + kCoffRecordSize, optional_size, painter);
   const NameSource names{.input = input,
                          .string_table = coffStringTableAt(coff->subspan(kSignatureSize))};
-  paintSections(cursor, section_count, names, colormap);
+  paintSections(cursor, section_count, names, painter);
 }
 
 const Format kPeFormat{

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "colormap/alternating_slot.h"
+#include "colormap/painter.h"
 #include "parsers/byte_order.h"
 #include "parsers/forward_walk.h"
 #include "parsers/input_cursor.h"
@@ -36,31 +37,24 @@ std::string_view typeOf(const PngChunk& c) { return {c.type.data(), c.type.size(
 // The chunk's header, data and CRC; with names, labelled and its data
 // selectable by the chunk's type (a type that several chunks have is
 // ambiguous, and each is reachable by its number).
-void paintChunk(Colormap& colormap, const PngChunk& c) {
+void paintChunk(const Painter& painter, const PngChunk& c) {
   const std::uint64_t data = c.start + kChunkHeaderSize;
   const std::uint64_t crc = data + c.length;
-  const PaletteSlot header_slot = alternatingSlot(kC2, c.index);
-  const PaletteSlot data_slot = alternatingSlot(kC2Alt, c.index);
-  const PaletteSlot crc_slot = alternatingSlot(kC2Accent, c.index);
-  if (!colormap.keepsNames()) {
-    colormap.paint(c.start, kChunkHeaderSize, header_slot);
-    colormap.paint(data, c.length, data_slot);
-    colormap.paint(crc, kCrcSize, crc_slot);
-    return;
-  }
-  LabelText name;
-  name << "chunk " << c.index << ' ' << typeOf(c);
-  colormap.paint(c.start, kChunkHeaderSize, header_slot, name.view());
-  LabelText data_label;
-  data_label << "data of " << name.view();
-  colormap.paint(data, c.length, data_slot, data_label.view());
-  LabelText crc_label;
-  crc_label << "CRC of " << name.view();
-  colormap.paint(crc, kCrcSize, crc_slot, crc_label.view());
-  // A type with a NUL byte cannot be given on a command line: it is no choice.
-  if (typeOf(c).find('\0') == std::string_view::npos) {
-    colormap.addSection(typeOf(c), data, c.length, c.length > 0);
-  }
+  // "chunk 3 IHDR", and its parts "data of chunk 3 IHDR"...
+  const auto part = [&](std::string_view kind) {
+    return [&c, kind](Label& label) {
+      label.kind = kind;
+      label.index = c.index;
+      label.name = typeOf(c);
+    };
+  };
+  painter.paint(c.start, kChunkHeaderSize, alternatingSlot(kC2, c.index), part("chunk"));
+  painter.paintSelectable(data, c.length, alternatingSlot(kC2Alt, c.index), [&](Label& label) {
+    part("data of chunk")(label);
+    // A type with a NUL byte cannot be given on a command line: it is no choice.
+    if (label.name.find('\0') == std::string_view::npos) label.select = label.name;
+  });
+  painter.paint(crc, kCrcSize, alternatingSlot(kC2Accent, c.index), part("CRC of chunk"));
 }
 
 // The walk over a whole input and over a stream alike, so that both get the
@@ -75,9 +69,10 @@ class PngWalk final : public ForwardWalk {
   // Walks on over the bytes before `end` (all of them: `ended`); returns
   // the offset before which every byte is painted for good.
   std::uint64_t step(const RandomAccess& input, std::uint64_t end, bool ended, Colormap& colormap) {
+    const Painter painter(colormap);
     if (next_ == 0) {
-      colormap.fill(kNormalAlt);
-      colormap.paint(0, kSignatureSize, kC1, "PNG signature");
+      painter.fill(kNormalAlt);
+      painter.paint(0, kSignatureSize, kC1, titled("PNG signature"));
       next_ = kSignatureSize;
     }
     InputCursor cursor(input);
@@ -93,32 +88,31 @@ class PngWalk final : public ForwardWalk {
       const Result<ByteSpan> header = cursor.readExact(kChunkHeaderSize);
       if (!header) {
         if (next_ < input.size()) {
-          colormap.addStop(next_, LabelText()
-                                      << "input ends inside chunk " << index_ << "'s header");
+          painter.stop(next_, LabelText() << "input ends inside chunk " << index_ << "'s header");
         }
         break;
       }
       c.length = static_cast<std::uint32_t>(loadUnsigned(*header, {0, 4}, ByteOrder::Big));
       if (c.length > kMaxChunkLength) {
-        colormap.addStop(next_, LabelText() << "chunk " << index_ << " claims "
-                                            << std::uint64_t{c.length} << " bytes, 2^31 or more");
+        painter.stop(next_, LabelText() << "chunk " << index_ << " claims "
+                                        << std::uint64_t{c.length} << " bytes, 2^31 or more");
         break;
       }
       for (std::size_t k = 0; k < c.type.size(); ++k) {
         c.type[k] = static_cast<char>((*header)[4 + k]);
       }
-      paintChunk(colormap, c);
+      paintChunk(painter, c);
       if (typeOf(c) == "IEND") break;
       // The start lies inside the input and the length has 31 bits: no wrap.
       next_ = c.start + kChunkHeaderSize + c.length + kCrcSize;
       if (next_ > input.size()) {
-        colormap.addStop(c.start, LabelText() << "chunk " << index_ << " claims "
-                                              << std::uint64_t{c.length} << " bytes, past the end");
+        painter.stop(c.start, LabelText() << "chunk " << index_ << " claims "
+                                          << std::uint64_t{c.length} << " bytes, past the end");
       }
       ++index_;
     }
     if (!done_ && index_ == kMaxChunks && next_ < input.size()) {
-      colormap.addStop(next_, LabelText() << "after " << kMaxChunks << " chunks");
+      painter.stop(next_, LabelText() << "after " << kMaxChunks << " chunks");
     }
     // The walk is over: nothing it paints changes any more.
     done_ = true;

@@ -1,3 +1,4 @@
+#include "colormap/painter.h"
 #include "parsers/parsers.h"
 
 namespace lumo {
@@ -5,9 +6,10 @@ namespace lumo {
 // Only the 14-byte header has a structure worth showing; the chunk stream
 // after it is not interpreted.
 void colorizeQoi(const RandomAccess& /*input*/, Colormap& colormap) {
-  colormap.fill(kNormalAlt);
-  colormap.paint(4, 10, kC1, "QOI header");
-  colormap.paint(0, 4, kC1Accent, "QOI magic");
+  const Painter painter(colormap);
+  painter.fill(kNormalAlt);
+  painter.paint(4, 10, kC1, titled("QOI header"));
+  painter.paint(0, 4, kC1Accent, titled("QOI magic"));
 }
 
 const Format kQoiFormat{

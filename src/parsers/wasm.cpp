@@ -5,6 +5,7 @@
 #include <optional>
 
 #include "colormap/alternating_slot.h"
+#include "colormap/painter.h"
 #include "parsers/forward_walk.h"
 #include "parsers/input_cursor.h"
 #include "parsers/name_reader.h"
@@ -69,77 +70,67 @@ std::optional<std::uint32_t> readLeb32(InputCursor& cursor, std::uint64_t end) {
   return number->value;
 }
 
-void paintHeader(Colormap& colormap, const WasmSection& s) {
-  const std::uint64_t length = s.contents - s.start;
-  if (!colormap.keepsNames()) {
-    // 65536 is even: the low 16 bits of the index keep the alternation.
-    colormap.paintEntry(s.start, length, kC2, static_cast<std::uint16_t>(s.index));
-    return;
-  }
-  LabelText label;
-  label << "section header " << s.index << " (";
-  if (sectionName(s.id).empty()) {
-    label << "id " << std::uint64_t{s.id};
+// The section's kind by its id: a name for --section, or "id N".
+void describeId(Label& label, const WasmSection& s) {
+  const std::string_view name = sectionName(s.id);
+  if (name.empty()) {
+    label.detail = (label.scratch[0] << "id " << std::uint64_t{s.id}).view();
   } else {
-    label << sectionName(s.id);
+    label.name = name;
+    label.form = NameForm::Parenthesized;
   }
-  colormap.paintEntry(s.start, length, kC2, static_cast<std::uint16_t>(s.index),
-                      (label << ')').view());
 }
 
-void paintContents(Colormap& colormap, const WasmSection& s) {
-  const PaletteSlot slot = alternatingSlot(kC2Alt, s.index);
-  if (!colormap.keepsNames()) {
-    colormap.paint(s.contents, s.size, slot);
-    return;
-  }
-  const std::string_view name = sectionName(s.id);
-  LabelText label;
-  label << "section " << s.index << " (";
-  if (name.empty()) {
-    label << "id " << std::uint64_t{s.id};
-  } else {
-    label << name;
-  }
-  colormap.paint(s.contents, s.size, slot, (label << ')').view());
-  if (!name.empty()) colormap.addSection(name, s.contents, s.size, s.size > 0);
+void paintHeader(const Painter& painter, const WasmSection& s) {
+  painter.paintEntry(s.start, s.contents - s.start, kC2, s.index, [&](Label& label) {
+    label.kind = "section header";
+    label.index = s.index;
+    describeId(label, s);
+  });
+}
+
+void paintContents(const Painter& painter, const WasmSection& s) {
+  painter.paintSelectable(s.contents, s.size, alternatingSlot(kC2Alt, s.index), [&](Label& label) {
+    label.kind = "section";
+    label.index = s.index;
+    describeId(label, s);
+    label.select = label.name;
+  });
 }
 
 // A custom section's contents begin with its name: a LEB128 length and the
 // bytes. Only what lies inside the section is painted; the later paint of
 // the name wins over the contents.
-void paintCustomSection(InputCursor& cursor, Colormap& colormap, const WasmSection& s) {
+void paintCustomSection(InputCursor& cursor, const Painter& painter, const WasmSection& s) {
   const std::uint64_t end = s.contents + s.size;
   const std::optional<std::uint32_t> length = readLeb32(cursor, end);
   if (!length) {
-    colormap.paint(s.contents, s.size, alternatingSlot(kC2Alt, s.index), "custom section");
+    painter.paint(s.contents, s.size, alternatingSlot(kC2Alt, s.index), titled("custom section"));
     return;
   }
   const std::uint64_t name_end = std::min(cursor.position() + *length, end);
-  if (!colormap.keepsNames()) {
-    colormap.paint(s.contents, s.size, alternatingSlot(kC2Alt, s.index));
-    colormap.paint(s.contents, name_end - s.contents, kC4);
-    return;
-  }
-  NameStorage storage{};
-  const std::string_view name =
-      readName(cursor, name_end - cursor.position(), NameEnd::Length, storage);
-  LabelText label;
-  label << "custom section \"" << name << '"';
-  colormap.paint(s.contents, s.size, alternatingSlot(kC2Alt, s.index), label.view());
-  LabelText name_label;
-  name_label << "name of custom section \"" << name << '"';
-  colormap.paint(s.contents, name_end - s.contents, kC4, name_label.view());
-  // A name with a NUL byte cannot be given on a command line: it is no choice.
-  if (!name.empty() && name.find('\0') == std::string_view::npos) {
-    colormap.addSection(name, s.contents, s.size, s.size > 0);
-  }
+  LazyName name(cursor, cursor.position(), name_end - cursor.position(), NameEnd::Length);
+  painter.paintSelectable(s.contents, s.size, alternatingSlot(kC2Alt, s.index), [&](Label& label) {
+    label.kind = "custom section";
+    label.name = name.get();
+    label.form = NameForm::Quoted;
+    // A name with a NUL byte cannot be given on a
+    // command line: it is no choice.
+    if (label.name.find('\0') == std::string_view::npos) {
+      label.select = label.name;
+    }
+  });
+  painter.paint(s.contents, name_end - s.contents, kC4, [&](Label& label) {
+    label.kind = "name of custom section";
+    label.name = name.get();
+    label.form = NameForm::Quoted;
+  });
 }
 
 // Walks the section at `start` and returns where the next one begins;
 // nothing when the section is damaged and the walk must stop. `end` is the
 // end of the input, once it is known.
-std::optional<std::uint64_t> walkSection(InputCursor& cursor, Colormap& colormap,
+std::optional<std::uint64_t> walkSection(InputCursor& cursor, const Painter& painter,
                                          std::uint64_t index, std::uint64_t start,
                                          std::uint64_t end) {
   // The id byte and the size, read at once.
@@ -151,32 +142,32 @@ std::optional<std::uint64_t> walkSection(InputCursor& cursor, Colormap& colormap
   const std::optional<Leb32> size = decodeLeb32(header.subspan(1));
   if (!size) {
     // Five bytes hold any valid size: with fewer, the input ended inside it.
-    colormap.addStop(start, header.size() <= kMaxLeb32Bytes
-                                ? LabelText() << "input ends inside section " << index << "'s size"
-                                : LabelText()
-                                      << "section " << index << " has a size of more than 32 bits");
+    painter.stop(start, header.size() <= kMaxLeb32Bytes
+                            ? LabelText() << "input ends inside section " << index << "'s size"
+                            : LabelText()
+                                  << "section " << index << " has a size of more than 32 bits");
     return std::nullopt;
   }
   s.contents = s.start + 1 + size->length;
   s.size = size->value;
-  paintHeader(colormap, s);
+  paintHeader(painter, s);
   if (s.id == kCustomSectionId) {
     cursor.seek(s.contents);
-    paintCustomSection(cursor, colormap, s);
+    paintCustomSection(cursor, painter, s);
   } else {
-    paintContents(colormap, s);
+    paintContents(painter, s);
   }
   // `contents` lies inside the input and the size has 32 bits: no wrap.
   if (s.contents + s.size > end) {
-    colormap.addStop(start, LabelText() << "section " << index << " claims " << s.size
-                                        << " bytes, past the end");
+    painter.stop(start, LabelText() << "section " << index << " claims " << s.size
+                                    << " bytes, past the end");
   }
   return s.contents + s.size;
 }
 
-void paintPreamble(Colormap& colormap) {
-  colormap.fill(kNormalAlt);
-  colormap.paint(0, kPreambleSize, kC1, "wasm preamble");
+void paintPreamble(const Painter& painter) {
+  painter.fill(kNormalAlt);
+  painter.paint(0, kPreambleSize, kC1, titled("wasm preamble"));
 }
 
 // The bytes a section's walk reads from its start: the id, the size, and a
@@ -189,15 +180,16 @@ static_assert(kSectionLookahead <= kForwardLookahead);
 class WasmForwardWalk final : public ForwardWalk {
  public:
   std::uint64_t advance(const StreamView& view, Colormap& colormap) override {
+    const Painter painter(colormap);
     if (next_ == 0) {
-      paintPreamble(colormap);
+      paintPreamble(painter);
       next_ = kPreambleSize;
     }
     InputCursor cursor(view);
     while (!done_) {
       if (index_ == kMaxSections || (view.ended() && next_ >= view.end())) {
         if (index_ == kMaxSections && next_ < view.end()) {
-          colormap.addStop(next_, LabelText() << "after " << kMaxSections << " sections");
+          painter.stop(next_, LabelText() << "after " << kMaxSections << " sections");
         }
         done_ = true;
         break;
@@ -206,7 +198,7 @@ class WasmForwardWalk final : public ForwardWalk {
       if (next_ >= view.end()) return view.end();
       if (!view.ended() && view.end() - next_ < kSectionLookahead) return next_;
       const std::optional<std::uint64_t> after =
-          walkSection(cursor, colormap, index_, next_, view.size());
+          walkSection(cursor, painter, index_, next_, view.size());
       if (!after) {
         done_ = true;
         break;
@@ -227,7 +219,8 @@ class WasmForwardWalk final : public ForwardWalk {
 }  // namespace
 
 void colorizeWasm(const RandomAccess& input, Colormap& colormap) {
-  paintPreamble(colormap);
+  const Painter painter(colormap);
+  paintPreamble(painter);
   InputCursor cursor(input);
   if (!cursor.skip(kPreambleSize)) return;
   // Each section takes at least two bytes, so the walk is linear; and it
@@ -235,12 +228,12 @@ void colorizeWasm(const RandomAccess& input, Colormap& colormap) {
   std::uint64_t next = kPreambleSize;
   for (std::uint64_t index = 0; index < kMaxSections && next < input.size(); ++index) {
     const std::optional<std::uint64_t> after =
-        walkSection(cursor, colormap, index, next, input.size());
+        walkSection(cursor, painter, index, next, input.size());
     if (!after) return;
     next = *after;
   }
   if (next < input.size()) {
-    colormap.addStop(next, LabelText() << "after " << kMaxSections << " sections");
+    painter.stop(next, LabelText() << "after " << kMaxSections << " sections");
   }
 }
 

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "colormap/alternating_slot.h"
+#include "colormap/painter.h"
 #include "parsers/byte_order.h"
 #include "parsers/input_cursor.h"
 #include "parsers/name_reader.h"
@@ -208,70 +209,15 @@ void applyZip64Extra(InputCursor& cursor, std::uint64_t length, bool usize_wide,
   }
 }
 
-// Paints: the one place that decides between a labelled and a plain paint.
-class ZipPainter {
- public:
-  explicit ZipPainter(Colormap& colormap) : colormap_(colormap) {}
-  // Names are read for sections (`--section`) and labels (the legend).
-  bool named() const { return colormap_.keepsNames(); }
-  bool labelled() const { return colormap_.keepsLabels(); }
-
-  // The name at the cursor, valid until the next one is read: one buffer
-  // for all, so the member walks set up none of their own.
-  std::string_view readName(InputCursor& cursor, std::uint64_t length) {
-    return lumo::readName(cursor, length, NameEnd::Length, name_);
-  }
-
-  // A header of `head` bytes, its name, then `rest` bytes that belong to
-  // the header again (extra field, comment). Without labels and rest, it is
-  // one entry whose head is the header: consecutive members then share one
-  // paint, so a million members cost a few paints.
-  void headed(std::uint64_t start, std::uint64_t head, std::uint64_t name_length,
-              std::uint64_t rest, PaletteSlot base, PaletteSlot name_slot, std::uint32_t index,
-              std::string_view what, std::string_view name_what, std::string_view name) {
-    if (!labelled() && rest == 0 && name_length > 0) {
-      const EntryHead header{.size = static_cast<std::uint8_t>(head), .base = base};
-      return colormap_.paintEntry(start, head + name_length, name_slot, index, {}, header);
-    }
-    const std::uint64_t length = head + name_length + rest;
-    if (!labelled()) {
-      colormap_.paintEntry(start, length, base, index);
-    } else {
-      colormap_.paintEntry(start, length, base, index, labelOf(what, index, name).view());
-    }
-    part(start + head, name_length, name_slot, index, name_what, name);
-  }
-
-  void part(std::uint64_t start, std::uint64_t length, PaletteSlot base, std::uint32_t index,
-            std::string_view what, std::string_view name) {
-    const PaletteSlot slot = alternatingSlot(base, index);
-    if (!labelled()) return colormap_.paint(start, length, slot);
-    colormap_.paint(start, length, slot, labelOf(what, index, name).view());
-  }
-
-  void whole(std::uint64_t start, std::uint64_t length, PaletteSlot slot, std::string_view label) {
-    colormap_.paint(start, length, slot, label);
-  }
-
-  void stop(std::uint64_t offset, const LabelText& reason) { colormap_.addStop(offset, reason); }
-
-  void section(std::string_view name, std::uint64_t offset, std::uint64_t size) {
-    // A name with a NUL byte cannot be given on a command line: it is no choice.
-    if (!named() || name.empty() || name.find('\0') != std::string_view::npos) return;
-    colormap_.addSection(name, offset, size, size > 0);
-  }
-
- private:
-  static LabelText labelOf(std::string_view what, std::uint32_t index, std::string_view name) {
-    LabelText label;
-    label << what << ' ' << std::uint64_t{index};
-    if (!name.empty()) label << ' ' << name;
-    return label;
-  }
-
-  Colormap& colormap_;
-  NameStorage name_{};
-};
+// "local header of member 3 a.txt": `kind`, the member's number and its
+// name, read when the label is built.
+auto memberPart(std::string_view kind, std::uint32_t index, LazyName& name) {
+  return [kind, index, &name](Label& label) {
+    label.kind = kind;
+    label.index = index;
+    label.name = name.get();
+  };
+}
 
 // A member's local header, name, extra field, data and data descriptor.
 // False when no local header is there.
@@ -281,7 +227,8 @@ struct LocalWalk {
   bool sizes_known = true;
 };
 
-LocalWalk paintLocal(InputCursor& cursor, ZipPainter& painter, Member member, bool from_central) {
+LocalWalk paintLocal(InputCursor& cursor, const Painter& painter, Member member,
+                     bool from_central) {
   cursor.seek(member.local);
   const Result<ByteSpan> header = cursor.readExact(kLocalSize);
   if (!header || !startsWith(*header, kLocalMagic)) return {};
@@ -293,21 +240,28 @@ LocalWalk paintLocal(InputCursor& cursor, ZipPainter& painter, Member member, bo
   const std::uint64_t name_at = member.local + kLocalSize;
   const std::uint64_t extra_at = name_at + name_length;
   const std::uint64_t data = extra_at + extra_length;
-  const std::string_view name = painter.named() ? painter.readName(cursor, name_length) : "";
+  LazyName name(cursor, name_at, name_length, NameEnd::Length);
   if (!from_central) {
     cursor.seek(extra_at);
     member.compressed = csize32;
     applyZip64Extra(cursor, extra_length, usize32 == kMax32, csize32 == kMax32, false, member);
   }
   const bool descriptor = (flags & kDescriptorFlag) != 0;
-  painter.headed(member.local, kLocalSize, name_length, extra_length, kC2, kC2Accent, member.index,
-                 "local header of member", "name of member", name);
+  painter.paintNamedEntry(member.local, kLocalSize, name_length, extra_length, kC2, kC2Accent,
+                          member.index, memberPart("local header of member", member.index, name),
+                          memberPart("name of member", member.index, name));
   if (!from_central && descriptor && member.compressed == 0) {
     // The sizes come after the data, which cannot be found without inflating.
     return {.found = true, .next = data, .sizes_known = false};
   }
-  painter.part(data, member.compressed, kC2Alt, member.index, "data of member", name);
-  painter.section(name, data, member.compressed);
+  painter.paintSelectable(data, member.compressed, alternatingSlot(kC2Alt, member.index),
+                          [&](Label& label) {
+                            memberPart("data of member", member.index, name)(label);
+                            // A name with a NUL byte cannot be given on a command line: it is no
+                            // choice.
+                            if (label.name.find('\0') == std::string_view::npos)
+                              label.select = label.name;
+                          });
   const std::optional<std::uint64_t> data_end = add(data, member.compressed);
   if (!data_end) return {};
   LocalWalk walk{.found = true, .next = *data_end};
@@ -316,7 +270,8 @@ LocalWalk paintLocal(InputCursor& cursor, ZipPainter& painter, Member member, bo
     const ByteSpan head = cursor.peekUpTo(4);
     const std::uint64_t fields = member.zip64 ? 20 : 12;
     const std::uint64_t length = startsWith(head, kDescriptorMagic) ? fields + 4 : fields;
-    painter.part(*data_end, length, kC2, member.index, "data descriptor of member", name);
+    painter.paint(*data_end, length, alternatingSlot(kC2, member.index),
+                  memberPart("data descriptor of member", member.index, name));
     walk.next = *data_end + length;
   }
   return walk;
@@ -324,8 +279,8 @@ LocalWalk paintLocal(InputCursor& cursor, ZipPainter& painter, Member member, bo
 
 // The central directory, entry by entry; each entry's member goes to
 // `members`. False when the directory is not where the end record says.
-bool walkCentral(InputCursor& cursor, ZipPainter& painter, const Directory& d, std::uint64_t size,
-                 std::vector<Member>& members) {
+bool walkCentral(InputCursor& cursor, const Painter& painter, const Directory& d,
+                 std::uint64_t size, std::vector<Member>& members) {
   cursor.seek(d.offset);
   // Writers without zip64 leave a count that does not fit at its maximum:
   // then the entries run until the directory ends.
@@ -355,8 +310,8 @@ bool walkCentral(InputCursor& cursor, ZipPainter& painter, const Directory& d, s
     const std::uint64_t comment_length = load(*header, kCentral.comment_length);
     const std::uint64_t local32 = load(*header, kCentral.local_offset);
     Member member{.local = local32, .compressed = csize32, .index = static_cast<std::uint32_t>(k)};
-    const std::string_view name = painter.labelled() ? painter.readName(cursor, name_length) : "";
     const std::uint64_t name_at = start + kCentralSize;
+    LazyName name(cursor, name_at, name_length, NameEnd::Length);
     cursor.seek(name_at + name_length);
     applyZip64Extra(cursor, extra_length, usize32 == kMax32, csize32 == kMax32, local32 == kMax32,
                     member);
@@ -365,9 +320,10 @@ bool walkCentral(InputCursor& cursor, ZipPainter& painter, const Directory& d, s
       painter.stop(start, LabelText() << "central directory entry " << k << " claims " << length
                                       << " bytes, past the end");
     }
-    painter.headed(start, kCentralSize, name_length, extra_length + comment_length, kC4, kC4Accent,
-                   member.index, "central directory entry", "name in central directory entry",
-                   name);
+    painter.paintNamedEntry(start, kCentralSize, name_length, extra_length + comment_length, kC4,
+                            kC4Accent, member.index,
+                            memberPart("central directory entry", member.index, name),
+                            memberPart("name in central directory entry", member.index, name));
     members.push_back(member);
     cursor.seek(start + length);
   }
@@ -380,7 +336,7 @@ bool walkCentral(InputCursor& cursor, ZipPainter& painter, const Directory& d, s
 
 // Without a usable central directory, the local headers one after another
 // from the start, until one whose sizes are unknown.
-void walkForward(InputCursor& cursor, ZipPainter& painter, std::uint64_t size) {
+void walkForward(InputCursor& cursor, const Painter& painter, std::uint64_t size) {
   std::uint64_t at = 0;
   for (std::uint32_t k = 0; k < kMaxMembers && at < size; ++k) {
     const LocalWalk walk = paintLocal(cursor, painter, Member{.local = at, .index = k}, false);
@@ -417,7 +373,7 @@ void walkForward(InputCursor& cursor, ZipPainter& painter, std::uint64_t size) {
 
 // The APK signing block ends just before the central directory with its
 // size and magic; it starts with the same size.
-void paintApkBlock(InputCursor& cursor, ZipPainter& painter, std::uint64_t directory) {
+void paintApkBlock(InputCursor& cursor, const Painter& painter, std::uint64_t directory) {
   if (directory < 24) return;
   cursor.seek(directory - 24);
   const Result<ByteSpan> tail = cursor.readExact(24);
@@ -429,15 +385,15 @@ void paintApkBlock(InputCursor& cursor, ZipPainter& painter, std::uint64_t direc
   cursor.seek(start);
   const Result<ByteSpan> head = cursor.readExact(8);
   if (!head || load(*head, FieldAt{0, kWide}) != size) return;
-  painter.whole(start, *whole, kC1Alt, "APK signing block");
+  painter.paint(start, *whole, kC1Alt, titled("APK signing block"));
 }
 
 }  // namespace
 
 void colorizeZip(const RandomAccess& input, Colormap& colormap) {
-  colormap.fill(kNormalAlt);
+  const Painter painter(colormap);
+  painter.fill(kNormalAlt);
   InputCursor cursor(input);
-  ZipPainter painter(colormap);
   const std::uint64_t size = input.size();
   const std::optional<Directory> directory = readDirectory(cursor, size);
   std::vector<Member> members;
@@ -466,13 +422,13 @@ void colorizeZip(const RandomAccess& input, Colormap& colormap) {
   std::vector<Member>().swap(members);
   if (!directory) return;
   if (directory->zip64_end != 0) {
-    painter.whole(directory->zip64_end, directory->zip64_end_size, kC1,
-                  "zip64 end of central directory");
-    painter.whole(directory->end - kZip64LocatorSize, kZip64LocatorSize, kC1,
-                  "zip64 end of central directory locator");
+    painter.paint(directory->zip64_end, directory->zip64_end_size, kC1,
+                  titled("zip64 end of central directory"));
+    painter.paint(directory->end - kZip64LocatorSize, kZip64LocatorSize, kC1,
+                  titled("zip64 end of central directory locator"));
   }
-  painter.whole(directory->end, kEndSize, kC1, "end of central directory");
-  painter.whole(directory->end + kEndSize, directory->comment, kC1Alt, "archive comment");
+  painter.paint(directory->end, kEndSize, kC1, titled("end of central directory"));
+  painter.paint(directory->end + kEndSize, directory->comment, kC1Alt, titled("archive comment"));
 }
 
 const Format kZipFormat{

@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "colormap/painter.h"
 #include "render/dump.h"
 
 namespace lumo {
@@ -14,15 +15,29 @@ namespace {
 // second section inside a line, then three table entries of 8 bytes.
 Colormap structuredColormap() {
   Colormap colormap(true);
-  colormap.fill(kNormalAlt);
-  colormap.paint(0, 0x20, kC1, "file header");
-  colormap.paint(0x40, 0x30, kC2, "segment 0 (LOAD)");
-  colormap.paint(0x40, 0x10, kC3, "section 1 .text");
-  colormap.paint(0x55, 0x1b, kC4, "section 2 .data");
-  colormap.addSection(".text", 0x40, 0x10, true);
-  colormap.addSection(".data", 0x55, 0x1b, true);
+  const Painter painter(colormap);
+  painter.fill(kNormalAlt);
+  painter.paint(0, 0x20, kC1, titled("file header"));
+  painter.paint(0x40, 0x30, kC2, [](Label& label) {
+    label.kind = "segment";
+    label.index = 0;
+    label.detail = "LOAD";
+  });
+  const auto section = [](std::uint64_t index, std::string_view name) {
+    return [index, name](Label& label) {
+      label.kind = "section";
+      label.index = index;
+      label.name = name;
+      label.select = name;
+    };
+  };
+  painter.paintSelectable(0x40, 0x10, kC3, section(1, ".text"));
+  painter.paintSelectable(0x55, 0x1b, kC4, section(2, ".data"));
   for (std::uint32_t k = 0; k < 3; ++k) {
-    colormap.paintEntry(0x80 + 8 * k, 8, kC5, k, "program header " + std::to_string(k));
+    painter.paintEntry(0x80 + 8 * k, 8, kC5, k, [k](Label& label) {
+      label.kind = "program header";
+      label.index = k;
+    });
   }
   colormap.resolve();
   return colormap;

@@ -251,11 +251,14 @@ TEST_P(CompactLegendTest, FitsEightyColumnsAndStaysShort) {
 
 INSTANTIATE_TEST_SUITE_P(
     Files, CompactLegendTest,
-    ::testing::Values(CompactFile{"Ls", {"/bin/ls", "/usr/bin/ls"}, 45},
-                      CompactFile{
-                          "Libc", {"/lib/x86_64-linux-gnu/libc.so.6", "/usr/lib/libc.so.6"}, 90},
-                      CompactFile{"Libstdcxx", {"/usr/lib/x86_64-linux-gnu/libstdc++.so.6"}, 90},
-                      CompactFile{"Elf32Libc", {"/usr/lib32/libc.so.6"}, 90}),
+    ::testing::Values(
+        CompactFile{"Ls", {"/bin/ls", "/usr/bin/ls"}, 45},
+        CompactFile{"Libc", {"/lib/x86_64-linux-gnu/libc.so.6", "/usr/lib/libc.so.6"}, 90},
+        CompactFile{"Libstdcxx", {"/usr/lib/x86_64-linux-gnu/libstdc++.so.6"}, 90},
+        CompactFile{"Elf32Libc", {"/usr/lib32/libc.so.6"}, 90},
+        // A PE section header, name and rest, is one entry of its table.
+        CompactFile{
+            "WineKernel32", {"/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/kernel32.dll"}, 45}),
     [](const ::testing::TestParamInfo<CompactFile>& param_info) { return param_info.param.name; });
 
 }  // namespace

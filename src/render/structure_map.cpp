@@ -2,9 +2,7 @@
 
 #include <algorithm>
 #include <charconv>
-#include <map>
 #include <numeric>
-#include <tuple>
 #include <utility>
 
 #include "core/checked_add.h"
@@ -14,45 +12,6 @@ namespace lumo {
 std::uint64_t Structure::end() const { return in_file ? saturatingAdd(offset, size) : offset; }
 
 namespace {
-
-bool startsWithDigit(std::string_view word) {
-  return !word.empty() && word.front() >= '0' && word.front() <= '9';
-}
-
-// The words of `label` before its first word that starts with a digit;
-// without one, the label less `name` at its end.
-std::string kindOf(std::string_view label, std::string_view name) {
-  std::size_t at = 0;
-  while (at < label.size()) {
-    const std::size_t space = label.find(' ', at);
-    const std::size_t word_end = space == std::string_view::npos ? label.size() : space;
-    if (at > 0 && startsWithDigit(label.substr(at, word_end - at))) {
-      return std::string(label.substr(0, at - 1));
-    }
-    at = word_end + 1;
-  }
-  if (!name.empty() && label.size() > name.size() && label.ends_with(name) &&
-      label[label.size() - name.size() - 1] == ' ') {
-    return std::string(label.substr(0, label.size() - name.size() - 1));
-  }
-  return std::string(label);
-}
-
-// Whether `label` ends with `name` as a word: after a space, or after the
-// comma of a Mach-O segment and section name.
-bool endsWithName(std::string_view label, std::string_view name) {
-  if (!label.ends_with(name)) return false;
-  if (label.size() == name.size()) return true;
-  const char before = label[label.size() - name.size() - 1];
-  return before == ' ' || before == ',';
-}
-
-// Whether `name` is the short form of the name in `label`: what follows the
-// comma, as Mach-O adds a section's name alone where it is unique.
-bool shortNameOf(std::string_view label, std::string_view name) {
-  return label.size() > name.size() && label.ends_with(name) &&
-         label[label.size() - name.size() - 1] == ',';
-}
 
 // Before the map is numbered: where each structure came from, so that
 // equal ranges keep the order in which the parser recorded them.
@@ -74,27 +33,21 @@ bool holds(const Structure& outer, const Structure& inner) {
   return inner.end() <= outer.end();
 }
 
-// Each paint with a label, and which of them have a given exact range.
-struct PaintIndex {
-  std::vector<std::uint32_t> by_range;  // labelled paint numbers by (start, end, number)
-  std::vector<std::uint32_t> draft_of;  // paint number -> draft number
-};
-
 }  // namespace
 
 StructureMap structureMap(const Colormap& colormap) {
   StructureMap map;
   const PaintList& paints = colormap.paints();
   std::vector<Draft> drafts;
-  PaintIndex index;
-  index.draft_of.assign(paints.size(), kNoParent);
+  // Each labelled paint's label and draft, by label.
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> draft_of;
   for (std::uint32_t p = 0; p < paints.size(); ++p) {
     const Paint& paint = paints[p];
     if (paint.label == kNoLabel || paint.end <= paint.start) continue;
-    index.draft_of[p] = static_cast<std::uint32_t>(drafts.size());
-    index.by_range.push_back(p);
+    draft_of.emplace_back(paint.label, static_cast<std::uint32_t>(drafts.size()));
     const std::string_view label = colormap.label(paint.label);
-    drafts.push_back({.structure = {.kind = kindOf(label, {}),
+    const std::string_view kind = colormap.labelKind(paint.label);
+    drafts.push_back({.structure = {.kind = std::string(kind),
                                     .label = std::string(label),
                                     .offset = paint.start,
                                     .size = paint.end - paint.start,
@@ -102,53 +55,29 @@ StructureMap structureMap(const Colormap& colormap) {
                                     .paint = p},
                       .order = p});
   }
-  std::sort(index.by_range.begin(), index.by_range.end(), [&](std::uint32_t a, std::uint32_t b) {
-    const Paint& x = paints[a];
-    const Paint& y = paints[b];
-    if (x.start != y.start) return x.start < y.start;
-    if (x.end != y.end) return x.end < y.end;
-    return a < b;
-  });
+  std::sort(draft_of.begin(), draft_of.end());
 
-  // Each section takes the paint of its exact range whose label ends with
-  // its name, else any free paint of that range, else a structure of its
-  // own. A short name of a section (Mach-O's "__text" for "__TEXT,__text")
-  // joins the structure that the long one took.
+  // Each name joins the structure of its label: the paint of the label, or
+  // for a label without one (no bytes painted, or labels not kept) a
+  // structure of its own, listed as "section NAME" under its first name.
   const std::vector<NamedSection>& sections = colormap.sections();
   std::vector<std::uint32_t> section_draft(sections.size());
   std::vector<bool> taken(drafts.size(), false);
-  // Sections of their own whose name has a comma, by range and the name's
-  // part after its first comma: the short name that may join them. Looked
-  // up, not scanned, as thousands of bare sections may share one range.
-  std::multimap<std::tuple<std::uint64_t, std::uint64_t, std::string_view>, std::uint32_t> own;
+  std::vector<std::pair<std::uint32_t, std::uint32_t>> own;  // label, draft; by label
   for (std::size_t s = 0; s < sections.size(); ++s) {
     const NamedSection& section = sections[s];
     const std::string_view name = colormap.label(section.name);
+    const std::uint32_t label = colormap.sectionLabel(section);
     std::uint32_t chosen = kNoParent;
-    std::uint32_t alias = kNoParent;
-    std::uint32_t free_paint = kNoParent;
-    if (section.has_bytes) {
-      const std::uint64_t end = saturatingAdd(section.offset, section.size);
-      auto it = std::lower_bound(
-          index.by_range.begin(), index.by_range.end(), section.offset,
-          [&](std::uint32_t p, std::uint64_t offset) { return paints[p].start < offset; });
-      for (; it != index.by_range.end() && paints[*it].start == section.offset; ++it) {
-        if (paints[*it].end != end) continue;
-        const std::uint32_t draft = index.draft_of[*it];
-        const std::string_view label = drafts[draft].structure.label;
-        if (!taken[draft] && endsWithName(label, name)) {
-          chosen = draft;
-          break;
-        }
-        if (taken[draft] && alias == kNoParent && shortNameOf(label, name)) alias = draft;
-        if (!taken[draft] && free_paint == kNoParent) free_paint = draft;
-      }
+    const auto by_label = [&](const std::vector<std::pair<std::uint32_t, std::uint32_t>>& list) {
+      const auto it =
+          std::lower_bound(list.begin(), list.end(), std::make_pair(label, std::uint32_t{0}));
+      return it != list.end() && it->first == label ? it->second : kNoParent;
+    };
+    if (label != kNoLabel) {
+      chosen = by_label(draft_of);
+      if (chosen == kNoParent) chosen = by_label(own);
     }
-    if (chosen == kNoParent) {
-      const auto it = own.find(std::make_tuple(section.offset, section.size, name));
-      if (it != own.end()) alias = it->second;
-    }
-    if (chosen == kNoParent) chosen = alias != kNoParent ? alias : free_paint;
     if (chosen == kNoParent) {
       chosen = static_cast<std::uint32_t>(drafts.size());
       drafts.push_back({.structure = {.kind = "section",
@@ -158,8 +87,10 @@ StructureMap structureMap(const Colormap& colormap) {
                                       .in_file = section.has_bytes},
                         .order = paints.size() + s});
       taken.push_back(false);
-      if (const std::size_t comma = name.find(','); comma != std::string_view::npos) {
-        own.emplace(std::make_tuple(section.offset, section.size, name.substr(comma + 1)), chosen);
+      if (label != kNoLabel) {
+        // Labels come in the order recorded, so the list stays sorted.
+        own.insert(std::upper_bound(own.begin(), own.end(), std::make_pair(label, chosen)),
+                   {label, chosen});
       }
     }
     Structure& structure = drafts[chosen].structure;
@@ -167,7 +98,6 @@ StructureMap structureMap(const Colormap& colormap) {
       taken[chosen] = true;
       structure.name = name;
       structure.selectable = true;
-      structure.kind = kindOf(structure.label, name);
     }
     section_draft[s] = chosen;
   }

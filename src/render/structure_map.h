@@ -51,20 +51,16 @@ struct StructureMap {
 };
 
 /// The map of a resolved colormap. This is where labels are read: each
-/// labelled paint is a structure, whether or not later paints cover it, and
-/// each recorded section that no paint of its exact range stands for is one
-/// more (labelled "section NAME"; a section without bytes in the file is
-/// always such a one).
+/// labelled paint is a structure, whether or not later paints cover it, with
+/// its label's text and kind; each name of a selectable structure in
+/// sections() joins the structure of its label, the first one naming it.
+/// A selectable label that no paint stands for (no bytes painted, or no
+/// labels kept) is a structure of its own, listed as "section NAME" (a
+/// section without bytes in the file is always such a one).
 ///
-/// - name and selectable: from the recorded sections, which take the paint
-///   of their exact range (one whose label ends with the name first; a
-///   Mach-O short name joins the structure of its long name);
-/// - kind: the label's words before its first word that starts with a
-///   digit ("program header 2 (LOAD)" is a "program header"); without such
-///   a word, the label without the name at its end, or else the whole label;
-/// - parent: the nearest structure before it in the map whose range holds
-///   its range (a structure without bytes lies in one that holds its
-///   offset past its first byte).
+/// parent: the nearest structure before it in the map whose range holds its
+/// range (a structure without bytes lies in one that holds its offset past
+/// its first byte).
 StructureMap structureMap(const Colormap& colormap);
 
 /// Whether `--section` reads `value` as a structure's number: digits only.

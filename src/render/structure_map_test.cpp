@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "colormap/painter.h"
 #include "config/palette.h"
 #include "render/legend.h"
 #include "render/structure_list.h"
@@ -29,21 +30,41 @@ std::vector<std::string> mapOf(Colormap& colormap) {
   return lines;
 }
 
-TEST(StructureMap, DerivesKindNameParentAndOrder) {
+// "section 14 .text", selectable by its name.
+auto section(std::uint64_t index, std::string_view name) {
+  return [index, name](Label& label) {
+    label.kind = "section";
+    label.index = index;
+    label.name = name;
+    label.select = name;
+  };
+}
+
+TEST(StructureMap, ReadsKindNameAndSelectionFromLabelsAndParentsFromRanges) {
   Colormap colormap(true);
-  colormap.paint(0, 64, kC1, "ELF header");
-  colormap.paintEntry(64, 56, kC2, 0, "program header 0 (LOAD)");
-  colormap.paint(200, 100, kC3, "segment 0 (LOAD, r-x)");
-  colormap.paint(210, 20, kC4, "section 1 .text");
-  colormap.paint(230, 10, kC4, "section 2 .rodata");
-  colormap.paint(400, 8, kC5, "PE section .rdata");
-  colormap.addSection(".text", 210, 20, true);
-  colormap.addSection(".rodata", 230, 10, true);
-  colormap.addSection(".rdata", 400, 8, true);
+  const Painter painter(colormap);
+  painter.paint(0, 64, kC1, titled("ELF header"));
+  painter.paintEntry(64, 56, kC2, 0, [](Label& label) {
+    label.kind = "program header";
+    label.index = 0;
+    label.detail = "LOAD";
+  });
+  painter.paint(200, 100, kC3, [](Label& label) {
+    label.kind = "segment";
+    label.index = 0;
+    label.detail = "LOAD, r-x";
+  });
+  painter.paintSelectable(210, 20, kC4, section(1, ".text"));
+  painter.paintSelectable(230, 10, kC4, section(2, ".rodata"));
+  painter.paintSelectable(400, 8, kC5, [](Label& label) {
+    label.kind = "PE section";
+    label.name = ".rdata";
+    label.select = label.name;
+  });
   // No bytes: its own structure, inside the segment that holds its offset.
-  colormap.addSection(".bss", 240, 32, false);
+  painter.mark(240, 32, false, section(3, ".bss"));
   // No bytes where a section begins: after it, not inside it.
-  colormap.addSection(".tbss", 210, 4, false);
+  painter.mark(210, 4, false, section(4, ".tbss"));
   EXPECT_EQ(mapOf(colormap), (std::vector<std::string>{
                                  "0 ELF header||ELF header 0+64 -",
                                  "1 program header||program header 0 (LOAD) 64+56 -",
@@ -60,9 +81,20 @@ TEST(StructureMap, DerivesKindNameParentAndOrder) {
 // header's name still lies in the header.
 TEST(StructureMap, EmptyStructureKeepsTheChainOfContainers) {
   Colormap colormap(true);
-  colormap.paint(0, 50, kC1, "local header of member 1 a/");
-  colormap.paint(30, 20, kC2, "name of member 1 a/");
-  colormap.addSection("a/", 0, 0, false);
+  const Painter painter(colormap);
+  const auto member = [](std::string_view kind) {
+    return [kind](Label& label) {
+      label.kind = kind;
+      label.index = 1;
+      label.name = "a/";
+    };
+  };
+  painter.paint(0, 50, kC1, member("local header of member"));
+  painter.paint(30, 20, kC2, member("name of member"));
+  painter.mark(0, 0, false, [&](Label& label) {
+    member("data of member")(label);
+    label.select = label.name;
+  });
   EXPECT_EQ(mapOf(colormap), (std::vector<std::string>{
                                  "0 local header of member||local header of member 1 a/ 0+50 -",
                                  "1 section|a/|section a/ 0+0 - sel nobits",
@@ -70,15 +102,15 @@ TEST(StructureMap, EmptyStructureKeepsTheChainOfContainers) {
                              }));
 }
 
+// Sections of one range whose names contain each other each stay with
+// their own label, painted or not.
 TEST(StructureMap, NamesThatContainOthersStayApart) {
   Colormap colormap(true);
-  colormap.paint(0, 8, kC1, "section 1 .data.rel");
-  colormap.paint(0, 8, kC1, "section 2 .data.rel.ro");
-  colormap.addSection(".data.rel.ro", 0, 8, true);
-  colormap.addSection(".data.rel", 0, 8, true);
-  // Two sections without bytes at one offset, one name inside the other.
-  colormap.addSection(".bss.resources", 16, 8, false);
-  colormap.addSection(".bss.resource", 16, 8, false);
+  const Painter painter(colormap);
+  painter.paintSelectable(0, 8, kC1, section(1, ".data.rel"));
+  painter.paintSelectable(0, 8, kC1, section(2, ".data.rel.ro"));
+  painter.mark(16, 8, false, section(3, ".bss.resources"));
+  painter.mark(16, 8, false, section(4, ".bss.resource"));
   EXPECT_EQ(mapOf(colormap),
             (std::vector<std::string>{
                 "0 section|.data.rel|section 1 .data.rel 0+8 - sel",
@@ -88,23 +120,36 @@ TEST(StructureMap, NamesThatContainOthersStayApart) {
             }));
 }
 
-TEST(StructureMap, ShortNameJoinsItsSectionAndDuplicatesAreAmbiguous) {
+// Other names of a structure (Mach-O's short "__text", a slice's
+// "slice 0:__TEXT,__text") select it and add no structure, painted or not.
+TEST(StructureMap, OtherNamesJoinTheirStructureAndDuplicatesAreAmbiguous) {
   Colormap colormap(true);
-  colormap.paint(0, 8, kC1, "section __TEXT,__text");
-  colormap.paint(8, 8, kC1, "section 1 .group");
-  colormap.paint(16, 8, kC1, "section 2 .group");
-  colormap.addSection("__TEXT,__text", 0, 8, true);
-  colormap.addSection(".group", 8, 8, true);
-  colormap.addSection(".group", 16, 8, true);
-  colormap.addSection("__text", 0, 8, true);
+  const Painter painter(colormap);
+  const auto machO = [](std::string_view name) {
+    return [name](Label& label) {
+      label.kind = "section";
+      label.name = name;
+      label.select = name;
+    };
+  };
+  painter.paintSelectable(0, 8, kC1, machO("__TEXT,__text"));
+  painter.paintSelectable(8, 8, kC1, section(1, ".group"));
+  painter.paintSelectable(16, 8, kC1, section(2, ".group"));
+  painter.mark(24, 8, false, machO("__DATA,__bss"));
+  painter.alsoName(0, "__text");
+  painter.alsoName(0, "slice 0:__TEXT,__text");
+  painter.alsoName(3, "__bss");
   colormap.resolve();
   const StructureMap map = structureMap(colormap);
-  ASSERT_EQ(map.structures.size(), 3U);
+  ASSERT_EQ(map.structures.size(), 4U);
   EXPECT_EQ(structuresNamed(map, colormap, "__text"), std::vector<std::uint32_t>{0});
   EXPECT_EQ(structuresNamed(map, colormap, "__TEXT,__text"), std::vector<std::uint32_t>{0});
+  EXPECT_EQ(structuresNamed(map, colormap, "slice 0:__TEXT,__text"), std::vector<std::uint32_t>{0});
+  EXPECT_EQ(structuresNamed(map, colormap, "__bss"), std::vector<std::uint32_t>{3});
+  EXPECT_EQ(map.structures[3].name, "__DATA,__bss");
   EXPECT_EQ(structuresNamed(map, colormap, ".group"), (std::vector<std::uint32_t>{1, 2}));
   EXPECT_EQ(structuresNamed(map, colormap, "2"), std::vector<std::uint32_t>{2});
-  EXPECT_TRUE(structuresNamed(map, colormap, "3").empty());
+  EXPECT_TRUE(structuresNamed(map, colormap, "4").empty());
   EXPECT_TRUE(structuresNamed(map, colormap, "99999999999999999999999").empty());
   EXPECT_TRUE(structuresNamed(map, colormap, ".text").empty());
 }
